@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#include "app/settings.h"
+
+namespace quillstash {
+
+void loadDefaultSettings(Settings& settings) {
+  settings = Settings{};
+
+  settings.proxyForumLinksOnly = true;
+
+  settings.forumLinkPrefix.assign("href");
+  settings.forumLinkPattern.assign("forumdisplay.php?$f=#|");
+  settings.forumLinkSuffix.assign("<strong>");
+  settings.forumNextPagePattern.assign("&amp;page=#|");
+  settings.linkParameter.assign("daysprune=-1");
+  settings.topicLinkPrefix.assign("href");
+  settings.topicLinkPattern.assign("showthread.php?$t=#|");
+  settings.topicNextPagePattern.assign("&amp;page=#|");
+  settings.authorPrefix.assign("<!-- user info -->");
+  settings.authorSuffix.assign("<!-- / user info -->");
+  settings.messagePrefix.assign("<!-- message -->");
+  settings.messageSuffix.assign("<!-- / message -->");
+
+  settings.useConnectRetryDelay = true;
+  settings.useReceiveRetryDelay = true;
+  settings.saveAttachments = true;
+  settings.saveExternalImages = true;
+
+  settings.downloadDelayMs = 10000;
+  settings.receiveRetries = 10;
+  settings.connectRetries = 2;
+  settings.receiveRetryDelayMs = 100;
+  settings.connectRetryDelayMs = 100;
+  settings.maxFileNameChars = 50;
+}
+
+}  // namespace quillstash

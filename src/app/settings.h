@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The one record of user options, the per-fetch JobContext record, the login
+// cookie line and the forum selection table: the records every subsystem reads.
+//
+// Sharing between threads. The user-interface thread edits settings only
+// through its dialogs; a download or login thread may be running meanwhile.
+// `SettingsStore` holds the record under a mutex: the dialogs replace it as a
+// whole with replace(), and every reader takes a snapshot() copy at the start
+// of each operation it performs (one fetch, one forum page, one topic). A
+// dialog confirmed during a download therefore reaches the running job from
+// its next snapshot on, and no reader ever sees a half-written record.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/socket.h"
+#include "text/text_writer.h"
+
+namespace quillstash {
+
+// A settings string: at most 254 characters, NUL-terminated.
+struct SettingText : FixedText<256> {
+  static constexpr std::size_t kMaxLength = 254;
+  bool assign(std::string_view text) {
+    bool fits = text.size() <= kMaxLength;
+    FixedText<256>::assign(text.substr(0, kMaxLength));
+    return fits;
+  }
+};
+
+struct Settings {
+  // Numbers (milliseconds, counts, characters).
+  std::uint32_t downloadDelayMs = 0;     // pause after each forum page fetched
+  std::uint32_t receiveRetries = 0;      // limit for send, wait and receive retries
+  std::uint32_t connectRetries = 0;      // limit for resolution and connect retries
+  std::uint32_t receiveRetryDelayMs = 0;
+  std::uint32_t connectRetryDelayMs = 0;
+  std::uint32_t maxFileNameChars = 0;    // characters taken from a title or link text
+
+  // Proxy.
+  bool useProxy = false;
+  bool proxyForumLinksOnly = false;      // attachments and images go direct
+  SettingText proxyAddress;              // "host:port" or "host"
+
+  // Forum detection and network switches.
+  bool useForumLinkPrefix = false;
+  bool useForumLinkPattern = false;
+  bool useForumLinkSuffix = false;
+  bool useForumNextPagePattern = false;
+  bool useLinkParameter = false;
+  bool useDownloadDelay = false;
+  bool useConnectRetryDelay = false;
+  bool useReceiveRetryDelay = false;
+  SettingText forumLinkPrefix;
+  SettingText forumLinkPattern;
+  SettingText forumLinkSuffix;
+  SettingText forumNextPagePattern;
+  SettingText linkParameter;             // "name=value" set in every link
+
+  // Topic detection.
+  bool useTopicLinkPrefix = false;
+  bool useTopicLinkPattern = false;
+  bool useTopicLinkSuffix = false;
+  bool useTopicNextPagePattern = false;
+  SettingText topicLinkPrefix;
+  SettingText topicLinkPattern;
+  SettingText topicLinkSuffix;
+  SettingText topicNextPagePattern;
+
+  // Posts (the four markers are meant to be set together) and saving options.
+  bool useAuthorPrefix = false;
+  bool useAuthorSuffix = false;
+  bool useMessagePrefix = false;
+  bool useMessageSuffix = false;
+  bool saveAttachments = false;
+  bool saveExternalImages = false;
+  bool linkAllImages = false;
+  SettingText authorPrefix;
+  SettingText authorSuffix;
+  SettingText messagePrefix;
+  SettingText messageSuffix;
+};
+
+// Clears every field and stores the built-in defaults: every detection string
+// present but switched off, retry delays of 100 ms switched on, 2 connect and
+// 10 receive retries, a 10 s forum delay switched off, names of 50 characters,
+// attachments and external images saved.
+void loadDefaultSettings(Settings& settings);
+
+// The settings record shared by the user-interface thread and the workers.
+class SettingsStore {
+ public:
+  SettingsStore() { loadDefaultSettings(settings_); }
+
+  // A consistent copy; any thread.
+  Settings snapshot() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_;
+  }
+
+  // Replaces the whole record (a confirmed dialog); any thread.
+  void replace(const Settings& settings) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_ = settings;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  Settings settings_;
+};
+
+// One table found by the layout survey of a page.
+struct TableStat {
+  std::uint32_t rowCount = 0;  // row starts met in the table's own body
+  std::uint32_t maxCells = 0;  // most cell starts between a row start and its end
+  std::uint32_t depth = 0;     // 1 at the top level, one more per enclosing table
+  std::uint32_t reserved = 0;
+};
+
+// Class of a table column. Classifiers write the low byte; kColumnDisabled is
+// written whole and reads as 255 (low byte) or 65535 (low 16 bits).
+using ColumnClass = std::int32_t;
+inline constexpr ColumnClass kColumnNoLink = 0;
+inline constexpr ColumnClass kColumnUnknownLink = 1;
+inline constexpr ColumnClass kColumnForumLink = 2;
+inline constexpr ColumnClass kColumnTopicLink = 3;
+inline constexpr ColumnClass kColumnOtherLink = 4;
+inline constexpr ColumnClass kColumnForumShapedLink = 5;
+inline constexpr ColumnClass kColumnDisabled = -1;
+
+inline constexpr std::size_t kMaxTables = 1024;
+inline constexpr std::size_t kMaxColumns = 100;
+
+// One address to fetch and the work areas of one fetch and one page analysis.
+// Made zero-filled per address (makeJobContext) and owned by whoever made it;
+// used by one thread at a time.
+struct JobContext {
+  platform::SocketHandle socket = platform::kInvalidSocket;  // connection in progress
+  platform::Ipv4Endpoint serverAddress;                      // where it goes
+  std::array<TableStat, kMaxTables> tableStats{};            // table survey of the page
+  std::array<ColumnClass, kMaxColumns> columnClasses{};      // column classes of the page
+  FixedText<16384> forumAddress;  // the address to fetch (at most 16,383 characters)
+  FixedText<8192> host;           // host name of forumAddress, no port
+  FixedText<8192> path;           // request path of forumAddress, query included
+  FixedText<8192> savePath;       // file written by a fetch into a file
+  FixedText<8192> requestText;    // the request being sent
+  FixedText<8192> messageText;    // scratch for the fetch's log lines
+};
+
+inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<JobContext>(); }
+
+// The "Cookie: ...\r\n" request line kept by the login, or empty. Replaced as a
+// whole under a lock, so that a request carries the old line or the new one,
+// never a mixture. Any thread.
+class LoginCookie {
+ public:
+  static constexpr std::size_t kMaxLength = 8191;
+
+  std::string get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return line_;
+  }
+  // Lines longer than kMaxLength are refused (returns false, old line kept).
+  bool set(std::string_view line) {
+    if (line.size() > kMaxLength) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    line_.assign(line);
+    return true;
+  }
+  void clear() { set(std::string_view()); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string line_;
+};
+
+// Which top-level forums of the index page are downloaded: entry k-1 belongs to
+// forum number k; 0 means unticked. All selected (0xFF) at start-up; written by
+// the Detected Forums dialog, read by the crawl; never reset during a run.
+inline constexpr std::size_t kForumSelectionSize = 1024;
+using ForumSelection = std::array<std::uint8_t, kForumSelectionSize>;
+
+inline ForumSelection allForumsSelected() {
+  ForumSelection selection;
+  selection.fill(0xFF);
+  return selection;
+}
+
+// True when the forum numbered `number` (1-based) is to be downloaded; forums
+// beyond the table are always downloaded.
+inline bool isForumSelected(const ForumSelection& selection, std::uint32_t number) {
+  return number == 0 || number > selection.size() || selection[number - 1] != 0;
+}
+
+}  // namespace quillstash

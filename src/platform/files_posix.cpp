@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#include "platform/files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillstash::platform {
+namespace {
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+CreateDirectoryResult createDirectory(const char* path) {
+  if (::mkdir(path, 0777) == 0) return CreateDirectoryResult::kCreated;
+  if (errno == EEXIST) {
+    struct stat info {};
+    if (::stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return CreateDirectoryResult::kAlreadyExists;
+  }
+  return CreateDirectoryResult::kFailed;
+}
+
+bool pathExists(const char* path) {
+  struct stat info {};
+  return ::stat(path, &info) == 0;
+}
+
+bool writeWholeFile(const char* path, const char* data, std::size_t size) {
+  std::string temporary = std::string(path) + ".part";
+  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, data, size);
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temporary.c_str(), path) == 0) return true;
+  ::unlink(temporary.c_str());
+  return false;
+}
+
+bool appendToFile(const char* path, const char* data, std::size_t size) {
+  int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, data, size);
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+OutputFile::~OutputFile() { close(); }
+
+bool OutputFile::create(const char* path) {
+  close();
+  int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+bool OutputFile::write(const char* data, std::size_t size) {
+  return isOpen() && writeAll(static_cast<int>(handle_), data, size);
+}
+
+bool OutputFile::restart() {
+  if (!isOpen()) return false;
+  int fd = static_cast<int>(handle_);
+  return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
+void OutputFile::close() {
+  if (isOpen()) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+}
+
+}  // namespace quillstash::platform

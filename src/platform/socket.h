@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// TCP over IPv4, as the HTTP client needs it: resolve, connect, send, wait for
+// data with a time-out, ask how much is waiting, receive, close.
+//
+// Failures set the calling thread's last socket error, which lastSocketError()
+// returns as a Windows Sockets code (10061 for a refused connection, 11001 for
+// an unknown host, ...) on every platform, so that log lines read the same
+// everywhere. All functions may be called from any thread; a socket belongs to
+// the thread that created it.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace quillstash::platform {
+
+using SocketHandle = std::intptr_t;
+inline constexpr SocketHandle kInvalidSocket = -1;
+
+// An IPv4 endpoint in host byte order.
+struct Ipv4Endpoint {
+  std::uint32_t address = 0;  // 127.0.0.1 is 0x7F000001
+  std::uint16_t port = 80;
+};
+
+// Reads a dotted IPv4 address ("127.0.0.1"); false when `name` is not one.
+bool parseDottedAddress(const char* name, std::uint32_t& address);
+
+// Resolves a dotted address or a host name to its first IPv4 address. On
+// failure sets the last socket error to a resolver code (11001 host not found,
+// 11002 try again, 11003 non-recoverable, 11004 no data) and returns false.
+bool resolveHost(const char* name, std::uint32_t& address);
+
+// A new TCP socket, or kInvalidSocket.
+SocketHandle createTcpSocket();
+
+bool setBlocking(SocketHandle socket, bool blocking);
+
+// Blocking connect; waits as long as the system lets it.
+bool connectSocket(SocketHandle socket, const Ipv4Endpoint& endpoint);
+
+// One send call; returns the bytes sent or -1.
+long sendBytes(SocketHandle socket, const char* data, std::size_t length);
+
+enum class WaitResult { kReadable, kTimedOut, kFailed };
+
+// Waits until the socket is readable (data or the peer's close) or the time-out passes.
+WaitResult waitReadable(SocketHandle socket, std::chrono::milliseconds timeout);
+
+// How many bytes can be read without blocking; false on failure.
+bool bytesWaiting(SocketHandle socket, std::size_t& count);
+
+// One receive call; returns the bytes read, 0 at the peer's close, or -1.
+long receiveBytes(SocketHandle socket, char* buffer, std::size_t capacity);
+
+void closeSocket(SocketHandle socket);
+
+// The calling thread's last socket error as a Windows Sockets code.
+int lastSocketError();
+void setLastSocketError(int code);
+
+}  // namespace quillstash::platform

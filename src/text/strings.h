@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// String primitives shared by every subsystem: appending text and numbers at a
+// bounded write position, reading numbers, turning HTML text into safe file and
+// folder names, and the keyword test on links.
+//
+// Texts are NUL-terminated single-byte strings. Reading operations take a read
+// position by reference and leave it where they stopped. Writing operations
+// append at a TextWriter and store no terminator. None of them allocates.
+
+#include <cstdint>
+
+#include "text/text_writer.h"
+
+namespace quillstash {
+
+// Letters compare without regard to case by OR-ing both bytes with 0x20. This
+// also makes a few non-letter pairs equal ('[' and '{', CR and '-'); every
+// case-insensitive comparison of the program uses exactly this rule.
+inline bool foldedEqual(char a, char b) {
+  return (static_cast<unsigned char>(a) | 0x20) == (static_cast<unsigned char>(b) | 0x20);
+}
+
+// True when `text` begins with `prefix` under foldedEqual. A NUL in `text`
+// ends the comparison (never read past it).
+bool startsWithFolded(const char* text, const char* prefix);
+
+// Position of the first occurrence of `needle` in `text` under foldedEqual,
+// or nullptr. An empty needle is found at `text`.
+const char* findFolded(const char* text, const char* needle);
+
+bool isDecimalDigit(char c);
+bool isHexDigit(char c);
+bool isAsciiLetter(char c);
+
+void appendText(TextWriter& out, const char* text);
+
+// Decimal, no leading zeros, no separators ("0" for zero).
+void appendDecimal(TextWriter& out, std::uint32_t value);
+
+// At least two digits with a leading zero below 10. A value above 99 is written
+// whole ("100"): a wrapped number would give a later forum an earlier one's name.
+void writeTwoDigits(TextWriter& out, std::uint32_t value);
+
+// At least five digits with leading zeros; a value above 99,999 is written whole
+// ("123456") for the same reason.
+void writeFiveDigits(TextWriter& out, std::uint32_t value);
+
+// Reads the decimal digits at `pos` (wrapping on overflow) and leaves `pos` on
+// the first non-digit. No digits give 0 and do not move `pos`. No sign is read.
+std::uint32_t parseDecimal(const char*& pos);
+
+// Copies the visible text at `pos` as a file-name-safe name: stops at "</", at
+// the end of the text, or when `limit` characters other than spaces have been
+// written. Tags are skipped, runs of white space and control characters become
+// one space, "&amp;" becomes '&', "&lt;" / "&gt;" a space, "&quot;" and a
+// literal double quote an apostrophe, '*' '?' ':' become '_', '/' '\' '|'
+// become '-', and a '>' is dropped with the character after it.
+void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit);
+
+// As copyLinkText with the limit fixed at 40, also stopping before a double
+// quote or an apostrophe (a value taken from an attribute or a header).
+void copyNamePart(const char*& pos, TextWriter& out);
+
+// Cleans the last component of the NUL-terminated path (the text after its last
+// path separator) in place: "&amp;" becomes '&', "&#N;" the character N (or '_'
+// for a control character, a blank or a character no file name may hold), then
+// trailing '.' and ' ' are removed from the end of the path. The path only ever
+// gets shorter.
+void cleanPathComponent(char* path);
+
+// One entry of a keyword table: the keyword and the class it gives a link.
+struct KeywordEntry {
+  const char* keyword;
+  std::uint8_t linkClass;
+};
+
+// The entry's class when its keyword occurs (case-insensitively) in the last
+// segment of `link`, else 0. The last segment starts at the last '/' followed by
+// a letter; the link ends at NUL, a quote, '>' or '#'.
+std::uint8_t linkContains(const char* link, const KeywordEntry& entry);
+
+}  // namespace quillstash
