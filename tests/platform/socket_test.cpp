@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: MIT
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace quillstash::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A listening loopback socket on an ephemeral port, made with the system's own
+// calls so that the platform layer is tested against an independent peer.
+class Listener {
+ public:
+  Listener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd_, 4), 0);
+    socklen_t size = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  ~Listener() { close(); }
+  void close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int accept() { return ::accept(fd_, nullptr, nullptr); }
+  std::uint16_t port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+SocketHandle connectTo(std::uint16_t port) {
+  SocketHandle s = createTcpSocket();
+  EXPECT_NE(s, kInvalidSocket);
+  EXPECT_TRUE(setBlocking(s, true));
+  EXPECT_TRUE(connectSocket(s, Ipv4Endpoint{0x7F000001, port}));
+  return s;
+}
+
+TEST(Resolve, readsDottedAddressesAndLooksUpNames) {
+  std::uint32_t address = 0;
+  EXPECT_TRUE(parseDottedAddress("127.0.0.1", address));
+  EXPECT_EQ(address, 0x7F000001u);
+  EXPECT_FALSE(parseDottedAddress("localhost", address));
+  EXPECT_FALSE(parseDottedAddress("1.2.3", address));
+
+  address = 0;
+  ASSERT_TRUE(resolveHost("localhost", address));
+  EXPECT_EQ(address >> 24, 127u);
+}
+
+TEST(Resolve, unknownHostGivesAResolverCode) {
+  std::uint32_t address = 0;
+  EXPECT_FALSE(resolveHost("no-such-host.invalid", address));
+  int code = lastSocketError();
+  EXPECT_GE(code, 11001);
+  EXPECT_LE(code, 11004);
+
+  EXPECT_FALSE(resolveHost("", address));
+  EXPECT_EQ(lastSocketError(), 11001);
+}
+
+TEST(Connect, refusedConnectionReportsTheWinsockCode) {
+  std::uint16_t port;
+  {
+    Listener listener;
+    port = listener.port();
+  }
+  SocketHandle s = createTcpSocket();
+  ASSERT_NE(s, kInvalidSocket);
+  EXPECT_FALSE(connectSocket(s, Ipv4Endpoint{0x7F000001, port}));
+  EXPECT_EQ(lastSocketError(), 10061);
+  closeSocket(s);
+}
+
+TEST(Exchange, sendsReceivesAndSeesTheClose) {
+  Listener listener;
+  std::string received;
+  std::thread server([&] {
+    int peer = listener.accept();
+    char buffer[64];
+    ssize_t got = ::recv(peer, buffer, sizeof buffer, 0);
+    if (got > 0) received.assign(buffer, static_cast<std::size_t>(got));
+    ::send(peer, "hello", 5, 0);
+    ::close(peer);
+  });
+
+  SocketHandle s = connectTo(listener.port());
+  EXPECT_EQ(sendBytes(s, "GET", 3), 3);
+  std::string reply;
+  for (;;) {
+    ASSERT_EQ(waitReadable(s, 5000ms), WaitResult::kReadable);
+    std::size_t waiting = 0;
+    ASSERT_TRUE(bytesWaiting(s, waiting));
+    if (waiting == 0) break;  // the peer closed
+    char buffer[64];
+    long got = receiveBytes(s, buffer, sizeof buffer);
+    ASSERT_GT(got, 0);
+    reply.append(buffer, static_cast<std::size_t>(got));
+  }
+  server.join();
+  closeSocket(s);
+  EXPECT_EQ(received, "GET");
+  EXPECT_EQ(reply, "hello");
+}
+
+TEST(Exchange, silentPeerTimesOutAndResetIsAReceiveError) {
+  Listener listener;
+  int peer = -1;
+  std::thread server([&] { peer = listener.accept(); });
+  SocketHandle s = connectTo(listener.port());
+  server.join();
+
+  EXPECT_EQ(waitReadable(s, 50ms), WaitResult::kTimedOut);
+
+  linger abortive{1, 0};
+  ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+  ::close(peer);
+  ASSERT_EQ(waitReadable(s, 5000ms), WaitResult::kReadable);
+  std::size_t waiting = 0;
+  char buffer[16];
+  bool failed = !bytesWaiting(s, waiting) || receiveBytes(s, buffer, sizeof buffer) < 0;
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(lastSocketError(), 10054);
+  closeSocket(s);
+}
+
+TEST(Errors, lastErrorBelongsToTheCallingThread) {
+  setLastSocketError(10060);
+  int other = 0;
+  std::thread([&] {
+    setLastSocketError(10061);
+    other = lastSocketError();
+  }).join();
+  EXPECT_EQ(other, 10061);
+  EXPECT_EQ(lastSocketError(), 10060);
+}
+
+}  // namespace
+}  // namespace quillstash::platform
