@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The HTTP/1.0 client: one GET per call, into memory or into a file, with
+// proxy, time-outs, retries and redirects, reported through the activity log.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "app/activity_log.h"
+#include "app/settings.h"
+#include "text/page_block.h"
+#include "text/text_writer.h"
+
+namespace quillstash {
+
+class HttpClient {
+ public:
+  static constexpr std::chrono::milliseconds kDefaultReceiveTimeout{120000};
+
+  // `currentJob` is the context of the address the user typed (may be null):
+  // fetches on it always carry the login cookie line. The caller keeps every
+  // argument alive as long as the client. A client may be used by several
+  // threads at once; each call's state is its own.
+  HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
+             const JobContext* currentJob, std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
+
+  // GETs job.forumAddress into `destination` and returns the body length
+  // (0 = nothing delivered; the destination then holds an empty text). On
+  // success the body, without its header, is a NUL-terminated text at the
+  // destination's start. `forumPage` sends the login cookie line and applies
+  // the download delay after a successful fetch. Redirects replace
+  // job.forumAddress.
+  std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage);
+
+  // GETs job.forumAddress and streams its body into the file
+  // `folder` + five-digit `itemNumber` + ' ' + the file's name, where `folder`
+  // ends with a path separator. On success appends that file name (without
+  // the folder) at `linkOutput` and returns true. `imageMode` refuses a body
+  // that is HTML. Uses `receiveBuffer` for every read.
+  bool fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                   std::string_view folder, std::uint32_t itemNumber);
+
+};
+
+}  // namespace quillstash
