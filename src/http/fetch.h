@@ -23,7 +23,10 @@ class HttpClient {
   // `currentJob` is the context of the address the user typed (may be null):
   // fetches on it always carry the login cookie line. The caller keeps every
   // argument alive as long as the client. A client may be used by several
-  // threads at once; each call's state is its own.
+  // threads at once; each call's state is its own. `receiveTimeout` is the
+  // longest wait for data before a read. Every call reads the settings once,
+  // at its start, and gives up quietly soon after log.stopRequested() turns
+  // true (between reads, attempts and in every wait).
   HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
              const JobContext* currentJob, std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
 
@@ -32,17 +35,29 @@ class HttpClient {
   // success the body, without its header, is a NUL-terminated text at the
   // destination's start. `forumPage` sends the login cookie line and applies
   // the download delay after a successful fetch. Redirects replace
-  // job.forumAddress.
+  // job.forumAddress. A page longer than the destination is cut at its
+  // capacity (and logged).
   std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage);
 
   // GETs job.forumAddress and streams its body into the file
   // `folder` + five-digit `itemNumber` + ' ' + the file's name, where `folder`
   // ends with a path separator. On success appends that file name (without
-  // the folder) at `linkOutput` and returns true. `imageMode` refuses a body
-  // that is HTML. Uses `receiveBuffer` for every read.
+  // the folder) at `linkOutput` and returns true; a file created before a
+  // later failure stays, and still counts. `imageMode` refuses a body that is
+  // HTML. Uses `receiveBuffer` for every read; files of any size are saved
+  // whole. No cookie line, no download delay. Called on the download thread.
   bool fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
                    std::string_view folder, std::uint32_t itemNumber);
 
+  // Redirects followed within one call before it gives up.
+  static constexpr int kMaxRedirects = 10;
+
+ private:
+  const SettingsStore& settings_;
+  ActivityLog& log_;
+  const LoginCookie& loginCookie_;
+  const JobContext* currentJob_;
+  std::chrono::milliseconds receiveTimeout_;
 };
 
 }  // namespace quillstash

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "http/exchange.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/process.h"
+#include "text/strings.h"
+
+namespace quillstash {
+namespace {
+
+// The longest single sleep between two looks at the stop request.
+constexpr std::chrono::milliseconds kStopCheckStep{100};
+
+}  // namespace
+
+bool hasHttpScheme(const char* text) {
+  return startsWithFolded(text, "http") && text[4] == ':' && text[5] == '/' && text[6] == '/';
+}
+
+bool splitAddress(JobContext& job) {
+  const char* pos = job.forumAddress.c_str();
+  if (hasHttpScheme(pos)) pos += 7;
+
+  TextWriter host = job.host.writer();
+  while (*pos != '\0' && *pos != ':' && *pos != '/' && *pos != '\\') host.put(*pos++);
+  host.terminate();
+
+  job.serverAddress = platform::Ipv4Endpoint{};
+  job.serverAddress.port = 80;
+  if (*pos == ':') {
+    ++pos;
+    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
+  }
+
+  TextWriter path = job.path.writer();
+  appendText(path, pos);
+  path.terminate();
+  return !host.truncated() && !path.truncated();
+}
+
+bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {
+  std::uint32_t address = 0;
+  if (!viaProxy) {
+    if (!platform::resolveHost(job.host.c_str(), address)) return false;
+    job.serverAddress.address = address;
+    return true;
+  }
+  FixedText<256> proxyHost;
+  TextWriter name = proxyHost.writer();
+  const char* pos = settings.proxyAddress.c_str();
+  while (*pos != '\0' && *pos != ':') name.put(*pos++);
+  name.terminate();
+  if (*pos == ':') {
+    ++pos;
+    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
+  }
+  if (!platform::resolveHost(proxyHost.c_str(), address)) return false;
+  job.serverAddress.address = address;
+  return true;
+}
+
+WaitOutcome waitForData(platform::SocketHandle socket, std::chrono::milliseconds timeout, const ActivityLog& log) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (log.stopRequested()) return WaitOutcome::kStopped;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() < 0) left = std::chrono::milliseconds(0);
+    const auto slice = std::min(left, kStopCheckStep);
+    switch (platform::waitReadable(socket, slice)) {
+      case platform::WaitResult::kReadable: return WaitOutcome::kReadable;
+      case platform::WaitResult::kFailed: return WaitOutcome::kFailed;
+      case platform::WaitResult::kTimedOut:
+        if (slice == left) return WaitOutcome::kTimedOut;
+        break;
+    }
+  }
+}
+
+bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log) {
+  const auto step = static_cast<std::uint32_t>(kStopCheckStep.count());
+  while (milliseconds > 0) {
+    if (log.stopRequested()) return false;
+    const std::uint32_t now = std::min(milliseconds, step);
+    platform::sleepMilliseconds(now);
+    milliseconds -= now;
+  }
+  return !log.stopRequested();
+}
+
+bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length) {
+  while (length > 0) {
+    const long sent = platform::sendBytes(socket, data, length);
+    if (sent <= 0) {
+      if (sent == 0) platform::setLastSocketError(10054);
+      return false;
+    }
+    data += sent;
+    length -= static_cast<std::size_t>(sent);
+  }
+  return true;
+}
+
+void closeJobSocket(JobContext& job) {
+  if (job.socket != platform::kInvalidSocket) platform::closeSocket(job.socket);
+  job.socket = platform::kInvalidSocket;
+}
+
+const char* findBlankLine(const char* begin, std::size_t length) {
+  static constexpr char kBlank[] = "\r\n\r\n";
+  if (length < 4) return nullptr;
+  const char* end = begin + length;
+  for (const char* p = begin; p + 4 <= end;) {
+    const void* cr = std::memchr(p, '\r', static_cast<std::size_t>(end - p));
+    if (cr == nullptr) return nullptr;
+    p = static_cast<const char*>(cr);
+    if (p + 4 > end) return nullptr;
+    if (std::memcmp(p, kBlank, 4) == 0) return p + 4;
+    ++p;
+  }
+  return nullptr;
+}
+
+void appendCount(TextWriter& out, std::uint64_t value) {
+  char digits[24];
+  std::size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) out.put(digits[--n]);
+}
+
+LogLineBuilder::LogLineBuilder(JobContext& job)
+    : text_(job.messageText), writer_(job.messageText.data, job.messageText.capacity() - 2) {}
+
+void LogLineBuilder::send(ActivityLog& log) {
+  // The writer kept two characters free for the line end.
+  std::size_t length = writer_.length();
+  text_.data[length] = '\r';
+  text_.data[length + 1] = '\n';
+  text_.data[length + 2] = '\0';
+  log.logLine(std::string_view(text_.data, length + 2));
+}
+
+}  // namespace quillstash

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Pieces shared by the fetches and the login: splitting an address into host,
+// port and path, resolving the server or the proxy, waiting for data while
+// watching the stop request, and composing log lines in a job's scratch text.
+// All of them work on the caller's JobContext and allocate nothing.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "app/activity_log.h"
+#include "app/settings.h"
+#include "platform/socket.h"
+#include "text/text_writer.h"
+
+namespace quillstash {
+
+// True when `text` starts with "http" in any letter case followed by "://".
+bool hasHttpScheme(const char* text);
+
+// Splits job.forumAddress into job.host, the port and job.path, and clears
+// job.serverAddress to that port (80 unless the address names one; only the
+// low 16 bits of a named port count). Returns false when the host or the path
+// does not fit its 8,192-byte text; nothing is fetched then.
+bool splitAddress(JobContext& job);
+
+// Resolves the server into job.serverAddress: the proxy host of
+// settings.proxyAddress when `viaProxy` (its port, when it names one, replaces
+// the address's port), else job.host. On failure the calling thread's last
+// socket error holds the code.
+bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy);
+
+enum class WaitOutcome { kReadable, kTimedOut, kFailed, kStopped };
+
+// Waits until `socket` is readable, at most `timeout`, looking at the stop
+// request between short slices so that closing the program never waits for
+// the whole time-out.
+WaitOutcome waitForData(platform::SocketHandle socket, std::chrono::milliseconds timeout, const ActivityLog& log);
+
+// Sleeps `milliseconds` in short steps; returns false as soon as a stop is
+// requested.
+bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log);
+
+// Sends all of `data` (one send call in practice); false on a socket error.
+bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length);
+
+// Closes job.socket when one is open.
+void closeJobSocket(JobContext& job);
+
+// Position just past the first CR LF CR LF in [begin, begin + length), or
+// nullptr. Binary safe.
+const char* findBlankLine(const char* begin, std::size_t length);
+
+// Decimal text of a 64-bit count.
+void appendCount(TextWriter& out, std::uint64_t value);
+
+// A log line composed in job.messageText. Text that does not fit is cut, and
+// the line always ends with CR LF.
+class LogLineBuilder {
+ public:
+  explicit LogLineBuilder(JobContext& job);
+  TextWriter& out() { return writer_; }
+  LogLineBuilder& operator<<(std::string_view text) {
+    writer_.append(text);
+    return *this;
+  }
+  // Adds CR LF and hands the line to the log.
+  void send(ActivityLog& log);
+
+ private:
+  FixedText<8192>& text_;
+  TextWriter writer_;
+};
+
+}  // namespace quillstash

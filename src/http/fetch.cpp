@@ -1,0 +1,608 @@
+// SPDX-License-Identifier: MIT
+#include "http/fetch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "http/exchange.h"
+#include "http/socket_errors.h"
+#include "platform/files.h"
+#include "platform/path.h"
+#include "text/strings.h"
+
+namespace quillstash {
+namespace {
+
+constexpr std::size_t kMaxRead = 1048576;          // largest single read
+constexpr std::size_t kMaxLocationLength = 8191;   // longest redirect target taken
+constexpr std::size_t kMaxStatusTextLength = 200;  // of a server error line
+constexpr std::size_t kNoBlankLine = static_cast<std::size_t>(-1);
+
+enum class Mode { kMemory, kFile };
+
+// How one call, one attempt or one read ended.
+enum class Step { kData, kEnded, kFull, kRetry, kGiveUp, kRedirect, kBody, kWaitMore, kConnected };
+
+// The state of one fetch (one address; a redirect starts a new one).
+struct Fetch {
+  JobContext& job;
+  const Settings& settings;
+  ActivityLog& log;
+  std::chrono::milliseconds timeout;
+  Mode mode;
+  bool viaProxy;
+  int redirectsLeft;
+  std::uint16_t addressPort = 80;  // the address's own port (the proxy's may differ)
+  std::uint32_t retryCount = 0;    // shared by every kind of failure
+  std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
+};
+
+// `address` as an absolute address: "http://" in front unless it starts with "http".
+void appendAbsolute(TextWriter& out, const char* address) {
+  if (!startsWithFolded(address, "http")) out.append("http://");
+  appendText(out, address);
+}
+
+void logAddressTooLong(Fetch& f, const char* address) {
+  LogLineBuilder line(f.job);
+  line << "[ X ] Address too long, not fetched: ";
+  line.out().append(std::string_view(address, ::strnlen(address, 100)));
+  line << "...";
+  line.send(f.log);
+}
+
+bool connectDelay(Fetch& f) {
+  if (!f.settings.useConnectRetryDelay || f.settings.connectRetryDelayMs == 0) return !f.log.stopRequested();
+  return sleepUnlessStopped(f.settings.connectRetryDelayMs, f.log);
+}
+
+bool receiveDelay(Fetch& f) {
+  if (!f.settings.useReceiveRetryDelay || f.settings.receiveRetryDelayMs == 0) return !f.log.stopRequested();
+  return sleepUnlessStopped(f.settings.receiveRetryDelayMs, f.log);
+}
+
+// The text after "\r\n" + `name` (any letter case) in the NUL-terminated
+// header, or nullptr.
+const char* findHeaderField(const char* header, const char* name) {
+  for (const char* p = std::strstr(header, "\r\n"); p != nullptr; p = std::strstr(p + 2, "\r\n")) {
+    if (startsWithFolded(p + 2, name)) return p + 2 + std::strlen(name);
+  }
+  return nullptr;
+}
+
+bool buildRequest(Fetch& f, std::string_view cookie) {
+  JobContext& job = f.job;
+  TextWriter r = job.requestText.writer();
+  r.append("GET ");
+  if (f.viaProxy) {
+    appendAbsolute(r, job.forumAddress.c_str());
+  } else {
+    if (job.path.data[0] != '/') r.put('/');
+    appendText(r, job.path.c_str());
+  }
+  r.append(" HTTP/1.0\r\nHost: ");
+  appendText(r, job.host.c_str());
+  r.append("\r\nAccept: */*\r\n");
+  r.append(cookie);
+  r.append("User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  r.terminate();
+  if (!r.truncated()) return true;
+  LogLineBuilder line(job);
+  line << "[ X ] Request too long, not sent: ";
+  line.out().append(std::string_view(job.forumAddress.c_str(), ::strnlen(job.forumAddress.c_str(), 100)));
+  line << "...";
+  line.send(f.log);
+  return false;
+}
+
+// Splits the address, builds the request and resolves the server, retrying
+// the resolution as the mode allows. False: the call gives up.
+bool prepare(Fetch& f, std::string_view cookie) {
+  JobContext& job = f.job;
+  if (!splitAddress(job)) {
+    logAddressTooLong(f, job.forumAddress.c_str());
+    return false;
+  }
+  f.addressPort = job.serverAddress.port;
+  if (!buildRequest(f, cookie)) return false;
+
+  for (;;) {
+    if (f.log.stopRequested()) return false;
+    if (resolveServer(job, f.settings, f.viaProxy)) return true;
+    const int code = platform::lastSocketError();
+    LogLineBuilder line(job);
+    line << "[ X ] Error resolving " << job.host.view() << " , code: ";
+    if (f.mode == Mode::kFile) {
+      appendSocketError(line.out());
+      line.send(f.log);
+      connectDelay(f);
+      return false;
+    }
+    appendDecimal(line.out(), static_cast<std::uint32_t>(code));
+    line.send(f.log);
+    const bool passing = code == 10050 || code == 11002 || code == 10036;
+    if (!passing || f.retryCount >= f.settings.connectRetries) return false;
+    ++f.retryCount;
+    if (!connectDelay(f)) return false;
+  }
+}
+
+// Socket, connect and send of one attempt.
+Step openConnection(Fetch& f) {
+  JobContext& job = f.job;
+  if (f.log.stopRequested()) return Step::kGiveUp;
+  job.socket = platform::createTcpSocket();
+  if (job.socket == platform::kInvalidSocket) {
+    LogLineBuilder line(job);
+    line << "[ X ] Error creating socket, ";
+    appendSocketError(line.out());
+    line.send(f.log);
+    return Step::kGiveUp;
+  }
+  platform::setBlocking(job.socket, true);
+  if (!platform::connectSocket(job.socket, job.serverAddress)) {
+    LogLineBuilder line(job);
+    line << "[ X ] Error connecting to " << job.host.view() << ", code: ";
+    appendSocketError(line.out());
+    line.send(f.log);
+    closeJobSocket(job);
+    if (f.retryCount >= f.settings.connectRetries) return Step::kGiveUp;
+    ++f.retryCount;
+    return connectDelay(f) ? Step::kRetry : Step::kGiveUp;
+  }
+  if (!sendAll(job.socket, job.requestText.c_str(), job.requestText.size())) {
+    const bool again = f.retryCount < f.settings.receiveRetries;
+    LogLineBuilder line(job);
+    line << "[ X ] Error sending request, ";
+    appendSocketError(line.out());
+    line << (again ? ", retrying..." : ". Operation aborted");
+    line.send(f.log);
+    closeJobSocket(job);
+    if (!again) return Step::kGiveUp;
+    ++f.retryCount;
+    return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
+  }
+  if (f.mode == Mode::kFile) job.path.clear();  // now holds the Content-Disposition name
+  LogLineBuilder line(job);
+  line << "* Downloading file " << job.forumAddress.view() << " ...";
+  line.send(f.log);
+  return Step::kConnected;
+}
+
+Step receiveError(Fetch& f) {
+  const bool again = f.retryCount < f.settings.receiveRetries;
+  LogLineBuilder line(f.job);
+  line << "[ X ] Error receiving data, ";
+  appendSocketError(line.out());
+  line << (again ? ", retrying..." : ". Operation aborted");
+  line.send(f.log);
+  closeJobSocket(f.job);
+  if (!again) return Step::kGiveUp;
+  ++f.retryCount;
+  return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
+}
+
+// One wait and one read of at most `room` bytes at `at`. kData with `got`
+// set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
+// kRetry or kGiveUp after a failure (socket closed, message logged).
+Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
+  switch (waitForData(f.job.socket, f.timeout, f.log)) {
+    case WaitOutcome::kReadable: break;
+    case WaitOutcome::kStopped:
+      closeJobSocket(f.job);
+      return Step::kGiveUp;
+    case WaitOutcome::kFailed: return receiveError(f);
+    case WaitOutcome::kTimedOut: {
+      const bool again = f.retryCount < f.settings.receiveRetries;
+      f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
+      closeJobSocket(f.job);
+      if (!again) return Step::kGiveUp;
+      ++f.retryCount;
+      return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
+    }
+  }
+  std::size_t waiting = 0;
+  if (!platform::bytesWaiting(f.job.socket, waiting)) return receiveError(f);
+  if (waiting == 0) return Step::kEnded;
+  if (room == 0) return Step::kFull;
+  const long n = platform::receiveBytes(f.job.socket, at, std::min({waiting, kMaxRead, room}));
+  if (n < 0) return receiveError(f);
+  if (n == 0) return Step::kEnded;
+  got = static_cast<std::size_t>(n);
+  return Step::kData;
+}
+
+Step followRedirect(Fetch& f, const char* location) {
+  JobContext& job = f.job;
+  while (*location == ':' || *location == ' ') ++location;
+  std::size_t length = 0;
+  auto ends = [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7F; };
+  while (!ends(location[length]) && length <= kMaxLocationLength) ++length;
+
+  if (f.redirectsLeft <= 0) {
+    f.log.logLine("[ X ] Too many redirects, operation aborted\r\n");
+    closeJobSocket(job);
+    return Step::kGiveUp;
+  }
+  FixedText<16384> target;
+  TextWriter w = target.writer();
+  if (location[0] == '/') {
+    // Same server: keep the host and the port the page came from.
+    w.append("http://");
+    w.append(job.host.view());
+    if (f.addressPort != 80) {
+      w.put(':');
+      appendDecimal(w, f.addressPort);
+    }
+  }
+  w.append(std::string_view(location, length));
+  w.terminate();
+  if (length > kMaxLocationLength || w.truncated()) {
+    closeJobSocket(job);
+    logAddressTooLong(f, target.c_str());
+    return Step::kGiveUp;
+  }
+  job.forumAddress.assign(target.view());
+  closeJobSocket(job);
+  LogLineBuilder line(job);
+  line << "- Moved to " << job.forumAddress.view();
+  line.send(f.log);
+  return Step::kRedirect;
+}
+
+// Status handling on a complete response header (NUL-terminated).
+Step applyStatus(Fetch& f, const char* header) {
+  const char* p = header + 4;
+  while (static_cast<unsigned char>(*p) > '!') ++p;
+  while (*p == ' ') ++p;
+  switch (*p) {
+    case '3':
+      if (const char* location = findHeaderField(header, "Location")) return followRedirect(f, location);
+      return Step::kBody;
+    case '5': {
+      std::size_t length = 0;
+      while (length < kMaxStatusTextLength && static_cast<unsigned char>(p[length]) >= ' ' && p[length] != 0x7F) {
+        ++length;
+      }
+      LogLineBuilder line(f.job);
+      line << "[ X ] Server error - " << std::string_view(p, length);
+      line.send(f.log);
+      closeJobSocket(f.job);
+      return Step::kGiveUp;
+    }
+    case '4':
+      f.log.logLine("[ X ] Not found\r\n");
+      closeJobSocket(f.job);
+      return Step::kGiveUp;
+    default: break;
+  }
+  if (const char* field = findHeaderField(header, "Content-Length")) {
+    while (*field == ' ' || *field == '\t') ++field;
+    if (*field == ':') {
+      ++field;
+      while (*field == ' ' || *field == '\t') ++field;
+      std::uint64_t value = 0;
+      for (; isDecimalDigit(*field) && value < (std::uint64_t{1} << 60); ++field) value = value * 10 + (*field - '0');
+      f.announced = value;
+    }
+  }
+  if (f.mode == Mode::kFile) {
+    if (const char* field = findHeaderField(header, "Content-Disposition")) {
+      for (; *field != '\0' && *field != '\r' && *field != '\n'; ++field) {
+        if (field[0] == '=' && field[1] == '"') {
+          const char* name = field + 2;
+          TextWriter out = f.job.path.writer();
+          while (*name != '"' && static_cast<unsigned char>(*name) >= ' ' && *name != 0x7F) out.put(*name++);
+          out.terminate();
+          break;
+        }
+      }
+    }
+  }
+  return Step::kBody;
+}
+
+// Looks at the response gathered so far in data[0, received) (NUL after it).
+// Waits for the whole header (its blank line) unless `final`. kBody with
+// `bodyStart` the offset of the body, or kNoBlankLine when the header has no
+// blank line; kNoBlankLine with no status handling when the response does not
+// start with "http" (no header at all).
+Step examineResponse(Fetch& f, char* data, std::size_t searchedUpTo, std::size_t received, bool final,
+                     std::size_t& bodyStart) {
+  bodyStart = kNoBlankLine;
+  if (received < 4 && !final) return Step::kWaitMore;
+  if (!startsWithFolded(data, "http")) return Step::kBody;
+  const std::size_t from = searchedUpTo >= 3 ? searchedUpTo - 3 : 0;
+  const char* blank = findBlankLine(data + from, received - from);
+  if (blank == nullptr && !final) return Step::kWaitMore;
+  const std::size_t headerEnd = blank != nullptr ? static_cast<std::size_t>(blank - data) : received;
+  // Status handling reads the header alone, as a text.
+  const char saved = data[headerEnd];
+  data[headerEnd] = '\0';
+  const Step step = applyStatus(f, data);
+  data[headerEnd] = saved;
+  if (blank != nullptr) bodyStart = headerEnd;
+  return step;
+}
+
+// One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
+Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, std::size_t& length) {
+  if (!prepare(f, cookie)) return Step::kGiveUp;
+  char* data = destination.data();
+  const std::size_t capacity = destination.capacity();
+  for (;;) {
+    Step step = openConnection(f);
+    if (step == Step::kRetry) continue;
+    if (step == Step::kGiveUp) return step;
+
+    f.announced = 0;
+    std::size_t received = 0;
+    std::size_t bodyStart = kNoBlankLine;
+    bool headerDone = false;
+    for (;;) {
+      if (headerDone && f.announced != 0 && bodyStart != kNoBlankLine && received - bodyStart >= f.announced) {
+        step = Step::kEnded;
+        break;
+      }
+      std::size_t got = 0;
+      step = readSome(f, data + received, capacity - received, got);
+      if (step == Step::kFull) {
+        LogLineBuilder line(f.job);
+        line << "[ X ] File size exceeds ";
+        appendCount(line.out(), capacity);
+        line << " bytes, aborting...";
+        line.send(f.log);
+        step = Step::kEnded;
+      }
+      if (step != Step::kData) break;
+      const std::size_t before = received;
+      received += got;
+      data[received] = '\0';
+      if (!headerDone) {
+        step = examineResponse(f, data, before, received, false, bodyStart);
+        if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+        headerDone = step == Step::kBody;
+      }
+    }
+    if (step == Step::kRetry) continue;
+    if (step == Step::kGiveUp) return step;
+
+    if (!headerDone) {
+      step = examineResponse(f, data, 0, received, true, bodyStart);
+      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+    }
+    closeJobSocket(f.job);
+    // The body follows the first blank line; a response without one gives nothing.
+    const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
+    length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
+    if (length != 0) std::memmove(data, body, length);
+    destination.setLength(length);
+
+    LogLineBuilder line(f.job);
+    line << "* Received ";
+    appendCount(line.out(), length);
+    line << " bytes";
+    line.send(f.log);
+    return Step::kBody;
+  }
+}
+
+// Skips white space at the start of a body; true when markup follows.
+bool looksLikeHtml(const char* body, std::size_t length) {
+  std::size_t i = 0;
+  while (i < length && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
+  return i < length && body[i] == '<';
+}
+
+// The saved file of one fetchToFile call, kept across its attempts and redirects.
+struct SavedFile {
+  platform::OutputFile file;
+  bool created = false;  // created, and its name appended to the link output
+};
+
+// Names and creates the file for the first body bytes. False (logged) when it
+// cannot be created.
+bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32_t itemNumber,
+                TextWriter& linkOutput) {
+  JobContext& job = f.job;
+  TextWriter path = job.savePath.writer();
+  path.append(folder);
+  if (!folder.empty() && !platform::isPathSeparator(folder.back())) path.put(platform::kPathSeparator);
+  const std::size_t nameStart = path.length();
+  writeFiveDigits(path, itemNumber);
+  path.put(' ');
+  const char* name = job.path.c_str();
+  if (*name == '\0') {
+    // The last segment of the address: after its last '/' that is not its last character.
+    const char* address = job.forumAddress.c_str();
+    const std::size_t length = job.forumAddress.size();
+    name = address;
+    for (std::size_t i = 0; i + 1 < length; ++i) {
+      if (address[i] == '/') name = address + i + 1;
+    }
+  }
+  copyNamePart(name, path);
+  path.terminate();
+  if (path.truncated() || !saved.file.create(job.savePath.c_str())) {
+    LogLineBuilder line(job);
+    line << "[ X ] Error creating file " << job.savePath.view();
+    line.send(f.log);
+    return false;
+  }
+  linkOutput.append(std::string_view(job.savePath.c_str() + nameStart, path.length() - nameStart));
+  saved.created = true;
+  return true;
+}
+
+struct FileTarget {
+  TextWriter& linkOutput;
+  bool imageMode;
+  std::string_view folder;
+  std::uint32_t itemNumber;
+};
+
+// One address into a file: kBody (done), kRedirect or kGiveUp.
+Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedFile& saved) {
+  if (!prepare(f, std::string_view())) return Step::kGiveUp;
+  char* data = buffer.data();
+  const std::size_t capacity = buffer.capacity();
+  for (;;) {
+    Step step = openConnection(f);
+    if (step == Step::kRetry) continue;
+    if (step == Step::kGiveUp) return step;
+
+    // A retry starts the body afresh: the file is emptied at its first bytes.
+    bool rewriteFile = saved.file.isOpen();
+    f.announced = 0;
+    std::uint64_t pageLength = 0;  // body bytes of this attempt
+    std::size_t collected = 0;     // response bytes gathered while the header is incomplete
+    bool headerDone = false;
+    bool refused = false;
+
+    // Takes `chunk` bytes at the buffer's start as body. False ends the attempt with `step` set.
+    auto takeBody = [&](std::size_t chunk) {
+      pageLength += chunk;
+      if (chunk == 0) return true;
+      if (!saved.file.isOpen()) {
+        if (target.imageMode && looksLikeHtml(data, chunk)) {
+          LogLineBuilder line(f.job);
+          line << "[ X ] The image: ";
+          appendAbsolute(line.out(), f.job.forumAddress.c_str());
+          line << " contains HTML code in it and was not saved";
+          line.send(f.log);
+          refused = true;
+          step = Step::kEnded;
+          return false;
+        }
+        if (!createFile(f, saved, target.folder, target.itemNumber, target.linkOutput)) {
+          closeJobSocket(f.job);
+          step = Step::kGiveUp;
+          return false;
+        }
+      } else if (rewriteFile) {
+        saved.file.restart();
+      }
+      rewriteFile = false;
+      if (!saved.file.write(data, chunk)) {
+        LogLineBuilder line(f.job);
+        line << "[ X ] Error writing file " << f.job.savePath.view();
+        line.send(f.log);
+        closeJobSocket(f.job);
+        step = Step::kGiveUp;
+        return false;
+      }
+      return true;
+    };
+
+    // Handles the gathered header; the body bytes after it move to the
+    // buffer's start. False ends the attempt with `step` set.
+    auto finishHeader = [&]() {
+      const bool hasHeader = startsWithFolded(data, "http");
+      std::size_t bodyStart = kNoBlankLine;
+      step = examineResponse(f, data, 0, collected, true, bodyStart);
+      if (step != Step::kBody) return false;
+      headerDone = true;
+      std::size_t chunk = 0;
+      if (!hasHeader) {
+        chunk = collected;  // no header at all: everything is body
+      } else if (bodyStart != kNoBlankLine) {
+        chunk = collected - bodyStart;
+        std::memmove(data, data + bodyStart, chunk);
+      }
+      return takeBody(chunk);
+    };
+
+    for (;;) {
+      if (headerDone && f.announced != 0 && pageLength >= f.announced) {
+        step = Step::kEnded;
+        break;
+      }
+      // A header that fills the whole buffer is taken as it is.
+      if (!headerDone && collected == capacity && !finishHeader()) break;
+      std::size_t got = 0;
+      char* at = headerDone ? data : data + collected;
+      step = readSome(f, at, headerDone ? capacity : capacity - collected, got);
+      if (step != Step::kData) break;
+      if (headerDone) {
+        if (!takeBody(got)) break;
+        continue;
+      }
+      const std::size_t before = collected;
+      collected += got;
+      data[collected] = '\0';
+      const std::size_t from = before >= 3 ? before - 3 : 0;
+      const bool complete = (collected >= 4 && !startsWithFolded(data, "http")) ||
+                            findBlankLine(data + from, collected - from) != nullptr;
+      if (complete && !finishHeader()) break;
+    }
+    if (step == Step::kRetry) continue;
+    if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+    if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
+      return step;
+    }
+    closeJobSocket(f.job);
+
+    LogLineBuilder line(f.job);
+    if (pageLength == 0) {
+      line << "[ X ] Error downloading file ";
+      appendAbsolute(line.out(), f.job.forumAddress.c_str());
+    } else {
+      line << "* Received ";
+      appendCount(line.out(), pageLength);
+      line << " bytes";
+    }
+    line.send(f.log);
+    return Step::kBody;
+  }
+}
+
+}  // namespace
+
+HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
+                       const JobContext* currentJob, std::chrono::milliseconds receiveTimeout)
+    : settings_(settings),
+      log_(log),
+      loginCookie_(loginCookie),
+      currentJob_(currentJob),
+      receiveTimeout_(receiveTimeout) {}
+
+std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
+  const Settings settings = settings_.snapshot();
+  const bool sendCookie = forumPage || &job == currentJob_;
+  for (int redirects = 0;; ++redirects) {
+    Fetch f{job, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
+    // The cookie line is read once per request, whole.
+    const std::string cookie = sendCookie ? loginCookie_.get() : std::string();
+    std::size_t length = 0;
+    const Step step = fetchMemoryOnce(f, cookie, destination, length);
+    if (step == Step::kRedirect) continue;
+    if (step != Step::kBody) {
+      closeJobSocket(job);
+      destination.clear();
+      return 0;
+    }
+    if (forumPage && settings.useDownloadDelay && settings.downloadDelayMs != 0) {
+      sleepUnlessStopped(settings.downloadDelayMs, log_);
+    }
+    return length;
+  }
+}
+
+bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                             std::string_view folder, std::uint32_t itemNumber) {
+  const Settings settings = settings_.snapshot();
+  const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
+  const FileTarget target{linkOutput, imageMode, folder, itemNumber};
+  SavedFile saved;
+  for (int redirects = 0;; ++redirects) {
+    Fetch f{job, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
+    const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
+    if (step == Step::kRedirect) continue;
+    closeJobSocket(job);
+    saved.file.close();
+    return saved.created;
+  }
+}
+
+}  // namespace quillstash
