@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/forum_detection.h"
+
+#include <array>
+
+#include "crawler/link_scan.h"
+#include "platform/path.h"
+#include "text/strings.h"
+
+namespace quillstash {
+
+namespace {
+
+// Page links and mark-read links of a forum are not forums.
+constexpr std::array<KeywordEntry, 5> kForumExclusions{{
+    {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;p=", 1},
+}};
+
+constexpr std::array<KeywordEntry, 6> kForumKeywords{{
+    {"forumdisplay.php", 1}, {"viewforum.php", 1}, {"showforum", 1},
+    {"forum_desc.php", 1},   {"forum.php?f=", 1},  {"?f=", 1},
+}};
+
+const char* partText(bool use, const SettingText& text) { return use ? text.c_str() : nullptr; }
+
+}  // namespace
+
+void ForumListSink::takeForum(CrawlState& state, JobContext& forum) {
+  std::string_view name = state.outputPath.view();
+  if (!name.empty() && name.front() == platform::kPathSeparator) name.remove_prefix(1);
+  const std::uint32_t number = state.itemNumber;
+  DetectedForum row{std::string(name), std::string(forum.forumAddress.view()), true};
+  if (number >= 1 && number <= state.forumSelection.size()) row.checked = (state.forumSelection[number - 1] & 1) != 0;
+  const std::size_t index = number >= 1 && number - 1 < rows_.size() ? number - 1 : rows_.size();
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+  ++state.itemNumber;
+}
+
+bool useForumPatterns(const Settings& s) {
+  return (s.useForumLinkPrefix && !s.forumLinkPrefix.empty()) ||
+         (s.useForumLinkPattern && !s.forumLinkPattern.empty()) ||
+         (s.useForumLinkSuffix && !s.forumLinkSuffix.empty());
+}
+
+bool detectForums(const char* page, CrawlState& state, ForumSink& sink) {
+  state.itemNumber = 1;
+  if (useForumPatterns(state.settings)) return detectForumsByPatterns(page, state, sink);
+  return detectForumsByRules(page, state, sink);
+}
+
+bool detectForumsByRules(const char* page, CrawlState& state, ForumSink& sink) {
+  return scanLinksByRules(page, LinkKeywords{kForumExclusions, kForumKeywords},
+                          [&](const char* value) { return acceptForumLink(value, state, sink); });
+}
+
+bool detectForumsByPatterns(const char* page, CrawlState& state, ForumSink& sink) {
+  const Settings& s = state.settings;
+  // A switched-on part takes part even with an empty text, which then matches anywhere.
+  LinkPatterns patterns{partText(s.useForumLinkPrefix, s.forumLinkPrefix),
+                        partText(s.useForumLinkPattern, s.forumLinkPattern),
+                        partText(s.useForumLinkSuffix, s.forumLinkSuffix)};
+  scanLinksByPatterns(page, patterns, [&](const char* value) { return acceptForumLink(value, state, sink); });
+  return true;
+}
+
+const char* acceptForumLink(const char* value, CrawlState& state, ForumSink& sink) {
+  if (state.forumShape.empty()) {
+    recordShape(value, state.forumShape, true);
+  } else if (!matchesShape(value, state.forumShape.c_str())) {
+    return value;
+  }
+  if (state.currentJob == nullptr) return value;
+
+  const char* end = value;
+  std::unique_ptr<JobContext> forum = resolveLink(end, LinkVariant::kForum, *state.currentJob);
+  if (forum == nullptr) return end;
+  const char* address = forum->forumAddress.c_str();
+  if (findLink(state.visitedForums, address) != nullptr) return end;
+  appendLink(state.visitedForums, forum->forumAddress.c_str());
+
+  const std::size_t pathLength = state.outputPath.size();
+  TextWriter path = state.outputPath.appender();
+  if (appendLinkName(path, state.itemNumber, 2, linkTextStart(end), state.settings.maxFileNameChars)) {
+    // Blanks and control characters at the end are not part of a folder name.
+    while (path.length() > pathLength && static_cast<unsigned char>(path.begin()[path.length() - 1]) <= 32) {
+      path.rewind(path.length() - 1);
+    }
+    path.terminate();
+    sink.takeForum(state, *forum);
+  }
+  state.outputPath.data[pathLength] = '\0';
+  return end;
+}
+
+}  // namespace quillstash

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/page_links.h"
+
+#include "text/strings.h"
+
+namespace quillstash {
+
+namespace {
+
+const char* pastNext(const char* p, char c) {
+  while (*p != '\0' && *p != c) ++p;
+  return *p == c ? p + 1 : p;
+}
+
+// The number scan of a navigation block from `q`: returns the '<' of the
+// first link after a bare page number, or nullptr with `q` left where the
+// block's markup ended.
+const char* scanPageNumbers(const char*& q) {
+  unsigned digits = 0;
+  for (;;) {
+    const char c = *q;
+    if (c == ':' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '[' || c == ']' || c == '.' ||
+        c == ',') {
+      ++q;
+    } else if (startsWithFolded(q, "<!--")) {
+      q += 2;
+      while (*q != '\0' && !(q[0] == '-' && q[1] == '>')) ++q;
+      if (*q != '\0') q += 2;
+    } else if (c == '<' && ((q[1] | 0x20) == 'b' || (q[1] | 0x20) == 'f')) {
+      q = pastNext(q, '>');
+    } else if (c == '<' && q[1] == '/' && ((q[2] | 0x20) == 'b' || (q[2] | 0x20) == 'f')) {
+      q = pastNext(q, '>');
+    } else if (c == '<' && (q[1] | 0x20) == 'a') {
+      if (digits > 0) return q;
+      // A link before the current page number: an earlier page.
+      while (*q != '\0' && !startsWithFolded(q, "</a")) ++q;
+      q = pastNext(q, '>');
+    } else if (isDecimalDigit(c)) {
+      ++digits;
+      ++q;
+    } else if (startsWithFolded(q, "next") || startsWithFolded(q, "prev")) {
+      while (*q == ' ' || static_cast<unsigned char>(*q) >= 65) ++q;
+    } else if (c == '&') {
+      q += startsWithFolded(q, "&nbsp;") ? 6 : 1;
+    } else {
+      return nullptr;
+    }
+  }
+}
+
+// Remembers the answer of a forward search for the first character matching
+// a predicate, so that searches from nearby later positions cost nothing.
+class NextMatch {
+ public:
+  template <class Predicate>
+  const char* from(const char* p, Predicate stop) {
+    if (found_ == nullptr || p < start_ || p > found_) {
+      start_ = p;
+      found_ = p;
+      while (!stop(*found_)) ++found_;
+    }
+    return found_;
+  }
+
+ private:
+  const char* start_ = nullptr;
+  const char* found_ = nullptr;
+};
+
+}  // namespace
+
+const char* findNextPageLink(const char* page) {
+  NextMatch quoteSearch;
+  NextMatch colonSearch;
+  const char* p = page;
+  while (*p != '\0') {
+    const char* scanFrom = nullptr;
+    if (startsWithFolded(p, "goto")) {
+      if (p[4] == ' ' && startsWithFolded(p + 5, "page")) scanFrom = p + 9;
+    } else if (startsWithFolded(p, "page")) {
+      const char after = p[4];
+      if ((after | 0x20) == 's' && after != '\0') {
+        if (p[5] == ':') {
+          scanFrom = p + 5;
+        } else {
+          const char* r = p + 5;
+          while (*r == '(' || *r == ')' || *r == ' ' || isDecimalDigit(*r)) ++r;
+          if (*r == ':') scanFrom = r;
+        }
+      } else if (after == ':') {
+        scanFrom = p + 5;
+      } else if (startsWithFolded(p + 4, "link")) {
+        const char* quote = quoteSearch.from(p, [](char c) { return c == '"' || c == '<' || c == '\0'; });
+        if (*quote == '"') {
+          const char* colon = colonSearch.from(quote, [](char c) { return c == ':' || c == '<' || c == '\0'; });
+          if (*colon == ':') scanFrom = colon + 1;
+        }
+      }
+    }
+    if (scanFrom == nullptr) {
+      ++p;
+      continue;
+    }
+    const char* q = scanFrom;
+    if (const char* link = scanPageNumbers(q)) return link;
+    p = q > p ? q : p + 1;
+  }
+  return p;
+}
+
+}  // namespace quillstash

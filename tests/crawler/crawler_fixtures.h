@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "crawler/forum_detection.h"
+#include "crawler/link_lists.h"
+#include "crawler/topic_detection.h"
+
+namespace quillstash::test {
+
+// A crawl state for one run whose base address is `address`, with default settings.
+struct CrawlWorld {
+  std::unique_ptr<JobContext> job = makeJobContext();
+  CrawlState state;
+
+  explicit CrawlWorld(const char* address = "http://forum.example/board/index.php") {
+    job->forumAddress.assign(address);
+    job->host.assign("forum.example");
+    loadDefaultSettings(state.settings);
+    state.currentJob = job.get();
+    state.startRun();
+  }
+};
+
+// Remembers what each accepted forum or topic looked like.
+struct Taken {
+  std::string path;     // outputPath at the call
+  std::string address;  // the resolved address
+  std::uint32_t number;
+};
+
+class RecordingForumSink : public ForumSink {
+ public:
+  void takeForum(CrawlState& state, JobContext& forum) override {
+    taken.push_back({std::string(state.outputPath.view()), std::string(forum.forumAddress.view()), state.itemNumber});
+    ++state.itemNumber;
+  }
+  std::vector<std::string> paths() const {
+    std::vector<std::string> out;
+    for (const Taken& t : taken) out.push_back(t.path);
+    return out;
+  }
+  std::vector<std::string> addresses() const {
+    std::vector<std::string> out;
+    for (const Taken& t : taken) out.push_back(t.address);
+    return out;
+  }
+  std::vector<Taken> taken;
+};
+
+class RecordingTopicWriter : public TopicWriter {
+ public:
+  void writeTopic(CrawlState& state, JobContext& topic) override {
+    taken.push_back({std::string(state.outputPath.view()), std::string(topic.forumAddress.view()), state.itemNumber});
+  }
+  std::vector<std::string> paths() const {
+    std::vector<std::string> out;
+    for (const Taken& t : taken) out.push_back(t.path);
+    return out;
+  }
+  std::vector<std::string> addresses() const {
+    std::vector<std::string> out;
+    for (const Taken& t : taken) out.push_back(t.address);
+    return out;
+  }
+  std::vector<Taken> taken;
+};
+
+}  // namespace quillstash::test

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/page_links.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace quillstash {
+namespace {
+
+// The href of the link findNextPageLink returns, or "" for the NUL.
+std::string nextPage(const std::string& page) {
+  const char* at = findNextPageLink(page.c_str());
+  if (*at == '\0') return "";
+  EXPECT_TRUE(at[0] == '<' && (at[1] == 'a' || at[1] == 'A'));
+  std::string rest(at);
+  std::size_t start = rest.find('"') + 1;
+  return rest.substr(start, rest.find('"', start) - start);
+}
+
+TEST(NextPageLink, followsTheBareCurrentPageNumber) {
+  EXPECT_EQ(nextPage("<b>Pages (3):</b> [1] <a href=\"f.php?page=2\">2</a> <a href=\"f.php?page=3\">3</a>"),
+            "f.php?page=2");
+  EXPECT_EQ(nextPage("Goto page 1, <a href=\"v.php?start=20\">2</a>, <a href=\"v.php?start=40\">3</a>"),
+            "v.php?start=20");
+  EXPECT_EQ(nextPage("PAGES: <a href=\"p1\">1</a> <B>2</B> <a href=\"p3\">3</a>"), "p3");
+  EXPECT_EQ(nextPage("Page: <font size=1>&nbsp;4&nbsp;</font> <!-- nav --> <A HREF=\"p5\">5</A>"), "p5");
+  EXPECT_EQ(nextPage("<span class=\"pagelink\">nav: 2 <a href=\"q3\">3</a></span>"), "q3");
+  EXPECT_EQ(nextPage("Pages: <a href=\"prev\">Prev Page</a> 2 <a href=\"n\">Next</a>"), "n");
+}
+
+TEST(NextPageLink, findsNothingWithoutABareNumberBeforeALink) {
+  EXPECT_EQ(nextPage("Page 1 of 5 <a href=\"x\">2</a>"), "");
+  EXPECT_EQ(nextPage("Pages: <a href=\"a\">1</a> <a href=\"b\">2</a> text"), "");
+  EXPECT_EQ(nextPage("Pages: 1 2 3 end"), "");
+  EXPECT_EQ(nextPage(""), "");
+  EXPECT_EQ(nextPage("pages"), "");
+  EXPECT_EQ(nextPage("goto pag"), "");
+}
+
+TEST(NextPageLink, aLastPageBlockIsPassedForALaterOne) {
+  EXPECT_EQ(nextPage("Pages: <a href=\"a\">1</a> 2 end. Pages: 2 <a href=\"b\">3</a>"), "b");
+}
+
+TEST(NextPageLink, realForumPagesWithoutAPageLinkGiveNothing) {
+  for (const char* name : {"phpbb2/forum-1.html", "phpbb2/forum-2.html", "phpbb2/topic-1.html"}) {
+    std::string page = test::corpusPage(name);
+    ASSERT_FALSE(page.empty()) << name;
+    EXPECT_EQ(nextPage(page), "") << name;  // "Goto page" of a topic row lists links only
+  }
+}
+
+TEST(NextPageLink, manyPagelinkMarkersWithoutQuotesFinishQuickly) {
+  std::string page;
+  for (int i = 0; i < 500000; ++i) page += "pagelink";
+  page += "\"";
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(nextPage(page), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+}  // namespace
+}  // namespace quillstash

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/topic_detection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "crawler/table_layout.h"
+#include "crawler_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillstash {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kBase = "http://forum.example/board/";
+
+// The table route of a forum page, as the forum crawl runs it.
+void walkTopicTables(std::string& page, CrawlState& state, TopicWriter& writer) {
+  auto record = makeJobContext();
+  chooseTopicLayout(page.data(), *record, state);
+  classifyColumns(page.data(), *record, [&](TableRow& row) { classifyTopicRow(row, state); });
+  settleTopicColumns(*record);
+  walkRows(page.data(), *record, [&](TableRow& row) { walkTopicRow(row, state, writer); });
+}
+
+TEST(TopicRules, takesTheTopicsOfARealForumPageAndSkipsItsPageLinks) {
+  std::string page = test::corpusPage("phpbb2/forum-2.html");
+  ASSERT_FALSE(page.empty());
+  test::CrawlWorld world;
+  world.state.outputPath.assign("/out/Board/01 Raids");
+  test::RecordingTopicWriter writer;
+  EXPECT_TRUE(detectTopics(page.c_str(), world.state, writer));
+  ASSERT_EQ(writer.taken.size(), 13u);
+  EXPECT_EQ(writer.taken[0].path, "/out/Board/01 Raids/00001 Do NOT post Fear or Sky Raids here..html");
+  EXPECT_EQ(writer.taken[0].address, kBase + "viewtopic.php?t=2738");
+  EXPECT_EQ(writer.taken[1].address, kBase + "viewtopic.php?t=1606");
+  // The first row's image-only last-post link is taken but gets no name; later rows give only their first link.
+  EXPECT_EQ(world.state.visitedTopics.size(), 14u);
+  EXPECT_EQ(writer.taken.back().path, "/out/Board/01 Raids/00013 exile hosting behemoth killing sunday the (UPDATED).html");
+  for (const auto& t : writer.taken) EXPECT_EQ(t.address.find("start="), std::string::npos) << t.address;
+  EXPECT_STREQ(world.state.outputPath.c_str(), "/out/Board/01 Raids");
+}
+
+TEST(TopicRules, lastPageActionAndProfileLinksOfARowAreNotTopics) {
+  const char* page =
+      "<tr><td><a href='member.php?u=3'>Starter</a> <a href='showthread.php?t=5'>Hello world</a>"
+      " <a href='showthread.php?t=5&amp;page=7'>7</a> <a href='index.php?showtopic=5&amp;act=ST'>act</a></td></tr>"
+      "<tr><td><a href='index.php?showtopic=12&amp;act=ST'>x</a><a href='index.php?showtopic=12'>Twelve</a></td></tr>";
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  detectTopics(page, world.state, writer);
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 Hello world.html", "/00002 Twelve.html"}));
+}
+
+TEST(TopicRules, aTopicMetAgainOnALaterPageKeepsItsFirstNumber) {
+  test::CrawlWorld world;
+  world.state.itemNumber = 1;
+  test::RecordingTopicWriter writer;
+  detectTopics("<a href='viewtopic.php?t=1&sid=aaaa'>One</a><a href='viewtopic.php?t=2'>Two</a>", world.state, writer);
+  detectTopics("<a href='viewtopic.php?t=2&sid=bbbb'>Two</a><a href='viewtopic.php?t=3'>Three</a>", world.state, writer);
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 One.html", "/00002 Two.html", "/00003 Three.html"}));
+}
+
+TEST(TopicRules, imageOnlyTopicLinkIsSkippedWithoutANumber) {
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  detectTopics("<a href='viewtopic.php?t=1'><img src='new.gif'></a><a href='viewtopic.php?t=2'>Two</a>", world.state,
+               writer);
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 Two.html"}));
+  EXPECT_EQ(world.state.itemNumber, 2u);
+  EXPECT_STREQ(world.state.topicShape.c_str(), "viewtopic.php?t=");
+}
+
+TEST(TopicRules, numbersPastFiveDigitsAreWrittenWhole) {
+  test::CrawlWorld world;
+  world.state.itemNumber = 123456;
+  test::RecordingTopicWriter writer;
+  detectTopics("<a href='viewtopic.php?t=1'>Late</a>", world.state, writer);
+  EXPECT_EQ(writer.paths(), (Strings{"/123456 Late.html"}));
+}
+
+TEST(TopicPatterns, theUsersPatternFindsTopicsTheRulesDoNotKnow) {
+  const char* page = "<a href=\"thread.cgi?id=4\">Four</a> <a href=\"thread.cgi?id=5\">Five</a> <a href=\"x.cgi\">No</a>";
+  test::CrawlWorld world;
+  world.state.settings.useTopicLinkPattern = true;
+  world.state.settings.topicLinkPattern.assign("thread.cgi?id=#|");
+  test::RecordingTopicWriter writer;
+  EXPECT_TRUE(detectTopics(page, world.state, writer));
+  EXPECT_EQ(writer.addresses(), (Strings{kBase + "thread.cgi?id=4", kBase + "thread.cgi?id=5"}));
+
+  test::CrawlWorld rules;
+  test::RecordingTopicWriter none;
+  EXPECT_FALSE(detectTopics(page, rules.state, none));
+}
+
+TEST(TopicTableWalk, takesTheTopicColumnOfARealForumPage) {
+  std::string page = test::corpusPage("phpbb2/forum-1.html");
+  ASSERT_FALSE(page.empty());
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  walkTopicTables(page, world.state, writer);
+  // Six topics; the cells of the two "Sticky:" topics begin with text, not with the link.
+  ASSERT_EQ(writer.taken.size(), 4u);
+  for (const auto& t : writer.taken) {
+    EXPECT_NE(t.address.find("viewtopic.php?t="), std::string::npos) << t.address;
+    EXPECT_EQ(t.address.find("sid="), std::string::npos) << t.address;
+  }
+}
+
+TEST(TopicTableWalk, namesAreSixCharactersShorterThanByRules) {
+  const std::string title(60, 'T');
+  std::string page = "<table width=1>";
+  for (int i = 1; i <= 3; ++i) {
+    page += "<tr><td><img></td><td><a href='showthread.php?s=0123456789abcdef&t=" + std::to_string(i) + "'>" + title +
+            "</a></td><td><a href='member.php?u=1'>who</a></td></tr>";
+  }
+  page += "</table>";
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  walkTopicTables(page, world.state, writer);
+  ASSERT_EQ(writer.taken.size(), 3u);
+  EXPECT_EQ(writer.taken[0].path, "/00001 " + std::string(44, 'T') + ".html");
+  EXPECT_EQ(writer.taken[2].address, kBase + "showthread.php?&t=3");
+  EXPECT_STREQ(world.state.topicShape.c_str(), "showthread.php?s=abcdef&t=");
+
+  test::CrawlWorld rules;
+  test::RecordingTopicWriter ruleWriter;
+  detectTopics(page.c_str(), rules.state, ruleWriter);
+  EXPECT_EQ(ruleWriter.taken[0].path, "/00001 " + std::string(50, 'T') + ".html");
+
+  test::CrawlWorld tiny;
+  tiny.state.settings.maxFileNameChars = 6;
+  test::RecordingTopicWriter tinyWriter;
+  walkTopicTables(page, tiny.state, tinyWriter);
+  EXPECT_TRUE(tinyWriter.taken.empty());
+}
+
+}  // namespace
+}  // namespace quillstash
