@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: MIT
+#include "board_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace quillstash::demo {
+namespace {
+
+constexpr std::size_t kMaxRequest = 1 << 20;
+
+void parseParameters(const std::string& text, std::map<std::string, std::string>& into) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('&', start);
+    if (end == std::string::npos) end = text.size();
+    std::string pair = text.substr(start, end - start);
+    if (!pair.empty()) {
+      std::size_t equals = pair.find('=');
+      std::string name = urlDecode(pair.substr(0, equals));
+      std::string value = equals == std::string::npos ? "" : urlDecode(pair.substr(equals + 1));
+      into.emplace(name, value);
+    }
+    start = end + 1;
+  }
+}
+
+std::string headerValue(const std::string& head, const char* name) {
+  std::string lowerHead = head;
+  for (char& c : lowerHead) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string key = std::string("\r\n") + name + ":";
+  std::size_t at = lowerHead.find(key);
+  if (at == std::string::npos) return "";
+  std::size_t from = at + key.size();
+  while (from < head.size() && head[from] == ' ') ++from;
+  std::size_t end = head.find("\r\n", from);
+  return head.substr(from, end - from);
+}
+
+bool sendAll(int fd, const std::string& data) {
+  std::size_t sent = 0;
+  while (sent < data.size()) {
+    ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string urlDecode(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Request::param(const std::string& name, const std::string& fallback) const {
+  auto found = query.find(name);
+  return found == query.end() ? fallback : found->second;
+}
+
+long Request::number(const std::string& name, long fallback) const {
+  auto found = query.find(name);
+  if (found == query.end() || found->second.empty()) return fallback;
+  return std::strtol(found->second.c_str(), nullptr, 10);
+}
+
+Response Response::html(std::string body) {
+  Response response;
+  response.headers.emplace_back("Content-Type", "text/html; charset=ISO-8859-1");
+  response.body = std::move(body);
+  return response;
+}
+
+Response Response::notFound() {
+  Response response = html("<html><head><title>Not Found</title></head><body>No such page.</body></html>");
+  response.status = 404;
+  response.reason = "Not Found";
+  return response;
+}
+
+Response Response::redirect(const std::string& location) {
+  Response response = html("<html><body>Moved</body></html>");
+  response.status = 302;
+  response.reason = "Found";
+  response.headers.emplace_back("Location", location);
+  return response;
+}
+
+bool BoardServer::start(std::uint16_t port) {
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener_ < 0) return false;
+  int yes = 1;
+  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 16) != 0) {
+    ::close(listener_);
+    listener_ = -1;
+    return false;
+  }
+  socklen_t size = sizeof address;
+  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+  port_ = ntohs(address.sin_port);
+  running_.store(true);
+  thread_ = std::thread([this] { serve(); });
+  return true;
+}
+
+void BoardServer::stop() {
+  if (!running_.exchange(false)) return;
+  if (thread_.joinable()) thread_.join();
+  ::close(listener_);
+  listener_ = -1;
+}
+
+std::vector<std::string> BoardServer::requestLines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requestLines_;
+}
+
+void BoardServer::serve() {
+  while (running_.load()) {
+    pollfd entry{listener_, POLLIN, 0};
+    if (::poll(&entry, 1, 100) <= 0) continue;
+    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) continue;
+    answer(connection);
+    ::close(connection);
+  }
+}
+
+void BoardServer::answer(int connection) {
+  std::string raw;
+  char buffer[16384];
+  std::size_t headEnd = std::string::npos;
+  std::size_t wanted = 0;
+  for (;;) {
+    pollfd entry{connection, POLLIN, 0};
+    if (::poll(&entry, 1, 10000) <= 0) return;  // a silent client is dropped
+    ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (got <= 0) break;
+    raw.append(buffer, static_cast<std::size_t>(got));
+    if (raw.size() > kMaxRequest) return;
+    if (headEnd == std::string::npos) {
+      headEnd = raw.find("\r\n\r\n");
+      if (headEnd != std::string::npos) {
+        wanted = headEnd + 4 + std::strtoul(headerValue(raw.substr(0, headEnd + 2), "content-length").c_str(), nullptr, 10);
+      }
+    }
+    if (headEnd != std::string::npos && raw.size() >= wanted) break;
+  }
+  if (headEnd == std::string::npos) return;
+
+  Request request;
+  request.raw = raw;
+  request.serverPort = port_;
+  std::string head = "\r\n" + raw.substr(0, headEnd + 2);
+  std::string line = raw.substr(0, raw.find("\r\n"));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requestLines_.push_back(line);
+  }
+  std::size_t space = line.find(' ');
+  request.method = line.substr(0, space);
+  std::size_t secondSpace = line.find(' ', space + 1);
+  request.target = line.substr(space + 1, secondSpace - space - 1);
+  std::size_t question = request.target.find('?');
+  request.path = request.target.substr(0, question);
+  if (question != std::string::npos) parseParameters(request.target.substr(question + 1), request.query);
+  request.body = raw.substr(headEnd + 4);
+  if (request.method == "POST") parseParameters(request.body, request.query);
+  std::string cookies = headerValue(head, "cookie");
+  std::size_t start = 0;
+  while (start < cookies.size()) {
+    std::size_t end = cookies.find(';', start);
+    if (end == std::string::npos) end = cookies.size();
+    std::string pair = cookies.substr(start, end - start);
+    while (!pair.empty() && pair.front() == ' ') pair.erase(0, 1);
+    std::size_t equals = pair.find('=');
+    if (equals != std::string::npos) request.cookies.emplace(pair.substr(0, equals), pair.substr(equals + 1));
+    start = end + 1;
+  }
+
+  Response response = handler_(request);
+  std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
+  out += "Server: quillstash-demo\r\n";
+  for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
+  out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+  out += "Connection: close\r\n\r\n";
+  out += response.body;
+  sendAll(connection, out);
+}
+
+}  // namespace quillstash::demo
