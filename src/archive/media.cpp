@@ -1,0 +1,350 @@
+// SPDX-License-Identifier: MIT
+#include "archive/media.h"
+
+#include <string>
+
+#include "archive/scan.h"
+#include "text/page_block.h"
+#include "text/strings.h"
+
+namespace quillstash {
+
+using namespace archive_scan;
+
+namespace {
+
+bool isAddressEnd(char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; }
+
+// "s=" followed by a value whose hexadecimal run, counted from the second
+// character after the '=', is at least 7 long (a session id).
+bool isSessionHexParameter(const char* p) {
+  if (p[0] != 's' || p[1] != '=' || isAddressEnd(p[2])) return false;
+  std::size_t run = 0;
+  for (const char* q = p + 3; isHexDigit(*q); ++q) ++run;
+  return run >= 7;
+}
+
+// The end of an attribute value: '>', a quote or the NUL.
+const char* valueEnd(const char* value) {
+  const char* p = value;
+  while (*p != '\0' && *p != '>' && *p != '"' && *p != '\'') ++p;
+  return p;
+}
+
+// Copies [from, to) into the output, leaving out every '<' so that nothing
+// taken from the page can open a tag of its own.
+void appendWithoutTags(OutputBuffer& out, const char* from, const char* to) {
+  for (const char* p = from; p < to; ++p) {
+    if (*p != '<') out.put(*p);
+  }
+}
+
+bool startsWithHost(const char* text, std::string_view host) {
+  for (std::size_t i = 0; i < host.size(); ++i) {
+    if (text[i] == '\0' || !foldedEqual(text[i], host[i])) return false;
+  }
+  return true;
+}
+
+// Smiley images of the forum and the codes that stand for them.
+constexpr KeywordEntry kSmileys[] = {
+    {"/tongue", 1}, {"/biggrin", 2}, {"/smile.", 3}, {"/sad", 4}, {"/smiley.", 5},
+};
+constexpr const char* kSmileyCodes[] = {"", ":P", ":D", ":)", ":(", ":)"};
+
+}  // namespace
+
+void appendCleanAddress(const char* address, TextWriter& out) {
+  const char* p = address;
+  while (!isAddressEnd(*p)) {
+    if (*p == '&') {
+      out.put('&');
+      ++p;
+      if (startsWithFolded(p, "amp;")) p += 4;
+      continue;
+    }
+    if (startsWithFolded(p, "sid=") || startsWithFolded(p, "phpsessi") || isSessionHexParameter(p)) {
+      while (!isAddressEnd(*p) && *p != '&') ++p;
+      continue;
+    }
+    out.put(*p++);
+  }
+  if (out.length() > 0 && out.begin()[out.length() - 1] == '&') out.rewind(out.length() - 1);
+}
+
+std::string_view hostOf(const char* address) {
+  const char* p = address;
+  if (startsWithFolded(p, "http")) {
+    p += 4;
+    while (*p == ':' || *p == '/') ++p;
+  }
+  const char* end = p;
+  while (*end != '\0' && *end != '/') ++end;
+  return std::string_view(p, static_cast<std::size_t>(end - p));
+}
+
+bool containsFileAddress(const LinkList& list, const char* address) {
+  std::string_view candidate(address);
+  for (const std::string& entry : list) {
+    if (entry.size() != candidate.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; same && i < entry.size(); ++i) same = foldedEqual(entry[i], candidate[i]);
+    if (same) return true;
+  }
+  return false;
+}
+
+bool TopicMedia::isOnForumHost(const char* host) const {
+  return startsWithHost(host, hostOf(context_.currentJob.forumAddress.c_str()));
+}
+
+bool TopicMedia::takeAddress(const JobContext& job) {
+  const char* address = job.forumAddress.c_str();
+  if (containsFileAddress(context_.downloadedFiles, address)) return false;
+  context_.downloadedFiles.emplace_back(address);
+  return true;
+}
+
+bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOutput) {
+  PageBlock receiveBuffer;
+  FixedText<8192> name;
+  TextWriter nameWriter = name.writer();
+  bool saved = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
+                                            context_.itemNumber);
+  if (!saved || nameWriter.length() == 0) return false;
+  if (linkOutput != nullptr) {
+    // The name goes inside a quoted attribute: quotes and angle brackets
+    // would end it early.
+    for (char c : nameWriter.view()) {
+      if (c != '"' && c != '<' && c != '>' && static_cast<unsigned char>(c) >= 0x20) linkOutput->put(c);
+    }
+  }
+  return true;
+}
+
+bool TopicMedia::saveAttachment(const char* address, const JobContext& base, OutputBuffer* linkOutput) {
+  auto job = makeJobContext();
+  TextWriter out = job->forumAddress.writer();
+  const char* baseAddress = base.forumAddress.c_str();
+  if (startsWithFolded(address, "http")) {
+    // Taken whole.
+  } else if (address[0] == '/') {
+    const char* b = baseAddress;
+    if (startsWithFolded(b, "http")) {
+      out.append("http");
+      b += 4;
+      if (*b == ':') out.put(*b++);
+      for (int i = 0; i < 2 && *b == '/'; ++i) out.put(*b++);
+      while (*b != '\0' && *b != '/') out.put(*b++);
+    } else {
+      while (*b != '\0' && *b != '/') out.put(*b++);
+    }
+  } else {
+    // Relative: after the base cut just after its last '/'. A base without a
+    // path ("http://host") gets the '/' after its host.
+    std::string_view host = hostOf(baseAddress);
+    const char* hostEnd = host.data() + host.size();
+    const char* lastSlash = nullptr;
+    for (const char* b = hostEnd; *b != '\0'; ++b) {
+      if (*b == '/') lastSlash = b;
+    }
+    if (lastSlash == nullptr) {
+      out.append(std::string_view(baseAddress, static_cast<std::size_t>(hostEnd - baseAddress)));
+      out.put('/');
+    } else {
+      out.append(std::string_view(baseAddress, static_cast<std::size_t>(lastSlash + 1 - baseAddress)));
+    }
+  }
+  appendCleanAddress(address, out);
+  out.terminate();
+  if (out.truncated()) return false;  // a cut address would fetch something else
+  if (!takeAddress(*job)) return false;
+  return fetchFile(*job, false, linkOutput);
+}
+
+bool TopicMedia::saveImage(const char* address, OutputBuffer& linkOutput) {
+  auto job = makeJobContext();
+  TextWriter out = job->forumAddress.writer();
+  appendCleanAddress(address, out);
+  out.terminate();
+  if (out.truncated() || out.length() == 0) return false;
+  if (!takeAddress(*job)) return false;
+  return fetchFile(*job, true, &linkOutput);
+}
+
+void TopicMedia::saveAttachmentsOfPage(const char* page) {
+  if (!context_.settings.saveAttachments) return;
+  const char* p = page;
+  while (*p != '\0') {
+    if (p[0] != '<' || !foldedEqual(p[1], 'a') || p[2] != ' ') {
+      ++p;
+      continue;
+    }
+    if (const char* value = findHrefValue(p, true)) {
+      const char* end = value;
+      while (static_cast<unsigned char>(*end) > 0x20 && *end != '"' && *end != '\'' && *end != '>') ++end;
+      std::string address(value, end);
+      if (findFolded(address.c_str(), "attach") != nullptr) {
+        saveAttachment(address.c_str(), context_.currentJob, nullptr);
+      }
+    }
+    p = skipTag(p);
+  }
+}
+
+const char* TopicMedia::rewriteImage(const char* tag, OutputBuffer& out) {
+  const char* at = findBlankThen(tag, "src");
+  if (at == nullptr) return skipTag(tag);
+  const char* value = at + 4;
+  while (isAttributeGap(*value)) ++value;
+  const char* end = valueEnd(value);
+
+  bool absolute = startsWithFolded(value, "http");
+  const char* host = value;
+  if (absolute) {
+    host = value + 4;
+    for (;;) {
+      if (*host == ':' || *host == '/') {
+        ++host;
+      } else if (startsWithFolded(host, "&#58")) {
+        host += 4;
+        if (*host == ';') ++host;
+      } else {
+        break;
+      }
+    }
+  }
+  if (absolute && !isOnForumHost(host)) {
+    std::size_t mark = out.length();
+    out.append("<IMG src=\"");
+    if (context_.settings.saveExternalImages && saveImage(host, out)) {
+      out.append("\">");
+    } else if (context_.settings.linkAllImages) {
+      out.append("http://");
+      appendWithoutTags(out, host, valueEnd(host));
+      out.append("\">");
+    } else {
+      out.rewind(mark);
+    }
+    return skipTag(tag);
+  }
+
+  // On the forum's host or relative: only smileys leave something.
+  const char* smile = nullptr;
+  for (const char* p = host; p < end; ++p) {
+    if (startsWithFolded(p, "smile")) {
+      smile = p;
+      break;
+    }
+  }
+  if (smile != nullptr) {
+    std::uint8_t code = 0;
+    for (const KeywordEntry& entry : kSmileys) {
+      code = linkContains(smile, entry);
+      if (code != 0) break;
+    }
+    if (code != 0) {
+      out.append(kSmileyCodes[code]);
+    } else {
+      const char* slash = smile;
+      while (slash < end && *slash != '/') ++slash;
+      if (slash < end) {
+        out.put('[');
+        appendWithoutTags(out, slash, end);
+        out.put(']');
+      }
+    }
+  }
+  return skipTag(tag);
+}
+
+const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& linkOpen) {
+  const char* value = findHrefValue(tag, true);
+  if (value == nullptr) {
+    linkOpen = false;
+    return skipTag(tag);
+  }
+  if (startsWithFolded(value, "http") && value[4] == ':' && value[5] == '/' && value[6] == '/') {
+    if (isThumbnailLink(value, out)) {
+      linkOpen = true;
+    } else if (isOnForumHost(value + 7)) {
+      linkOpen = false;
+    } else {
+      out.append("<A HREF=\"http://");
+      const char* end = value + 7;
+      while (*end != '\0' && *end != '"' && *end != '>' && *end != '\'') ++end;
+      out.append(std::string_view(value + 7, static_cast<std::size_t>(end - (value + 7))));
+      out.append("\">");
+      linkOpen = true;
+    }
+  }
+  return skipTag(tag);
+}
+
+bool TopicMedia::isThumbnailLink(const char* value, OutputBuffer& out) {
+  const char* p = tagEnd(value);
+  if (*p != '>') return false;
+  ++p;
+  for (;;) {
+    if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') {
+      ++p;
+    } else if (startsWithFolded(p, "&nbsp;")) {
+      p += 6;
+    } else if (*p == '&') {
+      ++p;
+    } else {
+      break;
+    }
+  }
+  if (!isOpeningWithBlank(p, "img")) return false;
+  return followThumbnailLink(value, out);
+}
+
+bool TopicMedia::followThumbnailLink(const char* value, OutputBuffer& out) {
+  auto job = makeJobContext();
+  TextWriter address = job->forumAddress.writer();
+  appendCleanAddress(value, address);
+  address.terminate();
+  if (address.truncated()) return false;
+  if (!takeAddress(*job)) return false;
+  if (isOnForumHost(hostOf(job->forumAddress.c_str()).data())) return false;
+
+  PageBlock page;
+  if (context_.fetcher.fetchToMemory(*job, page, false) == 0) return false;
+  const char* text = page.text();
+  if (findFolded(text, "[img") == nullptr) return false;
+
+  bool afterBody = false;
+  for (const char* p = text; *p != '\0';) {
+    if (isOpeningTag(p, "body")) afterBody = true;
+    if (!afterBody || !isOpeningWithBlank(p, "img") || findBlankThen(p, "title") == nullptr) {
+      ++p;
+      continue;
+    }
+    const char* source = nullptr;
+    for (const char* q = p; *q != '\0' && *q != '>'; ++q) {
+      if (startsWithFolded(q, "src=")) {
+        source = q + 4;
+        break;
+      }
+    }
+    if (source == nullptr) {
+      p = skipTag(p);
+      continue;
+    }
+    context_.log.logLine("* Image is linked using a thumbnail, downloading full image...\r\n");
+    while (isAttributeGap(*source)) ++source;
+    std::size_t mark = out.length();
+    out.append("<A HREF=\"");
+    // The image page is the base of a relative source address.
+    if (saveAttachment(source, *job, &out)) {
+      out.append("\">");
+      return true;
+    }
+    out.rewind(mark);
+    return false;
+  }
+  return false;
+}
+
+}  // namespace quillstash

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+#include "archive/topic_writer.h"
+
+#include <cstring>
+#include <string>
+
+#include "archive/media.h"
+#include "archive/post_extraction.h"
+#include "archive/scan.h"
+#include "platform/files.h"
+#include "platform/path.h"
+#include "text/page_block.h"
+#include "text/strings.h"
+#include "text/wildcard.h"
+
+namespace quillstash {
+
+using namespace archive_scan;
+
+namespace {
+
+// Bytes after "<title>" (exactly that tag, any case) up to the next '<'.
+void writeTitle(const char* page, OutputBuffer& out) {
+  for (const char* p = page; *p != '\0'; ++p) {
+    if (isOpeningTag(p, "title") && p[6] == '>') {
+      const char* start = p + 7;
+      const char* end = start;
+      while (*end != '\0' && *end != '<') ++end;
+      out.append(std::string_view(start, static_cast<std::size_t>(end - start)));
+      return;
+    }
+  }
+}
+
+// The next-page link by the user's pattern: the quoted link around the first
+// match not followed by '0' or '1' and not already visited, which is then
+// recorded in visitedTopics. nullptr when there is none.
+const char* findPatternNextPage(const char* page, const char* pattern, LinkList& visitedTopics) {
+  const char* search = page;
+  while (*search != '\0') {
+    PatternMatch match = matchPattern(search, pattern);
+    if (!match.found || match.position == nullptr || *match.position == '\0') return nullptr;
+    const char* result = match.position;
+    if (*result == '0' || *result == '1') {
+      search = result + 1;
+      continue;
+    }
+    const char* close = result;
+    while (*close != '\0' && *close != '"' && *close != '\'') ++close;
+    if (*close == '\0') return nullptr;
+    const char* open = close;
+    do {
+      if (open == page) return nullptr;
+      --open;
+    } while (*open != *close);
+    const char* link = open + 1;
+    const char* candidate = link;
+    if (findLink(visitedTopics, candidate) != nullptr) {
+      search = close > search ? close : search + 1;
+      continue;
+    }
+    visitedTopics.emplace_back(link, static_cast<std::size_t>(close - link));
+    return link;
+  }
+  return nullptr;
+}
+
+// The href of the "<a" tag the built-in finder points at, or nullptr.
+const char* findBuiltInNextPage(const char* page, NextPageFinder finder) {
+  if (finder == nullptr) return nullptr;
+  const char* tag = finder(page);
+  if (tag == nullptr || tag[0] != '<' || !foldedEqual(tag[1], 'a')) return nullptr;
+  return findHrefValue(tag, false);
+}
+
+bool isLinkEnd(char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; }
+
+void applyParameter(JobContext& topic, const Settings& settings) {
+  if (settings.useLinkParameter && !settings.linkParameter.empty()) {
+    applyLinkParameter(topic.forumAddress.data, topic.forumAddress.capacity(), settings.linkParameter.c_str());
+  }
+}
+
+// Fetches topic.forumAddress into `page` (emptied when nothing arrives) and
+// records the address, and the one a redirect led to, in `fetched`.
+std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& context, LinkList& fetched) {
+  fetched.emplace_back(topic.forumAddress.c_str());
+  std::size_t length = context.fetcher.fetchToMemory(topic, page, true);
+  if (length == 0) {
+    page.clear();
+  } else {
+    fetched.emplace_back(topic.forumAddress.c_str());  // the address a redirect led to
+  }
+  return length;
+}
+
+}  // namespace
+
+bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
+  topic.forumAddress = currentJob.forumAddress;
+  topic.host = currentJob.host;
+  const char* base = currentJob.forumAddress.c_str();
+  std::size_t hostStart = 0;
+  if (startsWithFolded(base, "http") && std::strncmp(base + 4, "://", 3) == 0) hostStart = 7;
+  std::size_t hostEnd = hostStart;
+  while (base[hostEnd] != '\0' && base[hostEnd] != '/') ++hostEnd;
+
+  const char* p = link;
+  if (startsWithFolded(p, "http") && std::strncmp(p + 4, "://", 3) == 0) {
+    // Another host named in the link is replaced by the forum's own.
+    p += 7;
+    while (!isLinkEnd(*p) && *p != '/') ++p;
+  }
+  // Where the link's text goes: after the host for a link from the root,
+  // after the base's last '/' for a relative one.
+  std::size_t keep = hostEnd;
+  bool addSlash = false;
+  if (*p != '/') {
+    for (std::size_t i = hostEnd; base[i] != '\0'; ++i) {
+      if (base[i] == '/') keep = i + 1;
+    }
+    addSlash = keep == hostEnd;
+  }
+  TextWriter out(topic.forumAddress.data, topic.forumAddress.capacity(), keep);
+  if (addSlash) out.put('/');
+  appendCleanAddress(p, out);
+  out.terminate();
+  return !out.truncated();
+}
+
+bool writeTopic(JobContext& topic, TopicWriterContext& context) {
+  const Settings& settings = context.settings;
+  PageBlock page;
+  LinkList fetched;  // every address fetched for this topic, to end loops
+
+  applyParameter(topic, settings);
+  fetchPage(topic, page, context, fetched);
+
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+
+  // Saved files go into the topic file's folder.
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                                context.itemNumber, folder});
+
+  bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
+  for (;;) {
+    media.saveAttachmentsOfPage(page.text());
+    extractPosts(page.data(), settings, out, media);
+    const char* link = usePattern
+                           ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
+                           : findBuiltInNextPage(page.text(), context.findNextPageLink);
+    if (link == nullptr) break;
+    if (!resolveNextPageLink(link, context.currentJob, topic)) break;
+    applyParameter(topic, settings);
+    const char* candidate = topic.forumAddress.c_str();
+    if (findLink(fetched, candidate) != nullptr) break;
+    if (fetchPage(topic, page, context, fetched) == 0) break;
+  }
+  out.append(kTopicFoot);
+
+  cleanPathComponent(context.outputPath.data);
+  std::string_view bytes = out.view();
+  bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
+  line += context.outputPath.c_str();
+  line += "\r\n";
+  context.log.logLine(line);
+  return saved;
+}
+
+}  // namespace quillstash

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Turns one forum topic, with all its pages, into one HTML file: a head with
+// the title of the topic's first page and an Author | Message table with one
+// row per post, followed by the saved attachments and images beside it.
+
+#include <cstdint>
+
+#include "app/activity_log.h"
+#include "app/settings.h"
+#include "archive/output_buffer.h"
+#include "archive/page_fetcher.h"
+#include "text/link_compare.h"
+#include "text/text_writer.h"
+
+namespace quillstash {
+
+// Finds the link to the next page in a page's navigation text: returns the
+// '<' of that link's "<a" tag, or the end of the text.
+using NextPageFinder = const char* (*)(const char* page);
+
+// The crawl state and services one topic is written with. Everything is
+// owned by the download job; writeTopic runs on its thread only.
+struct TopicWriterContext {
+  const Settings& settings;  // the snapshot taken for this topic
+  ActivityLog& log;
+  PageFetcher& fetcher;
+  // The address the user typed: next-page links are resolved against it and
+  // it gives the forum's host.
+  const JobContext& currentJob;
+  // Topic pages followed through the user's next-page pattern are added here.
+  LinkList& visitedTopics;
+  // Attachments, images and thumbnail pages taken in this run.
+  LinkList& downloadedFiles;
+  // This topic's number; names the files saved for it.
+  std::uint32_t itemNumber;
+  // The file to write: folder, separator, number, blank, name, ".html". Its
+  // last component is cleaned in place before the file is written.
+  FixedText<8192>& outputPath;
+  // The composed page; cleared at the start of each topic.
+  OutputBuffer& output;
+  // The built-in next-page finder used when no user pattern is set; without
+  // one such topics end after their first page.
+  NextPageFinder findNextPageLink = nullptr;
+};
+
+inline constexpr const char* kTopicHead =
+    "<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
+    "<META name=\"GENERATOR\" content=\"Quillstash 1.02\"><TITLE>";
+inline constexpr const char* kTopicTableHead =
+    "</TITLE></HEAD><BODY><TABLE width=\"100%\" border=\"1\"><TR><TH width=\"20%\">Author</TH><TH>Message</TH></TR>";
+inline constexpr const char* kTopicFoot = "</TABLE></BODY></HTML>";
+
+// Fetches every page of the topic whose first page is topic.forumAddress,
+// composes the topic file and writes it in one piece beside its final name,
+// then renames it, so no partial file is ever left under that name. Logs
+// "* Saved: " + path, or "[ X ] Error creating file " + path when the file
+// could not be written, and returns whether it was saved. Each further page's
+// address is left in topic.forumAddress. No page address is fetched twice, so
+// navigation that leads back to an earlier page ends the topic.
+bool writeTopic(JobContext& topic, TopicWriterContext& context);
+
+// Writes into topic.forumAddress the address of the next-page link at `link`
+// resolved against `currentJob` (whose host is always kept) with session ids
+// dropped; the link ends at NUL, a quote, '>' or '#'. False when the address
+// does not fit.
+bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic);
+
+}  // namespace quillstash
