@@ -141,20 +141,20 @@ Response showTopicBoard(const Request& request) {
     rows += "<tr><td class=\"row4\" width=\"5%\">*</td><td class=\"row4\"><b><a href=\"index.php?showforum=" + std::to_string(f) + "\">" +
             kForumNames[f - 1] + "</a></b></td><td class=\"row2\">3</td></tr>";
   }
-  return page("Lighthouse Club (Powered by Board)", "<table width=\"100%\">" + rows + "</table>");
+  return page("Lighthouse Club - Powered by Board", "<table width=\"100%\">" + rows + "</table>");
 }
 
 Response unknownShapeBoard(const Request& request) {
-  auto table = [](const std::string& rows) {
-    return "<table width=\"100%\" border=\"0\"><tr><th>Name</th><th>Count</th><th>Starter</th></tr>" + rows + "</table>";
+  auto table = [](const std::string& head, const std::string& rows) {
+    return "<table width=\"100%\" border=\"0\"><tr>" + head + "</tr>" + rows + "</table>";
   };
   if (request.path == "/" || request.path == "/main.cgi") {
     std::string rows;
     for (int f = 1; f <= 2; ++f) {
-      rows += "<tr><td><a href=\"go.cgi?area=" + std::to_string(f) + "\">" + kForumNames[f - 1] + "</a></td><td>3</td>"
-              "<td><a href=\"who.cgi?name=ines\">Ines</a></td></tr>";
+      rows += "<tr><td><a href=\"go.cgi?area=" + std::to_string(f) + "\">" + kForumNames[f - 1] + "</a></td><td>3</td><td>7</td>"
+              "<td><a href=\"profile.cgi?user=ines\">Ines</a></td></tr>";
     }
-    return page("Quay Talk", table(rows));
+    return page("Quay Talk", table("<th>Area</th><th>Topics</th><th>Posts</th><th>Last</th>", rows));
   }
   if (request.path == "/go.cgi") {
     long f = request.number("area");
@@ -162,9 +162,9 @@ Response unknownShapeBoard(const Request& request) {
     for (long t = 1; t <= 3; ++t) {
       if (forumOfTopic(t) != f) continue;
       rows += "<tr><td><a href=\"read.cgi?id=" + std::to_string(t) + "\">" + topicTitle(t) + "</a></td><td>2</td>"
-              "<td><a href=\"who.cgi?name=bart\">Bart</a></td></tr>";
+              "<td><a href=\"profile.cgi?user=bart\">Bart</a></td></tr>";
     }
-    return page(std::string("Quay Talk: ") + kForumNames[f - 1], table(rows));
+    return page(std::string("Quay Talk: ") + kForumNames[f - 1], table("<th>Topic</th><th>Replies</th><th>Starter</th>", rows));
   }
   if (request.path == "/read.cgi") {
     long t = request.number("id");

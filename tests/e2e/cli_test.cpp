@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: MIT
+// quillstash-cli as a process against boards served on loopback: the output
+// tree, whole files, log lines, requests and exit codes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "board_server.h"
+#include "boards.h"
+#include "platform/files.h"
+#include "support/engine_boards.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace quillstash {
+namespace {
+
+namespace fs = std::filesystem;
+using demo::BoardServer;
+using demo::ClassicBoard;
+using demo::Request;
+using demo::Response;
+using test::ProcessResult;
+using test::readFile;
+using test::runProcess;
+using test::TempDir;
+
+// Every file and folder below `root`, as paths relative to it.
+std::set<std::string> treeOf(const std::string& root) {
+  std::set<std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) entries.insert(fs::relative(entry.path(), root).string());
+  return entries;
+}
+
+std::size_t count(const std::string& text, const std::string& piece) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
+
+class DemoBoard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_ = std::make_unique<BoardServer>([this](const Request& request) { return board_.serve(request); });
+    ASSERT_TRUE(server_->start());
+    address_ = "http://127.0.0.1:" + std::to_string(server_->port()) + "/index.php";
+  }
+
+  ProcessResult cli(std::vector<std::string> arguments) { return runProcess(QUILLSTASH_CLI, arguments); }
+
+  const ClassicBoard board_{demo::demoShape()};
+  std::unique_ptr<BoardServer> server_;
+  std::string address_;
+  TempDir out_;
+};
+
+TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
+  ProcessResult run = cli({address_, out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("* Downloading file " + address_ + " ...\r\n", 0), 0u);
+  EXPECT_TRUE(run.out.ends_with("\r\n* Forum downloaded successfully")) << run.out.substr(run.out.size() - 200);
+  EXPECT_EQ(run.err, "");
+
+  std::set<std::string> tree = treeOf(out_.path());
+  const std::string chat = "Lantern Keepers/01 General Chat/";
+  for (const std::string& expected :
+       {chat + "00001 Welcome to the Lantern Keepers.html", chat + "00001 lamp-manual.pdf", chat + "00001 dusk.png",
+        chat + "00001 thumb7.png", chat + "00001 full7.png", chat + "00002 Which lighthouse is your favourite_.html",
+        chat + "00003 Board rules_ read before posting.html", chat + "01 Introductions/00001 Hello from the harbour town.html",
+        chat + "01 Introductions/00002 New keeper, first winter.html", chat + "02 Storm Stories/00001 The great gale of '98.html",
+        std::string("Lantern Keepers/02 Lamps and Lenses/00023 Clockwork rotation (part 3).html"),
+        std::string("Lantern Keepers/03 Charts & Soundings/00002 Old charts_ what do the symbols mean_.html")}) {
+    EXPECT_EQ(tree.count(expected), 1u) << expected;
+  }
+  EXPECT_EQ(std::count_if(tree.begin(), tree.end(), [](const std::string& p) { return p.ends_with(".html"); }), 31);
+  EXPECT_EQ(tree.count("Lantern Keepers/04 Keepers' Lodge"), 0u);  // members only
+
+  // No page was fetched twice.
+  std::vector<std::string> lines = server_->requestLines();
+  std::set<std::string> distinct(lines.begin(), lines.end());
+  EXPECT_EQ(distinct.size(), lines.size());
+  EXPECT_EQ(lines.front(), "GET /index.php HTTP/1.0");
+
+  std::string welcome = readFile(out_.file(chat + "00001 Welcome to the Lantern Keepers.html"));
+  EXPECT_EQ(welcome.rfind("<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
+                          "<META name=\"GENERATOR\" content=\"Quillstash 1.02\"><TITLE>Lantern Keepers :: View topic - "
+                          "Welcome to the Lantern Keepers</TITLE></HEAD><BODY><TABLE width=\"100%\" border=\"1\">"
+                          "<TR><TH width=\"20%\">Author</TH><TH>Message</TH></TR>",
+                          0),
+            0u);
+  EXPECT_TRUE(welcome.ends_with("</TD></TR></TABLE></BODY></HTML>"));
+  EXPECT_EQ(count(welcome, "<TR><TD valign=\"top\" align=\"left\">"), 12u);  // three pages of posts
+  EXPECT_NE(welcome.find("<B>Please read the rules</B> and <I>introduce yourself</I> in the right forum. :)"), std::string::npos);
+  EXPECT_NE(welcome.find("<tr><td><B>Ada Beacon wrote:</B></TD></TR><tr><td>Please read the rules</TD></TR></TABLE>"),
+            std::string::npos);
+  EXPECT_NE(welcome.find("Done! :D Here is my light at dusk:<BR><IMG src=\"00001 dusk.png\">"), std::string::npos);
+  EXPECT_NE(welcome.find("<A HREF=\"00001 full7.png\"><IMG src=\"00001 thumb7.png\"></A> [/wink.gif]"), std::string::npos);
+  EXPECT_NE(welcome.find("<A HREF=\"http://example.org/lighthouses\">the lighthouse registry</A>"), std::string::npos);
+  EXPECT_NE(welcome.find("The lamp manual is attached: lamp-manual.pdf<BR>"), std::string::npos);
+  for (const char* unsafe : {"script", "onclick", "style=", "class=", "tracking"}) {
+    EXPECT_EQ(welcome.find(unsafe), std::string::npos) << unsafe;
+  }
+  EXPECT_EQ(readFile(out_.file(chat + "00001 dusk.png")), demo::pngPicture(0x40));
+  EXPECT_EQ(readFile(out_.file(chat + "00001 full7.png")), demo::pngPicture(0xC0));
+  EXPECT_EQ(readFile(out_.file(chat + "00001 lamp-manual.pdf")).rfind("%PDF-1.4", 0), 0u);
+}
+
+TEST_F(DemoBoard, logsInFirstAndThenSeesTheMembersForum) {
+  ProcessResult run = cli({"--user", "keeper", "--password", "lantern", address_, out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("* Loading forum index...\r\n"), std::string::npos);
+  EXPECT_NE(run.out.find("* Cookies:\r\n\tlk_session\r\n\tlk_user\r\n"), std::string::npos);
+  std::set<std::string> tree = treeOf(out_.path());
+  EXPECT_EQ(tree.count("Lantern Keepers/04 Keepers' Lodge/00002 Members' photo album.html"), 1u);
+
+  std::vector<std::string> lines = server_->requestLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "POST /login.php HTTP/1.0"), lines.end());
+}
+
+TEST_F(DemoBoard, wrongPasswordLogsNoCookiesAndDownloadsAsAGuest) {
+  ProcessResult run = cli({"-u", "keeper", "-p", "candle", address_, out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("[ X ] No cookies were returned by server\r\n"), std::string::npos);
+  EXPECT_EQ(treeOf(out_.path()).count("Lantern Keepers/04 Keepers' Lodge"), 0u);
+}
+
+TEST_F(DemoBoard, listsTheForumsItWouldDownload) {
+  ProcessResult run = cli({"--list-forums", address_});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::string base = address_.substr(0, address_.size() - std::string("index.php").size());
+  EXPECT_EQ(run.out, "01 General Chat\t" + base + "viewforum.php?f=1\n02 Lamps and Lenses\t" + base +
+                         "viewforum.php?f=2\n03 Charts & Soundings\t" + base + "viewforum.php?f=3\n");
+  EXPECT_NE(run.err.find("* Received "), std::string::npos);
+  EXPECT_EQ(server_->requestLines().size(), 1u);
+}
+
+TEST_F(DemoBoard, skipsTheForumsItIsToldTo) {
+  ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", address_, out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::set<std::string> tree = treeOf(out_.path());
+  EXPECT_EQ(tree.count("Lantern Keepers/02 Lamps and Lenses"), 0u);
+  EXPECT_EQ(tree.count("Lantern Keepers/03 Charts & Soundings"), 1u);
+  EXPECT_EQ(tree.count("Lantern Keepers/01 General Chat/00001 lamp-manual.pdf"), 0u);
+  EXPECT_EQ(tree.count("Lantern Keepers/01 General Chat/00001 dusk.png"), 0u);
+  for (const std::string& line : server_->requestLines()) EXPECT_EQ(line.find("f=2"), std::string::npos) << line;
+}
+
+TEST_F(DemoBoard, goesThroughAProxyForPagesOnly) {
+  std::vector<std::string> proxied;
+  BoardServer proxy([&](const Request& request) {
+    proxied.push_back(request.target);
+    Request forwarded = request;
+    const std::string prefix = "http://127.0.0.1";
+    if (forwarded.path.rfind(prefix, 0) != 0) return Response::notFound();
+    forwarded.path = forwarded.path.substr(forwarded.path.find('/', prefix.size()));
+    forwarded.serverPort = server_->port();
+    return board_.serve(forwarded);
+  });
+  ASSERT_TRUE(proxy.start());
+  ProcessResult run = cli({"--proxy", "127.0.0.1:" + std::to_string(proxy.port()), address_, out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_FALSE(proxied.empty());
+  EXPECT_EQ(proxied.front(), address_);
+  for (const std::string& line : server_->requestLines()) {
+    EXPECT_TRUE(line.find("download.php") != std::string::npos || line.find("/gallery/") != std::string::npos ||
+                line.find("/pictures/") != std::string::npos)
+        << "a page went around the proxy: " << line;
+  }
+  proxy.stop();
+}
+
+TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
+  ProcessResult usage = runProcess(QUILLSTASH_CLI, {"--bogus", "http://127.0.0.1/"});
+  EXPECT_EQ(usage.exitCode, 2);
+  EXPECT_EQ(usage.err.rfind("quillstash-cli: unknown option --bogus\n", 0), 0u);
+  EXPECT_EQ(usage.out, "");
+  EXPECT_EQ(runProcess(QUILLSTASH_CLI, {"--skip", "1025", "http://127.0.0.1/"}).exitCode, 2);
+  EXPECT_EQ(runProcess(QUILLSTASH_CLI, {}).exitCode, 2);
+  ProcessResult help = runProcess(QUILLSTASH_CLI, {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage: quillstash-cli", 0), 0u);
+
+  std::uint16_t closedPort;
+  {
+    BoardServer server([](const Request&) { return Response::notFound(); });
+    ASSERT_TRUE(server.start());
+    closedPort = server.port();
+  }
+  TempDir out;
+  ProcessResult refused = runProcess(QUILLSTASH_CLI, {"--connect-retry-delay", "0", "http://127.0.0.1:" + std::to_string(closedPort) + "/",
+                                                      out.path()});
+  EXPECT_EQ(refused.exitCode, 0) << "an unreachable index still ends the job normally";
+  EXPECT_NE(refused.out.find("[ X ] Error connecting to 127.0.0.1, code:  (WSAECONNREFUSED - The attempt to connect was "
+                             "forcefully rejected.)\r\n"),
+            std::string::npos);
+  EXPECT_EQ(treeOf(out.path()).count("Forum_1"), 1u);
+
+  ASSERT_TRUE(platform::writeWholeFile(out.file("plain").c_str(), "x", 1));
+  ProcessResult blocked = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(closedPort) + "/",
+                                                      out.file("plain") + "/inside", "--connect-retries", "0"});
+  EXPECT_EQ(blocked.exitCode, 1);
+  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out.file("plain") + "/inside/Forum_1"));
+}
+
+struct EngineCase {
+  const char* name;
+  demo::Handler board;
+  const char* index;
+  std::vector<std::string> options;
+  std::vector<std::string> files;
+  const char* firstTopic;
+  std::size_t firstTopicPosts;
+};
+
+class OtherEngines : public ::testing::TestWithParam<EngineCase> {};
+
+TEST_P(OtherEngines, areArchivedWhole) {
+  const EngineCase& engine = GetParam();
+  BoardServer server(engine.board);
+  ASSERT_TRUE(server.start());
+  TempDir out;
+  std::vector<std::string> arguments = engine.options;
+  arguments.push_back("http://127.0.0.1:" + std::to_string(server.port()) + engine.index);
+  arguments.push_back(out.path());
+  ProcessResult run = runProcess(QUILLSTASH_CLI, arguments);
+  ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+  std::set<std::string> tree = treeOf(out.path());
+  std::set<std::string> expected(engine.files.begin(), engine.files.end());
+  EXPECT_EQ(tree, expected) << run.out;
+  std::string topic = readFile(out.file(engine.firstTopic));
+  EXPECT_EQ(count(topic, "<TR><TD valign=\"top\" align=\"left\">"), engine.firstTopicPosts) << topic;
+  EXPECT_NE(topic.find("First <B>post</B> here."), std::string::npos) << topic;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, OtherEngines,
+    ::testing::Values(
+        EngineCase{"commentMarkers", test::commentMarkerBoard, "/index.php",
+                   {"--forum-link-pattern", "forumdisplay.php?$f=#|", "--forum-next-page", "&amp;page=#|",
+                    "--topic-link-pattern", "showthread.php?$t=#|", "--topic-next-page", "&amp;page=#|",
+                    "--author-prefix", "<!-- user info -->", "--author-suffix", "<!-- / user info -->",
+                    "--message-prefix", "<!-- message -->", "--message-suffix", "<!-- / message -->"},
+                   {"Harbour Board", "Harbour Board/01 Harbour News", "Harbour Board/01 Harbour News/00001 Fog signals.html",
+                    "Harbour Board/01 Harbour News/00002 Winter moorings.html", "Harbour Board/02 Ships & Boats",
+                    "Harbour Board/02 Ships & Boats/00001 The red schooner.html"},
+                   "Harbour Board/01 Harbour News/00001 Fog signals.html", 3},
+        EngineCase{"showTopic", test::showTopicBoard, "/index.php",
+                   {},
+                   {"Lighthouse Club", "Lighthouse Club/01 Harbour News", "Lighthouse Club/01 Harbour News/00001 Fog signals.html",
+                    "Lighthouse Club/01 Harbour News/00002 Winter moorings.html", "Lighthouse Club/02 Ships & Boats",
+                    "Lighthouse Club/02 Ships & Boats/00001 The red schooner.html"},
+                   "Lighthouse Club/01 Harbour News/00001 Fog signals.html", 3},
+        EngineCase{"unknownShapes", test::unknownShapeBoard, "/main.cgi",
+                   {},
+                   {"Quay Talk", "Quay Talk/01 Harbour News", "Quay Talk/01 Harbour News/00001 Fog signals.html",
+                    "Quay Talk/01 Harbour News/00002 Winter moorings.html", "Quay Talk/02 Ships & Boats",
+                    "Quay Talk/02 Ships & Boats/00001 The red schooner.html"},
+                   "Quay Talk/01 Harbour News/00001 Fog signals.html", 2}),
+    [](const ::testing::TestParamInfo<EngineCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillstash
