@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -204,6 +207,31 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
                                                       out.file("plain") + "/inside", "--connect-retries", "0"});
   EXPECT_EQ(blocked.exitCode, 1);
   EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out.file("plain") + "/inside/Forum_1"));
+}
+
+TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {
+  std::atomic<int> topicPages{0};
+  BoardServer slow([&](const Request& request) {
+    // Topic pages after the first few answer slowly, so the interrupt meets a fetch in progress.
+    if (request.path == "/viewtopic.php" && ++topicPages > 3) std::this_thread::sleep_for(std::chrono::seconds(3));
+    return board_.serve(request);
+  });
+  ASSERT_TRUE(slow.start());
+  auto started = std::chrono::steady_clock::now();
+  ProcessResult run = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(slow.port()) + "/index.php", out_.path()},
+                                 std::chrono::seconds(20), std::chrono::milliseconds(1500));
+  auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_LT(took, std::chrono::seconds(4)) << "the run went on after the interrupt";
+  EXPECT_EQ(run.out.find("* Forum downloaded successfully"), std::string::npos);
+  for (const std::string& path : treeOf(out_.path())) {
+    EXPECT_FALSE(path.ends_with(".part")) << path;
+    if (path.ends_with(".html")) {
+      EXPECT_TRUE(readFile(out_.file(path)).ends_with("</TABLE></BODY></HTML>")) << path;
+    }
+  }
+  slow.stop();
 }
 
 struct EngineCase {
