@@ -2,25 +2,27 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <new>
+
+#include "platform/memory.h"
 
 namespace quillstash {
 
 // An owned block that holds one fetched page as a NUL-terminated byte text at
 // its start (10 MiB by default). There is always room for the NUL after
-// capacity() bytes. The block is zero-filled by the system on demand, so the
-// pages of memory a short page never touches are never made resident.
+// capacity() bytes. The block comes zero-filled from the system page by page,
+// so the memory a short page never touches is never made resident, and a
+// block costs no time to clear however large it is.
 // Used by one thread at a time.
 class PageBlock {
  public:
   static constexpr std::size_t kDefaultCapacity = 10485760;
 
   explicit PageBlock(std::size_t capacity = kDefaultCapacity)
-      : data_(static_cast<char*>(std::calloc(capacity + 1, 1))), capacity_(capacity) {
+      : data_(static_cast<char*>(platform::allocatePages(capacity + 1))), capacity_(capacity) {
     if (data_ == nullptr) throw std::bad_alloc();
   }
-  ~PageBlock() { std::free(data_); }
+  ~PageBlock() { platform::releasePages(data_, capacity_ + 1); }
   PageBlock(const PageBlock&) = delete;
   PageBlock& operator=(const PageBlock&) = delete;
 

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+#include "platform/memory.h"
+
+#include <sys/mman.h>
+
+namespace quillstash::platform {
+
+void* allocatePages(std::size_t bytes) {
+  void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : block;
+}
+
+void releasePages(void* block, std::size_t bytes) {
+  if (block != nullptr) ::munmap(block, bytes);
+}
+
+}  // namespace quillstash::platform
