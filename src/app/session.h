@@ -23,17 +23,12 @@
 
 #include "app/activity_log.h"
 #include "app/settings.h"
+#include "crawler/forum_detection.h"
+#include "crawler/link_lists.h"
 #include "http/fetch.h"
 #include "text/page_block.h"
 
 namespace quillstash {
-
-// One row of the forum preview: what the download would create and fetch.
-struct DetectedForum {
-  std::string name;     // two digits, a blank and the link text ("01 General Chat")
-  std::string address;  // the resolved address
-  bool checked = true;  // as the forum selection has it
-};
 
 class Session {
  public:
@@ -104,12 +99,14 @@ class Session {
   std::unique_ptr<PageBlock> pageBuffer_;   // the index page
   std::size_t pageLength_ = 0;
   std::unique_ptr<HttpClient> client_;
+  CrawlState crawlState_;  // the download's, or the preview's before a download started
 
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
   std::atomic<bool> downloadSucceeded_{false};
   std::thread downloadThread_;
 
+  std::mutex stopMutex_;  // stop() from another thread while the front-end thread waits
   std::mutex loginMutex_;
   std::vector<std::thread> loginThreads_;
 };
