@@ -9,13 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "app/settings.h"
 
 namespace quillstash {
 
 class DetectedForumsModel {
  public:
+  // One forum: its folder name as the download makes it ("01 General Chat"),
+  // its resolved address, and whether its box is ticked.
+  struct Row {
+    std::string name;
+    std::string address;
+    bool checked = true;
+  };
+
   static constexpr const char* kTitle = "Detected Forums:";
   static constexpr int kOk = 1, kCancel = 2, kList = 400;
   static constexpr const char* kOkText = "&OK";
@@ -26,9 +33,9 @@ class DetectedForumsModel {
   };
   static constexpr Column kColumns[] = {{"Name", 183}, {"Address", 162}};
 
-  explicit DetectedForumsModel(std::vector<DetectedForum> rows) : rows_(std::move(rows)) {}
+  explicit DetectedForumsModel(std::vector<Row> rows) : rows_(std::move(rows)) {}
 
-  const std::vector<DetectedForum>& rows() const { return rows_; }
+  const std::vector<Row>& rows() const { return rows_; }
   void setChecked(std::size_t row, bool checked) {
     if (row < rows_.size()) rows_[row].checked = checked;
   }
@@ -39,7 +46,7 @@ class DetectedForumsModel {
   ForumSelection accept(const ForumSelection& current) const;
 
  private:
-  std::vector<DetectedForum> rows_;
+  std::vector<Row> rows_;
 };
 
 }  // namespace quillstash

@@ -99,7 +99,9 @@ MainWindowModel::SelectResult MainWindowModel::pressSelect() {
     }
     if (havePage) {
       result.showDialog = true;
-      result.forums = session_.listForums();
+      for (DetectedForum& forum : session_.listForums()) {
+        result.forums.push_back({std::move(forum.name), std::move(forum.address), forum.checked});
+      }
     }
   }
   addressEdited_ = false;

@@ -92,7 +92,7 @@ class MainWindowModel {
   // nothing fetched) when the dialog is not to open.
   struct SelectResult {
     bool showDialog = false;
-    std::vector<DetectedForum> forums;
+    std::vector<DetectedForumsModel::Row> forums;
   };
   SelectResult pressSelect();
   // OK in the Detected Forums dialog.

@@ -208,7 +208,7 @@ TEST(SavingOptionsModel, okSetsOnlyTheNameLengthAndTheThreeSavingBits) {
   EXPECT_EQ(dialog.accept(start).maxFileNameChars, 0u);
 }
 
-std::vector<DetectedForum> threeForums() {
+std::vector<DetectedForumsModel::Row> threeForums() {
   return {{"01 News", "http://127.0.0.1/viewforum.php?f=1", true},
           {"02 Chat", "http://127.0.0.1/viewforum.php?f=2", true},
           {"03 Help", "http://127.0.0.1/viewforum.php?f=3", true}};
@@ -233,7 +233,7 @@ TEST(DetectedForumsModel, okWritesOneOrZeroForTheRowsAndKeepsLaterEntries) {
 }
 
 TEST(DetectedForumsModel, rowsPastTheSelectionTableAreShownButNotStored) {
-  std::vector<DetectedForum> many(kForumSelectionSize + 3, DetectedForum{"x", "y", true});
+  std::vector<DetectedForumsModel::Row> many(kForumSelectionSize + 3, DetectedForumsModel::Row{"x", "y", true});
   DetectedForumsModel dialog(many);
   dialog.setChecked(kForumSelectionSize + 1, false);
   ForumSelection after = dialog.accept(allForumsSelected());
