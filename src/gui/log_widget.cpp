@@ -42,6 +42,7 @@ void LogWidget::draw() {
 void LogWidget::scrollToEnd() {
   moveCursor(QTextCursor::End);
   ensureCursorVisible();
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 }  // namespace quillstash::gui

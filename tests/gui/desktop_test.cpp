@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -145,11 +146,12 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
   logToFile->setChecked(true);
   QVERIFY(desktop.program->session.log().logToFile());
 
-  // Tab order follows the table of the window.
+  // Tab order follows the table of the window (labels take no focus).
   int order[] = {100, 5, 102, 103, 9, 101, 3, 6, 200, 400, 1, 8, 2, 4};
   for (std::size_t i = 1; i < std::size(order); ++i) {
-    QWidget* from = w.findChild<QWidget*>(controlName(order[i - 1]));
-    QCOMPARE(from->nextInFocusChain()->objectName(), controlName(order[i]));
+    QWidget* next = w.findChild<QWidget*>(controlName(order[i - 1]))->nextInFocusChain();
+    while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+    QCOMPARE(next->objectName(), controlName(order[i]));
   }
 }
 
