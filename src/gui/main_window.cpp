@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QIcon>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,6 +20,10 @@
 #include "gui/qt_text.h"
 #include "gui/saving_options_dialog.h"
 
+// The program icon is compiled into this static library; its resources must
+// be registered by name, from the global namespace, before first use.
+static void registerProgramResources() { Q_INIT_RESOURCE(quillstash); }
+
 namespace quillstash::gui {
 
 namespace {
@@ -32,6 +37,7 @@ QString text(const char* latin1) { return QString::fromLatin1(latin1); }
 MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* parent)
     : QDialog(parent), model_(model), runDialog_([](QDialog& dialog) { return dialog.exec(); }) {
   setObjectName(controlName(1010));
+  registerProgramResources();
   setWindowIcon(QIcon(QStringLiteral(":/quillstash/quillstash.png")));
   setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
   setSizeGripEnabled(true);
