@@ -145,6 +145,28 @@ TEST(MainWindowModel, untickedForumsAreSkippedByTheDownload) {
   EXPECT_GE(f.requestsFor("/viewforum.php?f=3"), 1);
 }
 
+TEST(MainWindowModel, eachLoginPressStartsALoginWithTheFieldsAsTheyAre) {
+  Fixture f;
+  f.model.editForumAddress(f.indexAddress());
+  f.model.setUserName("keeper");
+  f.model.setPassword("lantern");
+  f.model.pressLogin();
+  f.session.waitForLogins();
+  EXPECT_EQ(f.session.loginCookie().get().rfind("Cookie: ", 0), 0u) << f.view.text();
+  f.model.pressLogin();  // never disabled: a second press logs in again
+  f.session.waitForLogins();
+  EXPECT_GE(f.requestsFor("/login.php"), 2);
+}
+
+TEST(MainWindowModel, theTrayTipIsTheTitleCutTo62Characters) {
+  Fixture f;
+  EXPECT_EQ(f.model.trayTip(), "Quillstash 1.02");
+  f.model.editForumAddress(f.indexAddress() + "?" + std::string(80, 'q'));
+  f.model.pressDownload();
+  EXPECT_EQ(f.model.trayTip(), f.model.title().substr(0, 62));
+  f.model.close();
+}
+
 TEST(MainWindowModel, closeEndsARunningDownloadAtOnce) {
   demo::BoardShape big = Fixture::smallShape();
   for (int i = 0; i < 200; ++i) big.topics.push_back({100 + i, 1 + i % 3, "Topic " + std::to_string(i), 8});
@@ -161,6 +183,7 @@ TEST(MainWindowModel, closeEndsARunningDownloadAtOnce) {
   f.model.close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_TRUE(f.session.downloadFinished());
+  EXPECT_FALSE(f.session.downloadSucceeded());  // it was cut short, not run to its end
   f.model.close();  // a second Close is harmless
 }
 
