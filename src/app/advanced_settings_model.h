@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The Advanced settings dialog as plain state: the proxy, the delays and
+// retry counts, the link parameter and the twelve detection strings, each with
+// the checkbox that switches it on. Front-ends build their controls from the
+// tables below, mirror every click and keystroke into the model and store
+// accept()'s record on Ok. User-interface thread only.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "app/settings.h"
+
+namespace quillstash {
+
+class AdvancedSettingsModel {
+ public:
+  static constexpr const char* kTitle = "Advanced settings";
+  static constexpr const char* kMessageTitle = "Quillstash 1.02";
+  static constexpr std::size_t kTextLimit = 255;  // characters an edit field takes
+
+  // Control ids.
+  static constexpr int kOk = 1, kCancel = 2, kWildcards = 3;
+  static constexpr int kProxyEdit = 112, kConnectRetriesEdit = 113, kConnectDelayEdit = 114;
+  static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
+  static constexpr int kLinkParameterEdit = 118;
+  static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
+  static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
+  static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
+  static constexpr int kForumsGroup = 50, kTopicsGroup = 51, kPostsGroup = 52;
+
+  // A checkbox, its label, the bit it sets and the edit it governs (0: none).
+  struct CheckBox {
+    int id;
+    const char* label;
+    bool Settings::*bit;
+    int edit;
+  };
+  // A text edit and the string it holds.
+  struct TextField {
+    int id;
+    SettingText Settings::*text;
+  };
+  struct Group {
+    int id;
+    const char* title;
+  };
+
+  static std::span<const CheckBox> checkBoxes();
+  static std::span<const TextField> textFields();  // 100 to 112 and 118
+  static std::span<const Group> groups();
+  // The five number edits: 113 to 117.
+  static std::span<const int> numberFields();
+  static constexpr const char* kMaximumRetriesLabel = "Maximum retries:";
+  static constexpr const char* kOkText = "&Ok";
+  static constexpr const char* kCancelText = "C&ancel";
+  static constexpr const char* kWildcardsText = "&Wildcards ...";
+  // The help shown by "Wildcards ...", lines ending in CR LF.
+  static const char* wildcardsHelp();
+
+  // Opening: every control filled from `settings`.
+  explicit AdvancedSettingsModel(const Settings& settings);
+
+  bool isChecked(int checkBoxId) const;
+  // A click: the box and the controls it governs follow at once; the bits
+  // themselves change only in accept().
+  void setChecked(int checkBoxId, bool checked);
+  // Edits, and checkbox 413, are greyed while the box that governs them is clear.
+  bool isEnabled(int controlId) const;
+
+  const std::string& text(int editId) const;
+  // Typing: the field keeps at most kTextLimit characters.
+  void setText(int editId, std::string_view text);
+
+  // Ok: `current` with the flag bits rebuilt from the boxes, every string read
+  // back (also from greyed fields) and the numbers parsed. The saving bits and
+  // maxFileNameChars are left as they are in `current`.
+  Settings accept(const Settings& current) const;
+
+ private:
+  std::map<int, bool> checked_;
+  std::map<int, std::string> texts_;
+};
+
+}  // namespace quillstash

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+#include "gui/advanced_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/qt_text.h"
+
+namespace quillstash::gui {
+
+namespace {
+
+using Model = AdvancedSettingsModel;
+
+const Model::CheckBox& checkBoxInfo(int id) {
+  for (const auto& box : Model::checkBoxes()) {
+    if (box.id == id) return box;
+  }
+  return Model::checkBoxes().front();
+}
+
+QGroupBox* makeGroup(int id, QWidget* parent) {
+  for (const auto& group : Model::groups()) {
+    if (group.id == id) {
+      auto* box = new QGroupBox(QString::fromLatin1(group.title), parent);
+      box->setObjectName(controlName(id));
+      return box;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store), model_(store.snapshot()) {
+  setObjectName(controlName(1012));
+  setWindowTitle(QString::fromLatin1(Model::kTitle));
+
+  auto makeBox = [&](int id, QWidget* owner) {
+    auto* box = new QCheckBox(QString::fromLatin1(checkBoxInfo(id).label), owner);
+    box->setObjectName(controlName(id));
+    box->setChecked(model_.isChecked(id));
+    boxes_[id] = box;
+    connect(box, &QCheckBox::toggled, this, [this, id](bool on) {
+      model_.setChecked(id, on);
+      refreshEnabled();
+    });
+    return box;
+  };
+  auto makeEdit = [&](int id, QWidget* owner) {
+    auto* edit = new QLineEdit(toQString(model_.text(id)), owner);
+    edit->setObjectName(controlName(id));
+    edit->setMaxLength(static_cast<int>(Model::kTextLimit));
+    edits_[id] = edit;
+    connect(edit, &QLineEdit::textChanged, this, [this, id](const QString& text) { model_.setText(id, toBytes(text)); });
+    return edit;
+  };
+
+  auto* layout = new QVBoxLayout(this);
+
+  // Proxy and forum delay.
+  auto* proxyRow = new QHBoxLayout;
+  proxyRow->addWidget(makeBox(Model::kUseProxyBox, this));
+  proxyRow->addWidget(makeEdit(Model::kProxyEdit, this), 1);
+  proxyRow->addWidget(makeBox(Model::kForumLinksOnlyBox, this));
+  layout->addLayout(proxyRow);
+  auto* delayRow = new QHBoxLayout;
+  delayRow->addWidget(makeBox(Model::kDownloadDelayBox, this));
+  QLineEdit* delayEdit = makeEdit(Model::kDownloadDelayEdit, this);
+  delayEdit->setMaximumWidth(80);
+  delayRow->addWidget(delayEdit);
+  delayRow->addStretch(1);
+  layout->addLayout(delayRow);
+
+  // Retries and their delays.
+  auto* retryRow = new QHBoxLayout;
+  auto addRetryGroup = [&](int groupId, int retriesEdit, int delayBox, int delayEdit) {
+    QGroupBox* group = makeGroup(groupId, this);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(QString::fromLatin1(Model::kMaximumRetriesLabel), group), 0, 0);
+    grid->addWidget(makeEdit(retriesEdit, group), 0, 1);
+    grid->addWidget(makeBox(delayBox, group), 1, 0);
+    grid->addWidget(makeEdit(delayEdit, group), 1, 1);
+    retryRow->addWidget(group);
+  };
+  addRetryGroup(Model::kConnectionGroup, Model::kConnectRetriesEdit, Model::kConnectDelayBox, Model::kConnectDelayEdit);
+  addRetryGroup(Model::kReceiveGroup, Model::kReceiveRetriesEdit, Model::kReceiveDelayBox, Model::kReceiveDelayEdit);
+  layout->addLayout(retryRow);
+
+  // Detection: forums, topics, posts, and the link parameter.
+  QGroupBox* detection = makeGroup(Model::kDetectionGroup, this);
+  auto* detectionLayout = new QVBoxLayout(detection);
+  auto addDetectionGroup = [&](int groupId, int firstBox) {
+    QGroupBox* group = makeGroup(groupId, detection);
+    auto* grid = new QGridLayout(group);
+    for (int row = 0; row < 4; ++row) {
+      int box = firstBox + row;
+      grid->addWidget(makeBox(box, group), row, 0);
+      grid->addWidget(makeEdit(checkBoxInfo(box).edit, group), row, 1);
+    }
+    grid->setColumnStretch(1, 1);
+    detectionLayout->addWidget(group);
+  };
+  addDetectionGroup(Model::kForumsGroup, 400);
+  addDetectionGroup(Model::kTopicsGroup, 404);
+  addDetectionGroup(Model::kPostsGroup, 408);
+  auto* parameterRow = new QHBoxLayout;
+  parameterRow->addWidget(makeBox(Model::kLinkParameterBox, detection));
+  parameterRow->addWidget(makeEdit(Model::kLinkParameterEdit, detection), 1);
+  detectionLayout->addLayout(parameterRow);
+  layout->addWidget(detection);
+
+  // Buttons.
+  auto* buttons = new QHBoxLayout;
+  auto makeButton = [&](int id, const char* text) {
+    auto* button = new QPushButton(QString::fromLatin1(text), this);
+    button->setObjectName(controlName(id));
+    buttons->addWidget(button);
+    return button;
+  };
+  QPushButton* ok = makeButton(Model::kOk, Model::kOkText);
+  ok->setDefault(true);
+  QPushButton* cancel = makeButton(Model::kCancel, Model::kCancelText);
+  buttons->addStretch(1);
+  QPushButton* wildcards = makeButton(Model::kWildcards, Model::kWildcardsText);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, &AdvancedSettingsDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &AdvancedSettingsDialog::reject);
+  connect(wildcards, &QPushButton::clicked, this, &AdvancedSettingsDialog::showWildcardsHelp);
+
+  refreshEnabled();
+}
+
+void AdvancedSettingsDialog::refreshEnabled() {
+  for (auto& [id, edit] : edits_) edit->setEnabled(model_.isEnabled(id));
+  boxes_[Model::kForumLinksOnlyBox]->setEnabled(model_.isEnabled(Model::kForumLinksOnlyBox));
+}
+
+void AdvancedSettingsDialog::accept() {
+  // A box counts only when fully ticked; the model mirrors every click, the
+  // texts every keystroke (greyed fields included).
+  store_.replace(model_.accept(store_.snapshot()));
+  QDialog::accept();
+}
+
+void AdvancedSettingsDialog::showWildcardsHelp() {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(Model::kMessageTitle),
+                  displayLines(Model::wildcardsHelp()), QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("wildcardsHelp"));
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+}  // namespace quillstash::gui

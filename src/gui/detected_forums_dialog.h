@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "app/detected_forums_model.h"
+
+class QTreeWidget;
+
+namespace quillstash::gui {
+
+// The Detected Forums checklist over DetectedForumsModel. The caller reads
+// model() after OK; Cancel leaves the selection to the caller unchanged.
+class DetectedForumsDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit DetectedForumsDialog(std::vector<DetectedForumsModel::Row> forums, QWidget* parent = nullptr);
+  const DetectedForumsModel& model() const { return model_; }
+  QTreeWidget* list() const { return list_; }
+
+ private:
+  DetectedForumsModel model_;
+  QTreeWidget* list_;
+};
+
+}  // namespace quillstash::gui

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: MIT
+#include "gui/saving_options_dialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/qt_text.h"
+
+namespace quillstash::gui {
+
+namespace {
+using Model = SavingOptionsModel;
+}  // namespace
+
+SavingOptionsDialog::SavingOptionsDialog(SettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store), model_(store.snapshot()) {
+  setObjectName(controlName(1013));
+  setWindowTitle(QString::fromLatin1(Model::kTitle));
+  auto* layout = new QVBoxLayout(this);
+
+  auto* lengthRow = new QHBoxLayout;
+  auto* label = new QLabel(QString::fromLatin1(Model::kMaxCharsText), this);
+  label->setObjectName(controlName(Model::kMaxCharsLabel));
+  auto* length = new QLineEdit(toQString(model_.maxFileNameChars), this);
+  length->setObjectName(controlName(Model::kMaxCharsEdit));
+  length->setMaximumWidth(70);
+  label->setBuddy(length);
+  lengthRow->addWidget(label);
+  lengthRow->addWidget(length);
+  layout->addLayout(lengthRow);
+  connect(length, &QLineEdit::textChanged, this, [this](const QString& text) { model_.maxFileNameChars = toBytes(text); });
+
+  auto addBox = [&](int id, const char* text, bool& field) {
+    auto* box = new QCheckBox(QString::fromLatin1(text), this);
+    box->setObjectName(controlName(id));
+    box->setChecked(field);
+    layout->addWidget(box);
+    connect(box, &QCheckBox::toggled, this, [&field](bool on) { field = on; });
+  };
+  addBox(Model::kSaveAttachmentsBox, Model::kSaveAttachmentsText, model_.saveAttachments);
+  addBox(Model::kSaveExternalImagesBox, Model::kSaveExternalImagesText, model_.saveExternalImages);
+  addBox(Model::kLinkAllImagesBox, Model::kLinkAllImagesText, model_.linkAllImages);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  auto* ok = new QPushButton(QString::fromLatin1(Model::kOkText), this);
+  ok->setObjectName(controlName(Model::kOk));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromLatin1(Model::kCancelText), this);
+  cancel->setObjectName(controlName(Model::kCancel));
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, &SavingOptionsDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &SavingOptionsDialog::reject);
+}
+
+void SavingOptionsDialog::accept() {
+  store_.replace(model_.accept(store_.snapshot()));
+  QDialog::accept();
+}
+
+}  // namespace quillstash::gui

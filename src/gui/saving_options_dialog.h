@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+
+#include "app/saving_options_model.h"
+#include "app/settings.h"
+
+namespace quillstash::gui {
+
+// The Saving Options dialog over SavingOptionsModel: stores on OK, nothing on Cancel.
+class SavingOptionsDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The caller keeps `store` alive as long as the dialog.
+  explicit SavingOptionsDialog(SettingsStore& store, QWidget* parent = nullptr);
+  void accept() override;
+
+ private:
+  SettingsStore& store_;
+  SavingOptionsModel model_;
+};
+
+}  // namespace quillstash::gui
