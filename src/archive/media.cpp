@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "archive/media.h"
 
+#include <cstring>
+
 #include <string>
 
 #include "archive/scan.h"
@@ -176,7 +178,11 @@ void TopicMedia::saveAttachmentsOfPage(const char* page) {
   if (!context_.settings.saveAttachments) return;
   const char* p = page;
   while (*p != '\0') {
-    if (p[0] != '<' || !foldedEqual(p[1], 'a') || p[2] != ' ') {
+    if (p[0] != '<') {
+      p = nextTagStart(p);  // text between tags in one step
+      continue;
+    }
+    if (!foldedEqual(p[1], 'a') || p[2] != ' ') {
       ++p;
       continue;
     }

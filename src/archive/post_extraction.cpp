@@ -201,11 +201,14 @@ const char* skipTable(const char* pos, RowScan& scan) {
   const char* p = pos;
   std::size_t depth = 1;
   while (*p != '\0') {
-    if (!scan.spend()) return endOfText(p);
     if (*p != '<') {
-      ++p;
+      // Text between tags is passed over in one step.
+      const char* next = nextTagStart(p);
+      if (!scan.spend(static_cast<std::size_t>(next - p))) return endOfText(p);
+      p = next;
       continue;
     }
+    if (!scan.spend()) return endOfText(p);
     if (isOpeningTag(p, "tabl")) {
       ++depth;
       p = skipTag(p);

@@ -32,6 +32,12 @@ struct RowScan {
     --budget;
     return true;
   }
+  // Takes `count` characters at once; false (and nothing taken) when fewer are left.
+  bool spend(std::size_t count) {
+    if (budget < count) return false;
+    budget -= count;
+    return true;
+  }
 };
 
 // `row` at the '<' of a row tag: true when the row is a post (first cell at

@@ -74,6 +74,12 @@ const char* findNextPageLink(const char* page) {
   NextMatch colonSearch;
   const char* p = page;
   while (*p != '\0') {
+    // Every marker begins with 'g' or 'p': pass over other bytes quickly.
+    const char first = static_cast<char>(*p | 0x20);
+    if (first != 'g' && first != 'p') {
+      ++p;
+      continue;
+    }
     const char* scanFrom = nullptr;
     if (startsWithFolded(p, "goto")) {
       if (p[4] == ' ' && startsWithFolded(p + 5, "page")) scanFrom = p + 9;

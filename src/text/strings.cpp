@@ -105,13 +105,6 @@ bool isUnsafeNameChar(unsigned char c) {
 
 }  // namespace
 
-bool startsWithFolded(const char* text, const char* prefix) {
-  for (; *prefix != '\0'; ++text, ++prefix) {
-    if (*text == '\0' || !foldedEqual(*text, *prefix)) return false;
-  }
-  return true;
-}
-
 const char* findFolded(const char* text, const char* needle) {
   if (*needle == '\0') return text;
   for (; *text != '\0'; ++text) {

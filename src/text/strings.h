@@ -10,6 +10,7 @@
 // append at a TextWriter and store no terminator. None of them allocates.
 
 #include <cstdint>
+#include <cstring>
 
 #include "text/text_writer.h"
 
@@ -23,8 +24,21 @@ inline bool foldedEqual(char a, char b) {
 }
 
 // True when `text` begins with `prefix` under foldedEqual. A NUL in `text`
-// ends the comparison (never read past it).
-bool startsWithFolded(const char* text, const char* prefix);
+// ends the comparison (never read past it). Inline: every scanner calls it
+// at almost every position of a page.
+inline bool startsWithFolded(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (*text == '\0' || !foldedEqual(*text, *prefix)) return false;
+  }
+  return true;
+}
+
+// The next '<' at or after `pos`, or the text's terminating NUL: the scanners
+// pass over the text between tags with it in one step.
+inline const char* nextTagStart(const char* pos) {
+  const char* tag = std::strchr(pos, '<');
+  return tag != nullptr ? tag : pos + std::strlen(pos);
+}
 
 // Position of the first occurrence of `needle` in `text` under foldedEqual,
 // or nullptr. An empty needle is found at `text`.
