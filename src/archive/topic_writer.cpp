@@ -75,12 +75,6 @@ const char* findBuiltInNextPage(const char* page, NextPageFinder finder) {
 
 bool isLinkEnd(char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; }
 
-void applyParameter(JobContext& topic, const Settings& settings) {
-  if (settings.useLinkParameter && !settings.linkParameter.empty()) {
-    applyLinkParameter(topic.forumAddress.data, topic.forumAddress.capacity(), settings.linkParameter.c_str());
-  }
-}
-
 // Fetches topic.forumAddress into `page` (emptied when nothing arrives) and
 // records the address, and the one a redirect led to, in `fetched`.
 std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& context, LinkList& fetched) {
@@ -133,7 +127,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   PageBlock page;
   LinkList fetched;  // every address fetched for this topic, to end loops
 
-  applyParameter(topic, settings);
+  applyLinkParameter(settings, topic);
   fetchPage(topic, page, context, fetched);
 
   OutputBuffer& out = context.output;
@@ -158,7 +152,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
                            : findBuiltInNextPage(page.text(), context.findNextPageLink);
     if (link == nullptr) break;
     if (!resolveNextPageLink(link, context.currentJob, topic)) break;
-    applyParameter(topic, settings);
+    applyLinkParameter(settings, topic);
     const char* candidate = topic.forumAddress.c_str();
     if (findLink(fetched, candidate) != nullptr) break;
     if (fetchPage(topic, page, context, fetched) == 0) break;
