@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/settings.h"
 
+#include "text/link_compare.h"
+
 namespace quillstash {
 
 void loadDefaultSettings(Settings& settings) {
@@ -32,6 +34,11 @@ void loadDefaultSettings(Settings& settings) {
   settings.receiveRetryDelayMs = 100;
   settings.connectRetryDelayMs = 100;
   settings.maxFileNameChars = 50;
+}
+
+void applyLinkParameter(const Settings& settings, JobContext& job) {
+  if (!settings.useLinkParameter || settings.linkParameter.empty()) return;
+  applyLinkParameter(job.forumAddress.data, job.forumAddress.capacity(), settings.linkParameter.c_str());
 }
 
 }  // namespace quillstash

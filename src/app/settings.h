@@ -155,6 +155,11 @@ struct JobContext {
 
 inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<JobContext>(); }
 
+// Sets the user's "name=value" link parameter in job.forumAddress when it is
+// switched on and not empty; called before every forum and topic page fetch.
+// An address that would outgrow its buffer is left as it is.
+void applyLinkParameter(const Settings& settings, JobContext& job);
+
 // The "Cookie: ...\r\n" request line kept by the login, or empty. Replaced as a
 // whole under a lock, so that a request carries the old line or the new one,
 // never a mixture. Any thread.

@@ -7,78 +7,9 @@
 namespace quillstash::demo {
 namespace {
 
-constexpr int kTopicsPerPage = 10;
-constexpr int kPostsPerPage = 5;
 const char* const kSessionCookie = "lk_session";
 const char* const kSessionValue = "c0ffee42";
-
-struct Forum {
-  int id;
-  int parent;  // 0 for a top-level forum
-  int category;
-  const char* name;
-  const char* description;
-  bool membersOnly;
-};
-
-const std::vector<Forum> kForums = {
-    {1, 0, 1, "General Chat", "Anything about lighthouses and the people who keep them", false},
-    {2, 0, 1, "Lamps and Lenses", "Oil lamps, Fresnel lenses and clockwork", false},
-    {3, 0, 2, "Charts &amp; Soundings", "Maps, depths and tides", false},
-    {4, 0, 2, "Keepers' Lodge", "For members only", true},
-    {5, 1, 1, "Introductions", "Say hello", false},
-    {6, 1, 1, "Storm Stories", "The nights we remember", false},
-};
-
-struct Topic {
-  int id;
-  int forum;
-  std::string title;
-  int posts;
-};
-
 const char* const kAuthors[] = {"Ada Beacon", "Tom Wick", "Mara Fathom", "Old Ned", "Lise Harbour"};
-
-std::vector<Topic> makeTopics() {
-  std::vector<Topic> topics = {
-      {1, 1, "Welcome to the Lantern Keepers", 12},
-      {2, 1, "Which lighthouse is your favourite?", 3},
-      {3, 1, "Board rules: read before posting", 1},
-      {40, 3, "Tide tables for the north coast", 2},
-      {41, 3, "Old charts: what do the symbols mean?", 4},
-      {50, 4, "Lodge meeting in spring", 2},
-      {51, 4, "Members' photo album", 3},
-      {60, 5, "Hello from the harbour town", 2},
-      {61, 5, "New keeper, first winter", 3},
-      {70, 6, "The great gale of '98", 4},
-  };
-  const char* subjects[] = {"Trimming the wick", "Cleaning brass", "Clockwork rotation", "Paraffin or oil?",
-                            "Cracked prism", "Lens polishing cloths", "Mantles", "Replacing a chimney glass",
-                            "Night watch routine", "Spare parts"};
-  for (int i = 0; i < 23; ++i) {
-    topics.push_back({10 + i, 2, std::string(subjects[i % 10]) + " (part " + std::to_string(i / 10 + 1) + ")", 2 + i % 3});
-  }
-  return topics;
-}
-
-const std::vector<Topic>& topics() {
-  static const std::vector<Topic> all = makeTopics();
-  return all;
-}
-
-const Forum* findForum(long id) {
-  for (const Forum& forum : kForums) {
-    if (forum.id == id) return &forum;
-  }
-  return nullptr;
-}
-
-const Topic* findTopic(long id) {
-  for (const Topic& topic : topics()) {
-    if (topic.id == id) return &topic;
-  }
-  return nullptr;
-}
 
 bool loggedIn(const Request& request) {
   auto found = request.cookies.find(kSessionCookie);
@@ -122,47 +53,6 @@ std::string pageNavigation(const std::string& base, int current, int pages, int 
   return nav + "</span>";
 }
 
-std::string forumRow(const Forum& forum) {
-  std::string id = std::to_string(forum.id);
-  int count = 0;
-  int last = 0;
-  for (const Topic& topic : topics()) {
-    if (topic.forum == forum.id) {
-      ++count;
-      last = topic.id;
-    }
-  }
-  return "<tr>\n<td class=\"row1\" align=\"center\" valign=\"middle\" height=\"50\"><img src=\"images/folder_big.gif\" width=\"46\" height=\"25\"></td>\n"
-         "<td class=\"row1\" width=\"100%\" height=\"50\"><span class=\"forumlink\"><a href=\"viewforum.php?f=" + id +
-         "\" class=\"forumlink\">" + forum.name + "</a><br></span><span class=\"genmed\">" + forum.description +
-         "<br></span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\"><span class=\"gensmall\">" +
-         std::to_string(count) + "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\"><span class=\"gensmall\">" +
-         std::to_string(count * 3) + "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\" nowrap=\"nowrap\">"
-         "<span class=\"gensmall\">Mon Mar 3, 2003<br><a href=\"profile.php?mode=viewprofile&amp;u=2\">Ada Beacon</a> "
-         "<a href=\"viewtopic.php?p=" + std::to_string(last * 10) + "#" + std::to_string(last * 10) +
-         "\"><img src=\"images/icon_latest_reply.gif\" border=\"0\" alt=\"View latest post\"></a></span></td>\n</tr>\n";
-}
-
-std::string forumTable(const Request& request, int parent) {
-  std::string table =
-      "<table width=\"100%\" cellpadding=\"2\" cellspacing=\"1\" border=\"0\" class=\"forumline\">\n"
-      "<tr><th colspan=\"2\" class=\"thCornerL\" height=\"25\" nowrap=\"nowrap\">&nbsp;Forum&nbsp;</th>"
-      "<th width=\"50\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Topics&nbsp;</th><th width=\"50\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Posts&nbsp;</th>"
-      "<th class=\"thCornerR\" nowrap=\"nowrap\">&nbsp;Last Post&nbsp;</th></tr>\n";
-  int category = 0;
-  for (const Forum& forum : kForums) {
-    if (forum.parent != parent || (forum.membersOnly && !loggedIn(request))) continue;
-    if (parent == 0 && forum.category != category) {
-      category = forum.category;
-      table += "<tr><td class=\"catLeft\" colspan=\"2\" height=\"28\"><span class=\"cattitle\"><a href=\"index.php?c=" +
-               std::to_string(category) + "\" class=\"cattitle\">" + (category == 1 ? "The Lamp Room" : "The Chart Room") +
-               "</a></span></td><td class=\"rowpic\" colspan=\"3\" align=\"right\">&nbsp;</td></tr>\n";
-    }
-    table += forumRow(forum);
-  }
-  return table + "</table>\n";
-}
-
 std::string loginForm() {
   return "<form action=\"search.php\" method=\"get\"><input type=\"text\" name=\"keywords\" size=\"20\">"
          "<input type=\"submit\" value=\"Search\"></form>\n"
@@ -173,163 +63,6 @@ std::string loginForm() {
          "<input class=\"post\" type=\"password\" name=\"password\" size=\"10\" maxlength=\"32\"> &nbsp;&nbsp;"
          "<input type=\"hidden\" name=\"redirect\" value=\"index.php\">"
          "<input type=\"submit\" class=\"mainoption\" name=\"login\" value=\"Log in\"></span></td></tr></table></form>\n";
-}
-
-Response indexPage(const Request& request) {
-  std::string body = pageHead("Lantern Keepers :: Index");
-  body += "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\"><tr><td align=\"left\" valign=\"bottom\">"
-          "<span class=\"gensmall\">The time now is Mon Mar 3, 2003 9:12 pm</span><br><span class=\"nav\">"
-          "<a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a></span></td>"
-          "<td align=\"right\" valign=\"bottom\" class=\"gensmall\"><a href=\"search.php?search_id=unanswered\" class=\"gensmall\">"
-          "View unanswered posts</a></td></tr></table>\n";
-  body += forumTable(request, 0);
-  if (!loggedIn(request)) body += loginForm();
-  body += "<table width=\"100%\" cellpadding=\"3\" cellspacing=\"1\" border=\"0\" class=\"forumline\"><tr><td class=\"catHead\" colspan=\"2\">"
-          "<span class=\"cattitle\"><a href=\"viewonline.php\" class=\"cattitle\">Who is Online</a></span></td></tr>"
-          "<tr><td class=\"row1\" align=\"left\" width=\"100%\"><span class=\"gensmall\">Our users have posted a total of 212 articles</span></td></tr></table>\n";
-  body += kPageFoot;
-  return Response::html(body);
-}
-
-std::string topicRow(const Topic& topic) {
-  std::string id = std::to_string(topic.id);
-  int pages = (topic.posts + kPostsPerPage - 1) / kPostsPerPage;
-  std::string row = "<tr>\n<td class=\"row1\" align=\"center\" valign=\"middle\" width=\"20\"><img src=\"images/folder.gif\" width=\"19\" height=\"18\"></td>\n"
-                    "<td class=\"row1\" width=\"100%\"><span class=\"topictitle\"><a href=\"viewtopic.php?t=" + id +
-                    "\" class=\"topictitle\">" + topic.title + "</a></span><span class=\"gensmall\"><br>";
-  if (pages > 1) {
-    row += " [ Goto page: ";
-    for (int page = 0; page < pages; ++page) {
-      if (page > 0) row += ", ";
-      row += "<a href=\"viewtopic.php?t=" + id + "&amp;start=" + std::to_string(page * kPostsPerPage) + "\">" + std::to_string(page + 1) + "</a>";
-    }
-    row += " ] ";
-  }
-  const char* starter = kAuthors[topic.id % 5];
-  row += "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\"><span class=\"postdetails\">" + std::to_string(topic.posts - 1) +
-         "</span></td>\n<td class=\"row3\" align=\"center\" valign=\"middle\"><span class=\"name\"><a href=\"profile.php?mode=viewprofile&amp;u=" +
-         std::to_string(topic.id % 5 + 2) + "\">" + starter + "</a></span></td>\n"
-         "<td class=\"row2\" align=\"center\" valign=\"middle\"><span class=\"postdetails\">" + std::to_string(topic.id * 7) + "</span></td>\n"
-         "<td class=\"row3Right\" align=\"center\" valign=\"middle\" nowrap=\"nowrap\"><span class=\"postdetails\">Sun Mar 2, 2003 8:40 pm<br>"
-         "<a href=\"profile.php?mode=viewprofile&amp;u=2\">Ada Beacon</a> <a href=\"viewtopic.php?p=" + std::to_string(topic.id * 10) +
-         "#" + std::to_string(topic.id * 10) + "\"><img src=\"images/icon_latest_reply.gif\" alt=\"View latest post\" border=\"0\"></a></span></td>\n</tr>\n";
-  return row;
-}
-
-Response forumPage(const Request& request) {
-  const Forum* forum = findForum(request.number("f"));
-  if (forum == nullptr) return Response::notFound();
-  if (forum->membersOnly && !loggedIn(request)) {
-    return Response::html(pageHead("Lantern Keepers :: Log in") +
-                          "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">You must be logged in to read this forum.</td></tr></table>" +
-                          loginForm() + kPageFoot);
-  }
-  std::vector<const Topic*> list;
-  for (const Topic& topic : topics()) {
-    if (topic.forum == forum->id) list.push_back(&topic);
-  }
-  int pages = std::max<int>(1, (static_cast<int>(list.size()) + kTopicsPerPage - 1) / kTopicsPerPage);
-  int current = static_cast<int>(request.number("start") / kTopicsPerPage);
-  if (current < 0 || current >= pages) current = 0;
-  std::string id = std::to_string(forum->id);
-  std::string base = "viewforum.php?f=" + id;
-
-  std::string body = pageHead(std::string("Lantern Keepers :: View Forum - ") + forum->name);
-  body += "<table width=\"100%\" cellspacing=\"2\" cellpadding=\"2\" border=\"0\" align=\"center\"><tr><td align=\"left\" valign=\"bottom\" colspan=\"2\">"
-          "<a class=\"maintitle\" href=\"" + base + "\">" + forum->name + "</a><br><span class=\"gensmall\"><b>Moderator: Ada Beacon</b></span></td>"
-          "<td align=\"right\" valign=\"bottom\" nowrap=\"nowrap\"><span class=\"gensmall\"><b>" + pageNavigation(base, current, pages, kTopicsPerPage) +
-          "</b></span></td></tr><tr><td align=\"left\" valign=\"middle\" width=\"50\"><a href=\"posting.php?mode=newtopic&amp;f=" + id +
-          "\"><img src=\"images/post.gif\" border=\"0\" alt=\"Post new topic\"></a></td><td align=\"left\" valign=\"middle\" class=\"nav\" width=\"100%\">"
-          "<span class=\"nav\">&nbsp;&nbsp;&nbsp;<a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a></span></td>"
-          "<td align=\"right\" valign=\"bottom\" class=\"nav\" nowrap=\"nowrap\"><span class=\"gensmall\"><a href=\"viewforum.php?f=" + id +
-          "&amp;mark=topics\">Mark all topics read</a></span></td></tr></table>\n";
-
-  bool hasSubForums = false;
-  for (const Forum& sub : kForums) hasSubForums |= sub.parent == forum->id;
-  if (hasSubForums && current == 0) body += forumTable(request, forum->id) + "<br>\n";
-
-  body += "<table border=\"0\" cellpadding=\"4\" cellspacing=\"1\" width=\"100%\" class=\"forumline\">\n"
-          "<tr><th colspan=\"2\" align=\"center\" height=\"25\" class=\"thCornerL\" nowrap=\"nowrap\">&nbsp;Topics&nbsp;</th>"
-          "<th width=\"50\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Replies&nbsp;</th>"
-          "<th width=\"100\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Author&nbsp;</th>"
-          "<th width=\"50\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Views&nbsp;</th>"
-          "<th align=\"center\" class=\"thCornerR\" nowrap=\"nowrap\">&nbsp;Last Post&nbsp;</th></tr>\n";
-  for (int i = current * kTopicsPerPage; i < static_cast<int>(list.size()) && i < (current + 1) * kTopicsPerPage; ++i) {
-    body += topicRow(*list[static_cast<std::size_t>(i)]);
-  }
-  body += "<tr><td class=\"catBottom\" align=\"center\" valign=\"middle\" colspan=\"6\" height=\"28\"><span class=\"genmed\">"
-          "Display topics from previous: <select name=\"topicdays\"><option value=\"0\" selected=\"selected\">All Topics</option></select>"
-          "</span></td></tr>\n</table>\n";
-  body += "<table width=\"100%\"><tr><td align=\"right\"><span class=\"nav\">" + pageNavigation(base, current, pages, kTopicsPerPage) +
-          "</span></td></tr></table>\n";
-  body += kPageFoot;
-  return Response::html(body);
-}
-
-// The text of post `index` (0-based) of a topic. The first posts of the
-// welcome topic show every kind of markup an archive has to keep or drop.
-std::string postText(const Request& request, const Topic& topic, int index) {
-  if (topic.id == 1) {
-    switch (index) {
-      case 0:
-        return "Welcome, keepers! <b>Please read the rules</b> and <i>introduce yourself</i> in the right forum. "
-               "<img src=\"images/smiles/smile.gif\" alt=\":)\" border=\"0\"><br />\r\n"
-               "The lamp manual is attached: <a href=\"download.php?attach_id=1\">lamp-manual.pdf</a><br />\r\n"
-               "<span style=\"color: red\">Mind the stairs.</span> <script type=\"text/javascript\">document.write('tracking');</script>";
-      case 1:
-        return "<table width=\"90%\" cellspacing=\"1\" cellpadding=\"3\" border=\"0\" align=\"center\"><tr><td><span class=\"genmed\"><b>Ada Beacon wrote:</b></span></td></tr>"
-               "<tr><td class=\"quote\">Please read the rules</td></tr></table><span class=\"postbody\"><br />Done! "
-               "<img src=\"images/smiles/biggrin.gif\" alt=\":D\" border=\"0\"> Here is my light at dusk:<br />"
-               "<img src=\"" + otherHost(request) + "/pictures/dusk.png\" border=\"0\"></span>";
-      case 2:
-        return "A photo from the gallery, click for the big one: <a href=\"" + otherHost(request) +
-               "/gallery/view.php?id=7\" target=\"_blank\"><img src=\"" + otherHost(request) +
-               "/gallery/thumb7.png\" border=\"0\"></a> <img src=\"images/smiles/wink.gif\" alt=\";)\" border=\"0\">";
-      case 3:
-        return "See also <a href=\"http://example.org/lighthouses\" target=\"_blank\" onclick=\"track()\">the lighthouse registry</a> "
-               "and <a href=\"viewtopic.php?t=3\">our rules</a>.";
-      default:
-        break;
-    }
-  }
-  return std::string("Post ") + std::to_string(index + 1) + " of \"" + topic.title + "\". The light turns twice a minute &amp; "
-         "the fog horn sounds every <u>thirty</u> seconds.<br />\r\nKeep the glass clean.";
-}
-
-Response topicPage(const Request& request) {
-  const Topic* topic = findTopic(request.number("t"));
-  if (topic == nullptr) return Response::notFound();
-  const Forum* forum = findForum(topic->forum);
-  if (forum->membersOnly && !loggedIn(request)) return Response::redirect("/login.php?redirect=viewtopic.php");
-  int pages = (topic->posts + kPostsPerPage - 1) / kPostsPerPage;
-  int current = static_cast<int>(request.number("start") / kPostsPerPage);
-  if (current < 0 || current >= pages) current = 0;
-  std::string base = "viewtopic.php?t=" + std::to_string(topic->id);
-
-  std::string body = pageHead("Lantern Keepers :: View topic - " + topic->title);
-  body += "<table width=\"100%\" cellspacing=\"2\" cellpadding=\"2\" border=\"0\"><tr><td align=\"left\" valign=\"bottom\" colspan=\"2\">"
-          "<a class=\"maintitle\" href=\"" + base + "\">" + topic->title + "</a><br><span class=\"gensmall\"><b>" +
-          pageNavigation(base, current, pages, kPostsPerPage) + "</b></span></td></tr></table>\n";
-  body += "<table class=\"forumline\" width=\"100%\" cellspacing=\"1\" cellpadding=\"3\" border=\"0\">\n"
-          "<tr><th class=\"thLeft\" width=\"150\" height=\"26\" nowrap=\"nowrap\">Author</th><th class=\"thRight\" nowrap=\"nowrap\">Message</th></tr>\n";
-  for (int i = current * kPostsPerPage; i < topic->posts && i < (current + 1) * kPostsPerPage; ++i) {
-    const char* author = kAuthors[(topic->id + i) % 5];
-    body += "<tr><td width=\"150\" align=\"left\" valign=\"top\" class=\"row1\"><span class=\"name\"><a name=\"" + std::to_string(topic->id * 100 + i) +
-            "\"></a><b>" + author + "</b></span><br /><span class=\"postdetails\">Keeper<br /><img src=\"images/avatars/" + std::to_string(i % 3) +
-            ".png\" alt=\"\" border=\"0\" /><br /><br />Joined: 12 Mar 2003<br />Posts: " + std::to_string(10 + i * 3) +
-            "</span><br /></td>\n<td class=\"row1\" width=\"100%\" height=\"28\" valign=\"top\"><table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\">"
-            "<tr><td width=\"100%\"><span class=\"postdetails\">Posted: Sun Mar 2, 2003 8:" + std::to_string(10 + i) +
-            " pm</span></td><td valign=\"top\" nowrap=\"nowrap\"><a href=\"posting.php?mode=quote&amp;p=" + std::to_string(topic->id * 100 + i) +
-            "\"><img src=\"images/icon_quote.gif\" alt=\"Reply with quote\" border=\"0\" /></a></td></tr>"
-            "<tr><td colspan=\"2\"><hr /></td></tr><tr><td colspan=\"2\"><span class=\"postbody\">" + postText(request, *topic, i) +
-            "</span></td></tr></table></td></tr>\n"
-            "<tr><td class=\"spaceRow\" colspan=\"2\" height=\"1\"><img src=\"images/spacer.gif\" alt=\"\" width=\"1\" height=\"1\" /></td></tr>\n";
-  }
-  body += "</table>\n<table width=\"100%\"><tr><td align=\"left\"><span class=\"nav\"><a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a> -&gt; "
-          "<a href=\"viewforum.php?f=" + std::to_string(forum->id) + "\" class=\"nav\">" + forum->name + "</a></span></td>"
-          "<td align=\"right\"><span class=\"nav\">" + pageNavigation(base, current, pages, kPostsPerPage) + "</span></td></tr></table>\n";
-  body += kPageFoot;
-  return Response::html(body);
 }
 
 Response loginPage(const Request& request) {
@@ -353,6 +86,258 @@ Response file(const std::string& type, std::string body) {
 
 }  // namespace
 
+const Forum* ClassicBoard::findForum(long id) const {
+  for (const Forum& forum : shape_.forums) {
+    if (forum.id == id) return &forum;
+  }
+  return nullptr;
+}
+
+const Topic* ClassicBoard::findTopic(long id) const {
+  for (const Topic& topic : shape_.topics) {
+    if (topic.id == id) return &topic;
+  }
+  return nullptr;
+}
+
+std::string ClassicBoard::forumRow(const Forum& forum) const {
+  std::string id = std::to_string(forum.id);
+  int count = 0;
+  int last = 0;
+  for (const Topic& topic : shape_.topics) {
+    if (topic.forum == forum.id) {
+      ++count;
+      last = topic.id;
+    }
+  }
+  return "<tr>\n<td class=\"row1\" align=\"center\" valign=\"middle\" height=\"50\"><img src=\"images/folder_big.gif\" width=\"46\" height=\"25\"></td>\n"
+         "<td class=\"row1\" width=\"100%\" height=\"50\"><span class=\"forumlink\"><a href=\"viewforum.php?f=" + id +
+         "\" class=\"forumlink\">" + forum.name + "</a><br></span><span class=\"genmed\">" + forum.description +
+         "<br></span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\"><span class=\"gensmall\">" +
+         std::to_string(count) + "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\"><span class=\"gensmall\">" +
+         std::to_string(count * 3) + "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\" height=\"50\" nowrap=\"nowrap\">"
+         "<span class=\"gensmall\">Mon Mar 3, 2003<br><a href=\"profile.php?mode=viewprofile&amp;u=2\">Ada Beacon</a> "
+         "<a href=\"viewtopic.php?p=" + std::to_string(last * 10) + "#" + std::to_string(last * 10) +
+         "\"><img src=\"images/icon_latest_reply.gif\" border=\"0\" alt=\"View latest post\"></a></span></td>\n</tr>\n";
+}
+
+std::string ClassicBoard::forumTable(const Request& request, int parent) const {
+  std::string table =
+      "<table width=\"100%\" cellpadding=\"2\" cellspacing=\"1\" border=\"0\" class=\"forumline\">\n"
+      "<tr><th colspan=\"2\" class=\"thCornerL\" height=\"25\" nowrap=\"nowrap\">&nbsp;Forum&nbsp;</th>"
+      "<th width=\"50\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Topics&nbsp;</th><th width=\"50\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Posts&nbsp;</th>"
+      "<th class=\"thCornerR\" nowrap=\"nowrap\">&nbsp;Last Post&nbsp;</th></tr>\n";
+  int category = 0;
+  for (const Forum& forum : shape_.forums) {
+    if (forum.parent != parent || (forum.membersOnly && !loggedIn(request))) continue;
+    if (parent == 0 && forum.category != category) {
+      category = forum.category;
+      table += "<tr><td class=\"catLeft\" colspan=\"2\" height=\"28\"><span class=\"cattitle\"><a href=\"index.php?c=" +
+               std::to_string(category) + "\" class=\"cattitle\">" + (static_cast<std::size_t>(category) <= shape_.categories.size() ? shape_.categories[static_cast<std::size_t>(category) - 1] : std::string("Forums")) +
+               "</a></span></td><td class=\"rowpic\" colspan=\"3\" align=\"right\">&nbsp;</td></tr>\n";
+    }
+    table += forumRow(forum);
+  }
+  return table + "</table>\n";
+}
+
+Response ClassicBoard::indexPage(const Request& request) const {
+  std::string body = pageHead(shape_.title + " :: Index");
+  body += "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"2\" border=\"0\"><tr><td align=\"left\" valign=\"bottom\">"
+          "<span class=\"gensmall\">The time now is Mon Mar 3, 2003 9:12 pm</span><br><span class=\"nav\">"
+          "<a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a></span></td>"
+          "<td align=\"right\" valign=\"bottom\" class=\"gensmall\"><a href=\"search.php?search_id=unanswered\" class=\"gensmall\">"
+          "View unanswered posts</a></td></tr></table>\n";
+  body += forumTable(request, 0);
+  if (!loggedIn(request)) body += loginForm();
+  body += "<table width=\"100%\" cellpadding=\"3\" cellspacing=\"1\" border=\"0\" class=\"forumline\"><tr><td class=\"catHead\" colspan=\"2\">"
+          "<span class=\"cattitle\"><a href=\"viewonline.php\" class=\"cattitle\">Who is Online</a></span></td></tr>"
+          "<tr><td class=\"row1\" align=\"left\" width=\"100%\"><span class=\"gensmall\">Our users have posted a total of 212 articles</span></td></tr></table>\n";
+  body += kPageFoot;
+  return Response::html(body);
+}
+
+std::string ClassicBoard::topicRow(const Topic& topic) const {
+  std::string id = std::to_string(topic.id);
+  int pages = (topic.posts + shape_.postsPerPage - 1) / shape_.postsPerPage;
+  std::string row = "<tr>\n<td class=\"row1\" align=\"center\" valign=\"middle\" width=\"20\"><img src=\"images/folder.gif\" width=\"19\" height=\"18\"></td>\n"
+                    "<td class=\"row1\" width=\"100%\"><span class=\"topictitle\"><a href=\"viewtopic.php?t=" + id +
+                    "\" class=\"topictitle\">" + topic.title + "</a></span><span class=\"gensmall\"><br>";
+  if (pages > 1) {
+    row += " [ Goto page: ";
+    for (int page = 0; page < pages; ++page) {
+      if (page > 0) row += ", ";
+      row += "<a href=\"viewtopic.php?t=" + id + "&amp;start=" + std::to_string(page * shape_.postsPerPage) + "\">" + std::to_string(page + 1) + "</a>";
+    }
+    row += " ] ";
+  }
+  const char* starter = kAuthors[topic.id % 5];
+  row += "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\"><span class=\"postdetails\">" + std::to_string(topic.posts - 1) +
+         "</span></td>\n<td class=\"row3\" align=\"center\" valign=\"middle\"><span class=\"name\"><a href=\"profile.php?mode=viewprofile&amp;u=" +
+         std::to_string(topic.id % 5 + 2) + "\">" + starter + "</a></span></td>\n"
+         "<td class=\"row2\" align=\"center\" valign=\"middle\"><span class=\"postdetails\">" + std::to_string(topic.id * 7) + "</span></td>\n"
+         "<td class=\"row3Right\" align=\"center\" valign=\"middle\" nowrap=\"nowrap\"><span class=\"postdetails\">Sun Mar 2, 2003 8:40 pm<br>"
+         "<a href=\"profile.php?mode=viewprofile&amp;u=2\">Ada Beacon</a> <a href=\"viewtopic.php?p=" + std::to_string(topic.id * 10) +
+         "#" + std::to_string(topic.id * 10) + "\"><img src=\"images/icon_latest_reply.gif\" alt=\"View latest post\" border=\"0\"></a></span></td>\n</tr>\n";
+  return row;
+}
+
+Response ClassicBoard::forumPage(const Request& request) const {
+  const Forum* forum = findForum(request.number("f"));
+  if (forum == nullptr) return Response::notFound();
+  if (forum->membersOnly && !loggedIn(request)) {
+    return Response::html(pageHead("Lantern Keepers :: Log in") +
+                          "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">You must be logged in to read this forum.</td></tr></table>" +
+                          loginForm() + kPageFoot);
+  }
+  std::vector<const Topic*> list;
+  for (const Topic& topic : shape_.topics) {
+    if (topic.forum == forum->id) list.push_back(&topic);
+  }
+  int pages = std::max<int>(1, (static_cast<int>(list.size()) + shape_.topicsPerPage - 1) / shape_.topicsPerPage);
+  int current = static_cast<int>(request.number("start") / shape_.topicsPerPage);
+  if (current < 0 || current >= pages) current = 0;
+  std::string id = std::to_string(forum->id);
+  std::string base = "viewforum.php?f=" + id;
+
+  std::string body = pageHead(shape_.title + " :: View Forum - " + forum->name);
+  body += "<table width=\"100%\" cellspacing=\"2\" cellpadding=\"2\" border=\"0\" align=\"center\"><tr><td align=\"left\" valign=\"bottom\" colspan=\"2\">"
+          "<a class=\"maintitle\" href=\"" + base + "\">" + forum->name + "</a><br><span class=\"gensmall\"><b>Moderator: Ada Beacon</b></span></td>"
+          "<td align=\"right\" valign=\"bottom\" nowrap=\"nowrap\"><span class=\"gensmall\"><b>" + pageNavigation(base, current, pages, shape_.topicsPerPage) +
+          "</b></span></td></tr><tr><td align=\"left\" valign=\"middle\" width=\"50\"><a href=\"posting.php?mode=newtopic&amp;f=" + id +
+          "\"><img src=\"images/post.gif\" border=\"0\" alt=\"Post new topic\"></a></td><td align=\"left\" valign=\"middle\" class=\"nav\" width=\"100%\">"
+          "<span class=\"nav\">&nbsp;&nbsp;&nbsp;<a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a></span></td>"
+          "<td align=\"right\" valign=\"bottom\" class=\"nav\" nowrap=\"nowrap\"><span class=\"gensmall\"><a href=\"viewforum.php?f=" + id +
+          "&amp;mark=topics\">Mark all topics read</a></span></td></tr></table>\n";
+
+  bool hasSubForums = false;
+  for (const Forum& sub : shape_.forums) hasSubForums |= sub.parent == forum->id;
+  if (hasSubForums && current == 0) body += forumTable(request, forum->id) + "<br>\n";
+
+  body += "<table border=\"0\" cellpadding=\"4\" cellspacing=\"1\" width=\"100%\" class=\"forumline\">\n"
+          "<tr><th colspan=\"2\" align=\"center\" height=\"25\" class=\"thCornerL\" nowrap=\"nowrap\">&nbsp;Topics&nbsp;</th>"
+          "<th width=\"50\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Replies&nbsp;</th>"
+          "<th width=\"100\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Author&nbsp;</th>"
+          "<th width=\"50\" align=\"center\" class=\"thTop\" nowrap=\"nowrap\">&nbsp;Views&nbsp;</th>"
+          "<th align=\"center\" class=\"thCornerR\" nowrap=\"nowrap\">&nbsp;Last Post&nbsp;</th></tr>\n";
+  for (int i = current * shape_.topicsPerPage; i < static_cast<int>(list.size()) && i < (current + 1) * shape_.topicsPerPage; ++i) {
+    body += topicRow(*list[static_cast<std::size_t>(i)]);
+  }
+  body += "<tr><td class=\"catBottom\" align=\"center\" valign=\"middle\" colspan=\"6\" height=\"28\"><span class=\"genmed\">"
+          "Display topics from previous: <select name=\"topicdays\"><option value=\"0\" selected=\"selected\">All Topics</option></select>"
+          "</span></td></tr>\n</table>\n";
+  body += "<table width=\"100%\"><tr><td align=\"right\"><span class=\"nav\">" + pageNavigation(base, current, pages, shape_.topicsPerPage) +
+          "</span></td></tr></table>\n";
+  body += kPageFoot;
+  return Response::html(body);
+}
+
+// The text of post `index` (0-based) of a topic. The first posts of the
+// welcome topic show every kind of markup an archive has to keep or drop.
+std::string ClassicBoard::postText(const Request& request, const Topic& topic, int index) const {
+  if (shape_.showcase && topic.id == 1) {
+    switch (index) {
+      case 0:
+        return "Welcome, keepers! <b>Please read the rules</b> and <i>introduce yourself</i> in the right forum. "
+               "<img src=\"images/smiles/smile.gif\" alt=\":)\" border=\"0\"><br />\r\n"
+               "The lamp manual is attached: <a href=\"download.php?attach_id=1\">lamp-manual.pdf</a><br />\r\n"
+               "<span style=\"color: red\">Mind the stairs.</span> <script type=\"text/javascript\">document.write('tracking');</script>";
+      case 1:
+        return "<table width=\"90%\" cellspacing=\"1\" cellpadding=\"3\" border=\"0\" align=\"center\"><tr><td><span class=\"genmed\"><b>Ada Beacon wrote:</b></span></td></tr>"
+               "<tr><td class=\"quote\">Please read the rules</td></tr></table><span class=\"postbody\"><br />Done! "
+               "<img src=\"images/smiles/biggrin.gif\" alt=\":D\" border=\"0\"> Here is my light at dusk:<br />"
+               "<img src=\"" + otherHost(request) + "/pictures/dusk.png\" border=\"0\"></span>";
+      case 2:
+        return "A photo from the gallery, click for the big one: <a href=\"" + otherHost(request) +
+               "/gallery/view.php?id=7\" target=\"_blank\"><img src=\"" + otherHost(request) +
+               "/gallery/thumb7.png\" border=\"0\"></a> <img src=\"images/smiles/wink.gif\" alt=\";)\" border=\"0\">";
+      case 3:
+        return "See also <a href=\"http://example.org/lighthouses\" target=\"_blank\" onclick=\"track()\">the lighthouse registry</a> "
+               "and <a href=\"viewtopic.php?t=3\">our rules</a>.";
+      default:
+        break;
+    }
+  }
+  std::string text = std::string("Post ") + std::to_string(index + 1) + " of \"" + topic.title + "\". The light turns twice a minute &amp; "
+                     "the fog horn sounds every <u>thirty</u> seconds.<br />\r\nKeep the glass clean.";
+  static const char kFiller[] =
+      " The keeper climbs the hundred and twelve steps at dusk, trims the wick, winds the clockwork and writes the"
+      " weather in the log: wind, sea, visibility and every ship that passes.";
+  while (text.size() < shape_.postPadding) {
+    text += kFiller;
+    if (text.size() % 4 == 0) text += "<br />\r\n";
+  }
+  return text;
+}
+
+Response ClassicBoard::topicPage(const Request& request) const {
+  const Topic* topic = findTopic(request.number("t"));
+  if (topic == nullptr) return Response::notFound();
+  const Forum* forum = findForum(topic->forum);
+  if (forum->membersOnly && !loggedIn(request)) return Response::redirect("/login.php?redirect=viewtopic.php");
+  int pages = (topic->posts + shape_.postsPerPage - 1) / shape_.postsPerPage;
+  int current = static_cast<int>(request.number("start") / shape_.postsPerPage);
+  if (current < 0 || current >= pages) current = 0;
+  std::string base = "viewtopic.php?t=" + std::to_string(topic->id);
+
+  std::string body = pageHead(shape_.title + " :: View topic - " + topic->title);
+  body += "<table width=\"100%\" cellspacing=\"2\" cellpadding=\"2\" border=\"0\"><tr><td align=\"left\" valign=\"bottom\" colspan=\"2\">"
+          "<a class=\"maintitle\" href=\"" + base + "\">" + topic->title + "</a><br><span class=\"gensmall\"><b>" +
+          pageNavigation(base, current, pages, shape_.postsPerPage) + "</b></span></td></tr></table>\n";
+  body += "<table class=\"forumline\" width=\"100%\" cellspacing=\"1\" cellpadding=\"3\" border=\"0\">\n"
+          "<tr><th class=\"thLeft\" width=\"150\" height=\"26\" nowrap=\"nowrap\">Author</th><th class=\"thRight\" nowrap=\"nowrap\">Message</th></tr>\n";
+  for (int i = current * shape_.postsPerPage; i < topic->posts && i < (current + 1) * shape_.postsPerPage; ++i) {
+    const char* author = kAuthors[(topic->id + i) % 5];
+    body += "<tr><td width=\"150\" align=\"left\" valign=\"top\" class=\"row1\"><span class=\"name\"><a name=\"" + std::to_string(topic->id * 100 + i) +
+            "\"></a><b>" + author + "</b></span><br /><span class=\"postdetails\">Keeper<br /><img src=\"images/avatars/" + std::to_string(i % 3) +
+            ".png\" alt=\"\" border=\"0\" /><br /><br />Joined: 12 Mar 2003<br />Posts: " + std::to_string(10 + i * 3) +
+            "</span><br /></td>\n<td class=\"row1\" width=\"100%\" height=\"28\" valign=\"top\"><table width=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\">"
+            "<tr><td width=\"100%\"><span class=\"postdetails\">Posted: Sun Mar 2, 2003 8:" + std::to_string(10 + i) +
+            " pm</span></td><td valign=\"top\" nowrap=\"nowrap\"><a href=\"posting.php?mode=quote&amp;p=" + std::to_string(topic->id * 100 + i) +
+            "\"><img src=\"images/icon_quote.gif\" alt=\"Reply with quote\" border=\"0\" /></a></td></tr>"
+            "<tr><td colspan=\"2\"><hr /></td></tr><tr><td colspan=\"2\"><span class=\"postbody\">" + postText(request, *topic, i) +
+            "</span></td></tr></table></td></tr>\n"
+            "<tr><td class=\"spaceRow\" colspan=\"2\" height=\"1\"><img src=\"images/spacer.gif\" alt=\"\" width=\"1\" height=\"1\" /></td></tr>\n";
+  }
+  body += "</table>\n<table width=\"100%\"><tr><td align=\"left\"><span class=\"nav\"><a href=\"index.php\" class=\"nav\">Lantern Keepers Forum Index</a> -&gt; "
+          "<a href=\"viewforum.php?f=" + std::to_string(forum->id) + "\" class=\"nav\">" + forum->name + "</a></span></td>"
+          "<td align=\"right\"><span class=\"nav\">" + pageNavigation(base, current, pages, shape_.postsPerPage) + "</span></td></tr></table>\n";
+  body += kPageFoot;
+  return Response::html(body);
+}
+
+
+BoardShape demoShape() {
+  BoardShape shape;
+  shape.forums = {
+      {1, 0, 1, "General Chat", "Anything about lighthouses and the people who keep them", false},
+      {2, 0, 1, "Lamps and Lenses", "Oil lamps, Fresnel lenses and clockwork", false},
+      {3, 0, 2, "Charts &amp; Soundings", "Maps, depths and tides", false},
+      {4, 0, 2, "Keepers' Lodge", "For members only", true},
+      {5, 1, 1, "Introductions", "Say hello", false},
+      {6, 1, 1, "Storm Stories", "The nights we remember", false},
+  };
+  shape.topics = {
+      {1, 1, "Welcome to the Lantern Keepers", 12},
+      {2, 1, "Which lighthouse is your favourite?", 3},
+      {3, 1, "Board rules: read before posting", 1},
+      {40, 3, "Tide tables for the north coast", 2},
+      {41, 3, "Old charts: what do the symbols mean?", 4},
+      {50, 4, "Lodge meeting in spring", 2},
+      {51, 4, "Members' photo album", 3},
+      {60, 5, "Hello from the harbour town", 2},
+      {61, 5, "New keeper, first winter", 3},
+      {70, 6, "The great gale of '98", 4},
+  };
+  const char* subjects[] = {"Trimming the wick", "Cleaning brass", "Clockwork rotation", "Paraffin or oil?",
+                            "Cracked prism", "Lens polishing cloths", "Mantles", "Replacing a chimney glass",
+                            "Night watch routine", "Spare parts"};
+  for (int i = 0; i < 23; ++i) {
+    shape.topics.push_back({10 + i, 2, std::string(subjects[i % 10]) + " (part " + std::to_string(i / 10 + 1) + ")", 2 + i % 3});
+  }
+  return shape;
+}
+
 std::string pngPicture(unsigned char shade) {
   // A 1 x 1 grey PNG; the shade byte sits in the image data, whose checksum
   // the viewers we know do not verify strictly.
@@ -368,7 +353,7 @@ std::string pngPicture(unsigned char shade) {
   return png;
 }
 
-Response demoBoard(const Request& request) {
+Response ClassicBoard::serve(const Request& request) const {
   const std::string& path = request.path;
   if (path == "/" || path == "/index.php") return indexPage(request);
   if (path == "/viewforum.php") return forumPage(request);

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  quillstash::demo::BoardServer server(quillstash::demo::demoBoard);
+  const quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
+  quillstash::demo::BoardServer server([&board](const quillstash::demo::Request& request) { return board.serve(request); });
   if (!server.start(static_cast<std::uint16_t>(port))) {
     std::fprintf(stderr, "quillstash-demo-forum: cannot listen on 127.0.0.1:%ld\n", port);
     return 1;

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: MIT
+#include "app/session.h"
+
+#include <cstring>
+
+#include "archive/output_buffer.h"
+#include "archive/page_fetcher.h"
+#include "archive/topic_writer.h"
+#include "crawler/download_job.h"
+#include "crawler/forum_crawl.h"
+#include "crawler/page_links.h"
+#include "http/login.h"
+
+namespace quillstash {
+namespace {
+
+// Hands each topic the crawler accepts to the archive writer, with the
+// settings in force at that moment.
+class ArchiveTopicWriter : public TopicWriter {
+ public:
+  ArchiveTopicWriter(const SettingsStore& settings, ActivityLog& log, PageFetcher& fetcher)
+      : settings_(settings), log_(log), fetcher_(fetcher) {}
+
+  void writeTopic(CrawlState& state, JobContext& topic) override {
+    Settings snapshot = settings_.snapshot();
+    TopicWriterContext context{snapshot,
+                               log_,
+                               fetcher_,
+                               *state.currentJob,
+                               state.visitedTopics,
+                               state.downloadedFiles,
+                               state.itemNumber,
+                               state.outputPath,
+                               output_,
+                               &findNextPageLink};
+    quillstash::writeTopic(topic, context);
+  }
+
+ private:
+  const SettingsStore& settings_;
+  ActivityLog& log_;
+  PageFetcher& fetcher_;
+  OutputBuffer output_;
+};
+
+}  // namespace
+
+Session::Session(LogView& view, std::chrono::milliseconds receiveTimeout)
+    : log_(view), receiveTimeout_(receiveTimeout) {
+  currentJob_ = makeJobContext();
+  client_ = std::make_unique<HttpClient>(settings_, log_, loginCookie_, currentJob_.get(), receiveTimeout_);
+}
+
+Session::~Session() { stop(); }
+
+ForumSelection Session::forumSelection() const {
+  std::lock_guard<std::mutex> lock(selectionMutex_);
+  return forumSelection_;
+}
+
+void Session::setForumSelection(const ForumSelection& selection) {
+  std::lock_guard<std::mutex> lock(selectionMutex_);
+  forumSelection_ = selection;
+}
+
+std::size_t Session::fetchIndexPage(const std::string& forumAddress) {
+  if (downloadStarted_.load() || log_.stopRequested()) return 0;
+  if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
+  if (!currentJob_->forumAddress.assign(forumAddress)) {
+    log_.logLine("[ X ] The forum address is too long\r\n");
+    pageLength_ = 0;
+    pageBuffer_->clear();
+    return 0;
+  }
+  pageLength_ = client_->fetchToMemory(*currentJob_, *pageBuffer_, false);
+  return pageLength_;
+}
+
+bool Session::hasIndexPage() const { return pageBuffer_ && pageLength_ != 0 && pageBuffer_->text()[0] != '\0'; }
+
+std::vector<DetectedForum> Session::listForums() {
+  if (downloadStarted_.load() || !hasIndexPage()) return {};
+  // The listing blanks scripts in the page it reads; keep the fetched page
+  // as it was so that a later preview reads the same text.
+  PageBlock copy(pageLength_);
+  std::memcpy(copy.data(), pageBuffer_->text(), pageLength_);
+  copy.setLength(pageLength_);
+  crawlState_.settings = settings_.snapshot();
+  crawlState_.forumSelection = forumSelection();
+  return listIndexForums(copy.data(), *currentJob_, crawlState_);
+}
+
+bool Session::startDownload(const std::string& forumAddress, const std::string& outputDirectory) {
+  std::lock_guard<std::mutex> lock(stopMutex_);
+  if (downloadStarted_.exchange(true) || log_.stopRequested()) return false;
+  log_.setRunState(RunState::kRunning);
+  if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
+  crawlState_.forumSelection = forumSelection();
+  bool addressFits = currentJob_->forumAddress.assign(forumAddress);
+  downloadThread_ = std::thread([this, outputDirectory, addressFits] {
+    if (!addressFits) {
+      log_.logLine("[ X ] The forum address is too long\r\n");
+    } else {
+      HttpPageFetcher fetcher(*client_);
+      ArchiveTopicWriter writer(settings_, log_, fetcher);
+      bool succeeded = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
+                                      settings_, writer);
+      downloadSucceeded_.store(succeeded);
+    }
+    downloadFinished_.store(true);
+  });
+  return true;
+}
+
+void Session::waitForDownload() {
+  std::thread finished;
+  {
+    std::lock_guard<std::mutex> lock(stopMutex_);
+    if (!downloadThread_.joinable()) return;
+    finished = std::move(downloadThread_);
+  }
+  finished.join();
+}
+
+void Session::startLogin(const std::string& userName, const std::string& password, const std::string& forumAddress) {
+  std::lock_guard<std::mutex> lock(loginMutex_);
+  if (log_.stopRequested()) return;
+  loginCookie_.clear();
+  loginThreads_.emplace_back([this, userName, password, forumAddress] {
+    LoginJob job(settings_, log_, loginCookie_, receiveTimeout_);
+    job.run(userName, password, forumAddress);
+  });
+}
+
+void Session::waitForLogins() {
+  std::vector<std::thread> threads;
+  {
+    std::lock_guard<std::mutex> lock(loginMutex_);
+    threads.swap(loginThreads_);
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
+void Session::stop() {
+  log_.requestStop();
+  waitForDownload();
+  waitForLogins();
+}
+
+}  // namespace quillstash

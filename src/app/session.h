@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// One run of the program: the settings record, the activity log, the login
+// cookie, the forum selection, the page buffer of the index page and the
+// current job context, with the commands the front-ends give (download,
+// pause, login, select, stop). The CLI and the desktop program each make one
+// Session and drive it; tests make a fresh one per case.
+//
+// Threads: the commands are called from one front-end thread (the
+// user-interface thread). The download runs on a thread of its own, each
+// login on another; the Session joins them when it stops or is destroyed.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/activity_log.h"
+#include "app/settings.h"
+#include "crawler/forum_detection.h"
+#include "crawler/link_lists.h"
+#include "http/fetch.h"
+#include "text/page_block.h"
+
+namespace quillstash {
+
+class Session {
+ public:
+  // The caller keeps `view` alive as long as the session. `receiveTimeout`
+  // is the wait before each read of every fetch.
+  explicit Session(LogView& view,
+                   std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
+  ~Session();  // stops and joins every thread the session started
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  SettingsStore& settings() { return settings_; }
+  ActivityLog& log() { return log_; }
+  LoginCookie& loginCookie() { return loginCookie_; }
+
+  // The forums of the index page to download (front-end thread; the download
+  // takes a copy when it starts).
+  ForumSelection forumSelection() const;
+  void setForumSelection(const ForumSelection& selection);
+
+  // Select, step 1: fetches `forumAddress` into the index page buffer on the
+  // calling thread, not as a forum page. Returns the body length (0 when
+  // nothing arrived; the log says why). Refused (returns 0) once a download
+  // has started, since the download then owns the page buffer.
+  std::size_t fetchIndexPage(const std::string& forumAddress);
+  // True when the index page buffer holds a fetched page.
+  bool hasIndexPage() const;
+  // Select, step 2: the forums that a download would find on the fetched
+  // index page, in download order, with check boxes from the selection.
+  // Fetches nothing. Empty when no page is held or a download has started.
+  std::vector<DetectedForum> listForums();
+
+  // Download: starts the download job on its own thread, into
+  // `outputDirectory`. Only one download per session: later calls return false.
+  bool startDownload(const std::string& forumAddress, const std::string& outputDirectory);
+  bool downloadStarted() const { return downloadStarted_.load(); }
+  // True once the job thread has ended.
+  bool downloadFinished() const { return downloadFinished_.load(); }
+  // True when the job ended with "* Forum downloaded successfully".
+  bool downloadSucceeded() const { return downloadSucceeded_.load(); }
+  // Blocks until the job thread has ended (returns at once when none started).
+  void waitForDownload();
+
+  // Pause and resume: the job waits at its next logged line.
+  void pause() { log_.setRunState(RunState::kPaused); }
+  void resume() { log_.setRunState(RunState::kRunning); }
+
+  // Login: empties the cookie line and starts a login on a new thread.
+  void startLogin(const std::string& userName, const std::string& password, const std::string& forumAddress);
+  // Blocks until every login started so far has ended.
+  void waitForLogins();
+
+  // Ends everything at once: lifts a pause, makes running fetches give up at
+  // their next step, and joins the threads. A topic file is either written
+  // whole or not at all. Safe to call more than once.
+  void stop();
+
+ private:
+  SettingsStore settings_;
+  ActivityLog log_;
+  LoginCookie loginCookie_;
+  std::chrono::milliseconds receiveTimeout_;
+
+  mutable std::mutex selectionMutex_;
+  ForumSelection forumSelection_ = allForumsSelected();
+
+  std::unique_ptr<JobContext> currentJob_;  // made by the first download or select
+  std::unique_ptr<PageBlock> pageBuffer_;   // the index page
+  std::size_t pageLength_ = 0;
+  std::unique_ptr<HttpClient> client_;
+  CrawlState crawlState_;  // the download's, or the preview's before a download started
+
+  std::atomic<bool> downloadStarted_{false};
+  std::atomic<bool> downloadFinished_{false};
+  std::atomic<bool> downloadSucceeded_{false};
+  std::thread downloadThread_;
+
+  std::mutex stopMutex_;  // stop() from another thread while the front-end thread waits
+  std::mutex loginMutex_;
+  std::vector<std::thread> loginThreads_;
+};
+
+}  // namespace quillstash

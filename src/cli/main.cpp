@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+// quillstash-cli: downloads a whole forum from the command line. Standard
+// output carries the activity log; see --help.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+#include "cli/options.h"
+#include "cli/run.h"
+#include "cli/stream_log_view.h"
+#include "platform/interrupt.h"
+
+int main(int argc, char** argv) {
+  using namespace quillstash;
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  cli::ParseResult parsed = cli::parseArguments(arguments);
+  if (!parsed.ok) {
+    std::fprintf(stderr, "quillstash-cli: %s\nTry 'quillstash-cli --help' for more information.\n", parsed.error.c_str());
+    return cli::kExitUsage;
+  }
+  if (parsed.options.showHelp) {
+    std::fputs(cli::usageText().c_str(), stdout);
+    return cli::kExitSuccess;
+  }
+  if (parsed.options.showVersion) {
+    std::puts("quillstash-cli 1.02");
+    return cli::kExitSuccess;
+  }
+
+  cli::StreamLogView view(parsed.options.listForums ? stderr : stdout);
+  // Ctrl-C stops the session from the watcher's thread; the lock keeps the
+  // session alive until such a stop has returned.
+  std::mutex runningMutex;
+  Session* running = nullptr;
+  platform::InterruptWatcher watcher([&] {
+    std::lock_guard<std::mutex> lock(runningMutex);
+    if (running != nullptr) running->stop();
+  });
+  Session session(view, parsed.options.receiveTimeout);
+  {
+    std::lock_guard<std::mutex> lock(runningMutex);
+    running = &session;
+  }
+  int status = cli::runCli(parsed.options, session, stdout, stderr);
+  {
+    std::lock_guard<std::mutex> lock(runningMutex);
+    running = nullptr;
+  }
+  session.stop();
+  return watcher.interrupted() ? cli::kExitIncomplete : status;
+}

@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: MIT
+#include "cli/options.h"
+
+#include <functional>
+#include <limits>
+#include <map>
+#include <optional>
+
+namespace quillstash::cli {
+namespace {
+
+// An unsigned decimal that fits 32 bits, or nothing.
+std::optional<std::uint32_t> readNumber(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+struct TextOption {
+  SettingText Settings::*text;
+  bool Settings::*flag;
+};
+
+const std::map<std::string, TextOption>& textOptions() {
+  static const std::map<std::string, TextOption> options = {
+      {"--forum-link-prefix", {&Settings::forumLinkPrefix, &Settings::useForumLinkPrefix}},
+      {"--forum-link-pattern", {&Settings::forumLinkPattern, &Settings::useForumLinkPattern}},
+      {"--forum-link-suffix", {&Settings::forumLinkSuffix, &Settings::useForumLinkSuffix}},
+      {"--forum-next-page", {&Settings::forumNextPagePattern, &Settings::useForumNextPagePattern}},
+      {"--topic-link-prefix", {&Settings::topicLinkPrefix, &Settings::useTopicLinkPrefix}},
+      {"--topic-link-pattern", {&Settings::topicLinkPattern, &Settings::useTopicLinkPattern}},
+      {"--topic-link-suffix", {&Settings::topicLinkSuffix, &Settings::useTopicLinkSuffix}},
+      {"--topic-next-page", {&Settings::topicNextPagePattern, &Settings::useTopicNextPagePattern}},
+      {"--author-prefix", {&Settings::authorPrefix, &Settings::useAuthorPrefix}},
+      {"--author-suffix", {&Settings::authorSuffix, &Settings::useAuthorSuffix}},
+      {"--message-prefix", {&Settings::messagePrefix, &Settings::useMessagePrefix}},
+      {"--message-suffix", {&Settings::messageSuffix, &Settings::useMessageSuffix}},
+      {"--link-parameter", {&Settings::linkParameter, &Settings::useLinkParameter}},
+      {"--proxy", {&Settings::proxyAddress, &Settings::useProxy}},
+  };
+  return options;
+}
+
+bool parseSkipList(const std::string& text, std::vector<std::uint32_t>& into) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    std::optional<std::uint32_t> number = readNumber(text.substr(start, comma - start));
+    if (!number || *number < 1 || *number > kForumSelectionSize) return false;
+    into.push_back(*number);
+    start = comma + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string usageText() {
+  return "Usage: quillstash-cli [options] FORUM_ADDRESS [OUTPUT_DIRECTORY]\n"
+         "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
+         "Standard output carries the activity log; the exit status is 0 when the forum was\n"
+         "downloaded, 1 when the download did not finish, 2 for a usage error.\n"
+         "\n"
+         "  -u, --user NAME              log in with this user name first\n"
+         "  -p, --password PASS          log in with this password first\n"
+         "      --proxy HOST[:PORT]      fetch forum pages through an HTTP proxy\n"
+         "      --proxy-everything       also fetch attachments and images through the proxy\n"
+         "      --delay SECONDS          wait after each forum page fetched\n"
+         "      --connect-retries N      retries after a failed connect (default 2)\n"
+         "      --connect-retry-delay MS wait before a connect retry (default 100, 0 = none)\n"
+         "      --receive-retries N      retries after a failed or timed-out receive (default 10)\n"
+         "      --receive-retry-delay MS wait before a receive retry (default 100, 0 = none)\n"
+         "      --receive-timeout SECONDS  wait for data before each read (default 120)\n"
+         "      --forum-link-prefix T    text before each forum link\n"
+         "      --forum-link-pattern P   wildcard pattern every forum link matches\n"
+         "      --forum-link-suffix T    text always found after a forum link\n"
+         "      --forum-next-page P      wildcard pattern of a forum's next-page links\n"
+         "      --topic-link-prefix T    text before each topic link\n"
+         "      --topic-link-pattern P   wildcard pattern every topic link matches\n"
+         "      --topic-link-suffix T    text always found after a topic link\n"
+         "      --topic-next-page P      wildcard pattern of a topic's next-page links\n"
+         "      --author-prefix P        pattern before each post's author\n"
+         "      --author-suffix P        pattern after each post's author\n"
+         "      --message-prefix P       pattern before each post's message\n"
+         "      --message-suffix P       pattern after each post's message\n"
+         "      --link-parameter NAME=VALUE  set this parameter in every forum and topic link\n"
+         "      --max-name-chars N       characters of a title or link text in a name (default 50)\n"
+         "      --no-attachments         do not save attachments\n"
+         "      --no-external-images     do not save images from other hosts\n"
+         "      --link-all-images        show unsaved images from other hosts by their address\n"
+         "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
+         "      --list-forums            print the forums that would be downloaded and exit\n"
+         "      --log-file PATH          also append every log line to PATH\n"
+         "  -h, --help                   show this help\n"
+         "      --version                show the version\n"
+         "\n"
+         "Patterns: ? any character, * a gap, # a number, @ a hexadecimal number,\n"
+         "| the closing quote of a link, $ an optional session-id parameter.\n";
+}
+
+ParseResult parseArguments(const std::vector<std::string>& arguments) {
+  ParseResult result;
+  CliOptions& options = result.options;
+  loadDefaultSettings(options.settings);
+  Settings& settings = options.settings;
+  std::vector<std::string> positional;
+
+  auto fail = [&](std::string message) {
+    result.ok = false;
+    result.error = std::move(message);
+    return result;
+  };
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string name = arguments[i];
+    std::optional<std::string> inlineValue;
+    if (name.size() > 2 && name.compare(0, 2, "--") == 0) {
+      std::size_t equals = name.find('=');
+      if (equals != std::string::npos) {
+        inlineValue = name.substr(equals + 1);
+        name.resize(equals);
+      }
+    }
+    auto value = [&]() -> std::optional<std::string> {
+      if (inlineValue) return inlineValue;
+      if (i + 1 < arguments.size()) return arguments[++i];
+      return std::nullopt;
+    };
+    auto number = [&](std::uint32_t& into) -> bool {
+      std::optional<std::string> text = value();
+      if (!text) return false;
+      std::optional<std::uint32_t> parsed = readNumber(*text);
+      if (!parsed) return false;
+      into = *parsed;
+      return true;
+    };
+    auto noValue = [&]() { return !inlineValue.has_value(); };
+
+    if (name == "--" ) {
+      for (++i; i < arguments.size(); ++i) positional.push_back(arguments[i]);
+      break;
+    }
+    if (name.empty() || name[0] != '-' || name == "-") {
+      positional.push_back(name);
+      continue;
+    }
+    if (name == "-h" || name == "--help") {
+      options.showHelp = true;
+    } else if (name == "--version" && noValue()) {
+      options.showVersion = true;
+    } else if (name == "-u" || name == "--user" || name == "-p" || name == "--password") {
+      std::optional<std::string> text = value();
+      if (!text) return fail("option " + name + " needs a value");
+      if (text->size() > SettingText::kMaxLength) return fail("option " + name + " takes at most 254 characters");
+      (name == "-u" || name == "--user" ? options.userName : options.password) = *text;
+      options.login = true;
+    } else if (auto found = textOptions().find(name); found != textOptions().end()) {
+      std::optional<std::string> text = value();
+      if (!text) return fail("option " + name + " needs a value");
+      if (!(settings.*(found->second.text)).assign(*text)) return fail("option " + name + " takes at most 254 characters");
+      settings.*(found->second.flag) = true;
+    } else if (name == "--proxy-everything" && noValue()) {
+      settings.proxyForumLinksOnly = false;
+    } else if (name == "--delay") {
+      std::uint32_t seconds = 0;
+      if (!number(seconds) || seconds > std::numeric_limits<std::uint32_t>::max() / 1000) {
+        return fail("option --delay takes a number of seconds");
+      }
+      settings.downloadDelayMs = seconds * 1000;
+      settings.useDownloadDelay = true;
+    } else if (name == "--connect-retries") {
+      if (!number(settings.connectRetries)) return fail("option --connect-retries takes a number");
+    } else if (name == "--receive-retries") {
+      if (!number(settings.receiveRetries)) return fail("option --receive-retries takes a number");
+    } else if (name == "--connect-retry-delay") {
+      if (!number(settings.connectRetryDelayMs)) return fail("option --connect-retry-delay takes a number of milliseconds");
+      settings.useConnectRetryDelay = settings.connectRetryDelayMs != 0;
+    } else if (name == "--receive-retry-delay") {
+      if (!number(settings.receiveRetryDelayMs)) return fail("option --receive-retry-delay takes a number of milliseconds");
+      settings.useReceiveRetryDelay = settings.receiveRetryDelayMs != 0;
+    } else if (name == "--receive-timeout") {
+      std::uint32_t seconds = 0;
+      if (!number(seconds) || seconds == 0 || seconds > 86400) {
+        return fail("option --receive-timeout takes a number of seconds from 1 to 86400");
+      }
+      options.receiveTimeout = std::chrono::seconds(seconds);
+    } else if (name == "--max-name-chars") {
+      if (!number(settings.maxFileNameChars)) return fail("option --max-name-chars takes a number");
+    } else if (name == "--no-attachments" && noValue()) {
+      settings.saveAttachments = false;
+    } else if (name == "--no-external-images" && noValue()) {
+      settings.saveExternalImages = false;
+    } else if (name == "--link-all-images" && noValue()) {
+      settings.linkAllImages = true;
+    } else if (name == "--skip") {
+      std::optional<std::string> text = value();
+      if (!text || !parseSkipList(*text, options.skippedForums)) {
+        return fail("option --skip takes forum numbers from 1 to 1024, separated by commas");
+      }
+    } else if (name == "--list-forums" && noValue()) {
+      options.listForums = true;
+    } else if (name == "--log-file") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option --log-file needs a path");
+      options.logFile = *text;
+    } else {
+      return fail("unknown option " + name);
+    }
+  }
+
+  if (options.showHelp || options.showVersion) {
+    result.ok = true;
+    return result;
+  }
+  if (positional.empty()) return fail("missing forum address");
+  if (positional.size() > 2) return fail("too many arguments: " + positional[2]);
+  options.forumAddress = positional[0];
+  if (options.forumAddress.empty()) return fail("empty forum address");
+  if (options.forumAddress.size() > 8191) return fail("forum address longer than 8191 characters");
+  if (positional.size() == 2) {
+    options.outputDirectory = positional[1];
+    if (options.outputDirectory.empty()) return fail("empty output directory");
+    if (options.outputDirectory.size() > 8191) return fail("output directory longer than 8191 characters");
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace quillstash::cli

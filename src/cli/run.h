@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdio>
+
+#include "app/session.h"
+#include "cli/options.h"
+
+namespace quillstash::cli {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitIncomplete = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs what the options ask for on `session`, whose log view the caller has
+// pointed at standard output (or standard error for --list-forums): an
+// optional login, then the forum listing or the download. `out` receives the
+// listing; `err` the summary. Returns the exit status.
+int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err);
+
+}  // namespace quillstash::cli

@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/forum_crawl.h"
+
+#include <string>
+
+#include "crawler/link_scan.h"
+#include "crawler/page_links.h"
+#include "platform/files.h"
+#include "platform/path.h"
+#include "text/page_block.h"
+#include "text/strings.h"
+#include "text/wildcard.h"
+
+namespace quillstash {
+namespace {
+
+// Puts the end of a path back to where it was when the guard was made.
+class PathMark {
+ public:
+  explicit PathMark(FixedText<8192>& path) : path_(path), length_(path.size()) {}
+  ~PathMark() { path_.data[length_] = '\0'; }
+  PathMark(const PathMark&) = delete;
+  PathMark& operator=(const PathMark&) = delete;
+
+ private:
+  FixedText<8192>& path_;
+  std::size_t length_;
+};
+
+// Removes the characters of code 32 or below from the end of the path.
+void trimPathEnd(FixedText<8192>& path) {
+  std::size_t length = path.size();
+  while (length > 0 && static_cast<unsigned char>(path.data[length - 1]) <= 32) --length;
+  path.data[length] = '\0';
+}
+
+// Checks a forum link of a table row against the run's lists and makes its
+// record, or nullptr when it is not to be taken.
+std::unique_ptr<JobContext> takeRowForumLink(const char* value, CrawlState& state) {
+  if (state.forumShape.empty()) recordShape(value, state.forumShape, true);
+  const char* href = value;
+  std::unique_ptr<JobContext> forum = resolveLink(href, LinkVariant::kForum, *state.currentJob);
+  if (!forum) return nullptr;
+  const char* address = forum->forumAddress.c_str();
+  if (findLink(state.visitedForums, address) != nullptr) return nullptr;
+  appendLink(state.visitedForums, forum->forumAddress.c_str());
+  return forum;
+}
+
+// The href value of the link that begins the cell at `tdTag`, or nullptr.
+const char* rowCellLink(TableRow& row, const char* tdTag) {
+  const char* link = cellLink(tdTag, row.budget);
+  return link == nullptr ? nullptr : findHrefInTag(link);
+}
+
+// Scans a forum row: every cell of a forum-link column that begins with a
+// link hands that link's href value to `take`. A colspan cell in such a
+// column ends the row.
+template <class Take>
+void scanForumRow(TableRow& row, Take&& take) {
+  scanRowCells(row, HeaderCellEnd::kNothing, [&](const char* tag, std::size_t column) {
+    if (classLow16(row.classes, column) == 0) return true;
+    if (tagHasColspan(tag, row.budget)) return false;
+    if (const char* value = rowCellLink(row, tag)) take(value);
+    return true;
+  });
+}
+
+}  // namespace
+
+// The download's forum sinks: the index page's honours the forum selection,
+// the forum pages' takes every sub-forum.
+class ForumCrawler::ForumFolderSink : public ForumSink {
+ public:
+  ForumFolderSink(ForumCrawler& crawler, bool indexPage) : crawler_(crawler), indexPage_(indexPage) {}
+
+  void takeForum(CrawlState& state, JobContext& forum) override {
+    if (!indexPage_ || isForumSelected(state.forumSelection, state.itemNumber)) crawler_.enterForum(forum);
+    ++state.itemNumber;
+  }
+
+ private:
+  ForumCrawler& crawler_;
+  bool indexPage_;
+};
+
+void ForumCrawler::enterForum(JobContext& forum) {
+  if (stopping()) return;
+  cleanPathComponent(state_.outputPath.data);
+  if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
+    std::string line = "[ X ] Error creating directory ";
+    line += state_.outputPath.view();
+    line += "\r\n";
+    log_.logLine(line);
+    return;
+  }
+  crawlForum(forum);
+}
+
+void ForumCrawler::crawlIndex(char* page, JobContext& currentJob) {
+  ForumFolderSink sink(*this, true);
+  if (detectForums(page, state_, sink)) return;
+  chooseIndexLayout(page, currentJob, state_);
+  classifyColumns(page, currentJob, [this](TableRow& row) { classifyForumRow(row, state_); });
+  settleForumColumns(currentJob);
+  PathMark mark(state_.outputPath);
+  walkRows(page, currentJob, [this](TableRow& row) { walkForumRow(row, true); });
+}
+
+void ForumCrawler::walkForumRow(TableRow& row, bool indexPage) {
+  scanForumRow(row, [&](const char* value) {
+    if (stopping()) return;
+    std::unique_ptr<JobContext> forum = takeRowForumLink(value, state_);
+    if (!forum) return;
+    PathMark mark(state_.outputPath);
+    std::uint32_t limit = state_.settings.maxFileNameChars > 3 ? state_.settings.maxFileNameChars - 3 : 0;
+    TextWriter path = state_.outputPath.appender();
+    bool named = appendLinkName(path, state_.itemNumber, 2, linkTextStart(value), limit);
+    path.terminate();
+    if (!named) return;
+    if (!indexPage || isForumSelected(state_.forumSelection, state_.itemNumber)) {
+      trimPathEnd(state_.outputPath);
+      enterForum(*forum);
+    }
+    ++state_.itemNumber;
+  });
+}
+
+const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
+  const Settings& settings = state_.settings;
+  if (settings.useForumNextPagePattern && !settings.forumNextPagePattern.empty()) {
+    const char* pos = page;
+    for (;;) {
+      PatternMatch match = matchPattern(pos, settings.forumNextPagePattern.c_str());
+      if (!match.found) return nullptr;
+      pos = match.position;
+      if (*pos == '0' || *pos == '1') {
+        ++pos;
+        continue;
+      }
+      const char* close = pos;
+      while (*close != '\0' && *close != '"' && *close != '\'') ++close;
+      if (*close == '\0') return nullptr;
+      const char* open = close;
+      while (open > page && open[-1] != *close) --open;
+      if (open == page) return nullptr;
+      const char* candidate = open;
+      if (findLink(state_.visitedForums, candidate) != nullptr) {
+        pos = close;
+        continue;
+      }
+      appendLink(state_.visitedForums, open, close);
+      *end = close;
+      return open;
+    }
+  }
+  const char* link = findNextPageLink(page);
+  if (link[0] != '<' || (link[1] | 0x20) != 'a') return nullptr;
+  const char* value = findHrefInTag(link);
+  if (value == nullptr) return nullptr;
+  *end = value;
+  while (!isLinkEnd(**end, true)) ++*end;
+  return value;
+}
+
+void ForumCrawler::crawlForum(JobContext& forum) {
+  const std::uint32_t savedItemNumber = state_.itemNumber;
+  state_.itemNumber = 1;
+  state_.settings = settings_.snapshot();
+  PageBlock page;
+  LinkList fetchedPages;  // every page address of this forum, so that none is fetched twice
+
+  applyLinkParameter(state_.settings, forum);
+  appendLink(fetchedPages, forum.forumAddress.c_str());
+  if (client_.fetchToMemory(forum, page, true) != 0 && !stopping()) {
+    surveyTables(page.data(), forum);
+    keepLayout(forum, state_.indexLayout);
+    trimPathEnd(state_.outputPath);
+
+    ForumFolderSink subForums(*this, false);
+    if (!detectForums(page.text(), state_, subForums) && !stopping()) {
+      classifyColumns(page.data(), forum, [this](TableRow& row) { classifyForumRow(row, state_); });
+      settleForumColumns(forum);
+      PathMark mark(state_.outputPath);
+      walkRows(page.data(), forum, [this](TableRow& row) { walkForumRow(row, false); });
+    }
+
+    state_.itemNumber = 1;
+    for (;;) {
+      if (stopping()) break;
+      state_.settings = settings_.snapshot();
+      if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
+        chooseTopicLayout(page.data(), forum, state_);
+        classifyColumns(page.data(), forum, [this](TableRow& row) { classifyTopicRow(row, state_); });
+        settleTopicColumns(forum);
+        walkRows(page.data(), forum, [this](TableRow& row) { walkTopicRow(row, state_, writer_); });
+      }
+      if (stopping()) break;
+
+      const char* end = nullptr;
+      const char* next = nextForumPage(page.text(), &end);
+      if (next == nullptr) break;
+      std::unique_ptr<JobContext> resolved = resolveLink(next, LinkVariant::kForum, *state_.currentJob);
+      if (!resolved) break;
+      forum.forumAddress = resolved->forumAddress;
+      forum.host = resolved->host;
+      applyLinkParameter(state_.settings, forum);
+      const char* address = forum.forumAddress.c_str();
+      if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
+      appendLink(fetchedPages, forum.forumAddress.c_str());
+      if (client_.fetchToMemory(forum, page, true) == 0) break;
+    }
+  }
+
+  state_.visitedTopics.clear();
+  state_.itemNumber = savedItemNumber;
+}
+
+std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, CrawlState& state) {
+  state.startRun();
+  state.currentJob = &currentJob;
+  state.outputPath.clear();
+  ForumListSink sink;
+  if (detectForums(page, state, sink)) return sink.rows();
+
+  std::vector<DetectedForum> rows;
+  chooseIndexLayout(page, currentJob, state);
+  classifyColumns(page, currentJob, [&state](TableRow& row) { classifyForumRow(row, state); });
+  settleForumColumns(currentJob);
+  walkRows(page, currentJob, [&](TableRow& row) {
+    scanForumRow(row, [&](const char* value) {
+      std::unique_ptr<JobContext> forum = takeRowForumLink(value, state);
+      if (!forum) return;
+      FixedText<8192> name;
+      TextWriter out = name.writer();
+      bool named = appendLinkName(out, state.itemNumber, 2, linkTextStart(value), state.settings.maxFileNameChars);
+      out.terminate();
+      if (!named) return;
+      const std::uint32_t number = state.itemNumber;
+      bool checked = number > state.forumSelection.size() || (state.forumSelection[number - 1] & 1) != 0;
+      rows.push_back({std::string(name.view().substr(1)), std::string(forum->forumAddress.view()), checked});
+      ++state.itemNumber;
+    });
+  });
+  return rows;
+}
+
+}  // namespace quillstash

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The forum walk of a download: each forum is entered depth first (its
+// sub-forums, then every topic of every page of it), into a folder named by a
+// two-digit number, a blank and the forum's link text. Also the index-page
+// routes shared by the download and the forum preview.
+
+#include <vector>
+
+#include "app/activity_log.h"
+#include "app/settings.h"
+#include "crawler/forum_detection.h"
+#include "crawler/link_lists.h"
+#include "crawler/table_layout.h"
+#include "crawler/topic_detection.h"
+#include "http/fetch.h"
+
+namespace quillstash {
+
+// Walks forums for one download. Runs on the download thread only; the
+// caller keeps every argument alive while the crawler is used.
+class ForumCrawler {
+ public:
+  ForumCrawler(CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
+               TopicWriter& writer)
+      : state_(state), client_(client), log_(log), settings_(settings), writer_(writer) {}
+
+  // The forums of the index page held in `page` (the current job's page):
+  // forum detection with the download sink, or else the table layout route.
+  // Each forum found is downloaded completely inside this call.
+  void crawlIndex(char* page, JobContext& currentJob);
+
+  // Downloads one forum whose folder exists and is named by state.outputPath:
+  // its sub-forums, then the topics of its first page and of every following
+  // page. Leaves itemNumber as it found it; empties visitedTopics at its end.
+  // A following page that cannot be fetched, or whose address was already
+  // fetched for this forum, ends the forum.
+  void crawlForum(JobContext& forum);
+
+ private:
+  class ForumFolderSink;
+
+  // Creates the folder named by state.outputPath and crawls the forum in it;
+  // logs when the folder cannot be made.
+  void enterForum(JobContext& forum);
+  // Row handler of the table route for forum links.
+  void walkForumRow(TableRow& row, bool indexPage);
+  // The address of the next page of a forum page, or nullptr; `end` receives
+  // where the address ends.
+  const char* nextForumPage(const char* page, const char** end);
+  bool stopping() const { return log_.stopRequested(); }
+
+  CrawlState& state_;
+  HttpClient& client_;
+  ActivityLog& log_;
+  const SettingsStore& settings_;
+  TopicWriter& writer_;
+};
+
+// The forums a download of the index page held in `page` would enter, in
+// their order and with their numbers: detection with the listing sink, or
+// else the table layout route. Starts a new run on `state` (the link lists
+// and shapes are emptied; the selection and the index layout are kept) and
+// fetches nothing. `page` may be changed (scripts are blanked).
+std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, CrawlState& state);
+
+}  // namespace quillstash

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace quillstash::cli {
+namespace {
+
+ParseResult parse(std::vector<std::string> arguments) { return parseArguments(arguments); }
+
+TEST(CliOptions, addressAndDirectoryWithDefaultSettings) {
+  ParseResult r = parse({"http://127.0.0.1:8080/index.php"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.forumAddress, "http://127.0.0.1:8080/index.php");
+  EXPECT_EQ(r.options.outputDirectory, ".");
+  EXPECT_EQ(r.options.settings.connectRetries, 2u);
+  EXPECT_FALSE(r.options.login);
+
+  r = parse({"host/forum", "/tmp/archive"});
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.options.outputDirectory, "/tmp/archive");
+}
+
+TEST(CliOptions, textAndDelayOptionsSwitchTheirSettingOn) {
+  ParseResult r = parse({"--topic-link-pattern", "showtopic=#|", "--forum-next-page=&amp;st=#|", "--delay", "3",
+                         "--proxy", "proxy:3128", "--link-parameter", "daysprune=-1", "--connect-retry-delay", "0",
+                         "--receive-retry-delay", "250", "--no-attachments", "--link-all-images", "host"});
+  ASSERT_TRUE(r.ok) << r.error;
+  const Settings& s = r.options.settings;
+  EXPECT_TRUE(s.useTopicLinkPattern);
+  EXPECT_STREQ(s.topicLinkPattern.c_str(), "showtopic=#|");
+  EXPECT_TRUE(s.useForumNextPagePattern);
+  EXPECT_STREQ(s.forumNextPagePattern.c_str(), "&amp;st=#|");
+  EXPECT_FALSE(s.useForumLinkPattern);
+  EXPECT_TRUE(s.useDownloadDelay);
+  EXPECT_EQ(s.downloadDelayMs, 3000u);
+  EXPECT_TRUE(s.useProxy);
+  EXPECT_TRUE(s.proxyForumLinksOnly);
+  EXPECT_STREQ(s.proxyAddress.c_str(), "proxy:3128");
+  EXPECT_TRUE(s.useLinkParameter);
+  EXPECT_FALSE(s.useConnectRetryDelay);
+  EXPECT_TRUE(s.useReceiveRetryDelay);
+  EXPECT_EQ(s.receiveRetryDelayMs, 250u);
+  EXPECT_FALSE(s.saveAttachments);
+  EXPECT_TRUE(s.saveExternalImages);
+  EXPECT_TRUE(s.linkAllImages);
+}
+
+TEST(CliOptions, loginSkipListAndTimeout) {
+  ParseResult r = parse({"-u", "keeper", "--password", "a&b=c", "--skip", "2,5,1024", "--receive-timeout", "7",
+                         "--list-forums", "--log-file", "run.log", "host"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(r.options.login);
+  EXPECT_EQ(r.options.userName, "keeper");
+  EXPECT_EQ(r.options.password, "a&b=c");
+  EXPECT_EQ(r.options.skippedForums, (std::vector<std::uint32_t>{2, 5, 1024}));
+  EXPECT_EQ(r.options.receiveTimeout, std::chrono::seconds(7));
+  EXPECT_TRUE(r.options.listForums);
+  EXPECT_EQ(r.options.logFile, "run.log");
+}
+
+TEST(CliOptions, usageErrorsNameTheProblem) {
+  struct Case {
+    std::vector<std::string> arguments;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{}, "missing forum address"},
+      {{"--frobnicate", "host"}, "unknown option --frobnicate"},
+      {{"--delay", "soon", "host"}, "option --delay takes a number of seconds"},
+      {{"--connect-retries", "-1", "host"}, "option --connect-retries takes a number"},
+      {{"--max-name-chars", "99999999999", "host"}, "option --max-name-chars takes a number"},
+      {{"--skip", "0", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},
+      {{"--skip", "1025", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},
+      {{"--skip", "3,", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},
+      {{"host", "out", "extra"}, "too many arguments: extra"},
+      {{"host", "--user"}, "option --user needs a value"},
+      {{"--no-attachments=yes", "host"}, "unknown option --no-attachments"},
+      {{"--author-prefix", std::string(255, 'x'), "host"}, "option --author-prefix takes at most 254 characters"},
+  };
+  for (const Case& c : cases) {
+    ParseResult r = parse(c.arguments);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, c.message);
+  }
+}
+
+TEST(CliOptions, helpAndVersionNeedNoAddress) {
+  EXPECT_TRUE(parse({"--help"}).options.showHelp);
+  EXPECT_TRUE(parse({"-h"}).ok);
+  EXPECT_TRUE(parse({"--version"}).options.showVersion);
+  ParseResult dashed = parse({"--", "-odd-address"});
+  ASSERT_TRUE(dashed.ok);
+  EXPECT_EQ(dashed.options.forumAddress, "-odd-address");
+}
+
+}  // namespace
+}  // namespace quillstash::cli

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/forum_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "support/temp_dir.h"
+
+namespace quillstash {
+namespace {
+
+std::string folderFor(const std::string& page, const std::string& directory = "/out/", std::uint32_t chars = 50) {
+  FixedText<8192> path;
+  path.assign(directory);
+  EXPECT_TRUE(nameForumFolder(page.c_str(), path, chars));
+  return path.c_str();
+}
+
+std::string titled(const std::string& title) { return "<html><head><TITLE>" + title + "</TITLE></head><body></body></html>"; }
+
+TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
+  EXPECT_EQ(folderFor(titled("My Board - Powered by Engine")), "/out/My Board");
+  EXPECT_EQ(folderFor(titled("Example Forums :: Index")), "/out/Example Forums");
+  EXPECT_EQ(folderFor(titled("&raquo;Talk &amp; Chat")), "/out/Talk");
+  EXPECT_EQ(folderFor(titled("Board powered by X")), "/out/Board");
+  EXPECT_EQ(folderFor(titled("Powered by X")), "/out/Powered by X");
+  EXPECT_EQ(folderFor(titled("A - B")), "/out/A");
+  EXPECT_EQ(folderFor(titled("Forumindex")), "/out/Foru");
+  EXPECT_EQ(folderFor(titled("Lantern Keepers :: Index")), "/out/Lantern Keepers");
+  EXPECT_EQ(folderFor(titled("Q: what/why?")), "/out/Q_ what-why_");
+}
+
+TEST(ForumFolder, addsTheSeparatorAndHonoursTheNameLength) {
+  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out"), "/out/Harbour Watch");
+  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out/", 8), "/out/Harbour W");
+}
+
+TEST(ForumFolder, fallsBackToTheFirstFreeForumNumber) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/";
+  ASSERT_EQ(platform::createDirectory((base + "Forum_1").c_str()), platform::CreateDirectoryResult::kCreated);
+  EXPECT_EQ(folderFor("<html><body>no title</body></html>", base), base + "Forum_2");
+  EXPECT_EQ(folderFor(titled("Index"), base), base + "Forum_2");
+  EXPECT_EQ(folderFor(titled(" - "), base), base + "Forum_2");
+  EXPECT_EQ(folderFor(titled("&nbsp;&raquo;"), base), base + "Forum_2");
+  EXPECT_EQ(folderFor("", base), base + "Forum_2");
+  EXPECT_EQ(folderFor(titled("x"), base, 0), base + "Forum_2");
+}
+
+TEST(ForumFolder, neverNamesTheOutputDirectoryOrItsParent) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/";
+  EXPECT_EQ(folderFor(titled(".."), base), base + "Forum_1");
+  EXPECT_EQ(folderFor(titled("."), base), base + "Forum_1");
+  EXPECT_EQ(folderFor(titled("../../etc"), base), base + "..-..-etc");
+}
+
+TEST(ForumFolder, unterminatedTitleTagAtTheEndOfThePage) {
+  test::TempDir dir;
+  std::string base = dir.path() + "/";
+  EXPECT_EQ(folderFor("<html><title", base), base + "Forum_1");
+  EXPECT_EQ(folderFor("<title>Cut off", base), base + "Cut off");
+}
+
+}  // namespace
+}  // namespace quillstash

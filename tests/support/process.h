@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace quillstash::test {
+
+struct ProcessResult {
+  int exitCode = -1;      // -1 when the process did not end by itself
+  bool timedOut = false;  // killed after the time budget
+  std::string out;        // standard output
+  std::string err;        // standard error
+};
+
+// Runs `program` with `arguments`, collecting its output, and kills it when it
+// is still running after `budget`. `interruptAfter` (when above zero) sends it
+// SIGINT once that time has passed.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         std::chrono::milliseconds budget = std::chrono::seconds(60),
+                         std::chrono::milliseconds interruptAfter = std::chrono::milliseconds(0));
+
+}  // namespace quillstash::test
