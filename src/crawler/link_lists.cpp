@@ -20,6 +20,15 @@ bool isLinkEnd(char c, bool hashEnds) {
   return c == '\0' || c == '"' || c == '\'' || c == '>' || (hashEnds && c == '#');
 }
 
+const char* LinkEnds::endOf(const char* value) {
+  if (end_ == nullptr || value < from_ || value > end_) {
+    from_ = value;
+    end_ = value;
+    while (!isLinkEnd(*end_, false)) ++end_;
+  }
+  return end_;
+}
+
 const char* skipHrefLead(const char* hre) {
   const char* p = hre + 4;  // " hre"
   if (*p == 'f' || *p == 'F') ++p;

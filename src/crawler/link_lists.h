@@ -61,6 +61,26 @@ enum class LinkVariant : std::uint8_t {
   kTopicTableWalk,  // topic links taken from a table column: also drops "s=" session values
 };
 
+// Longest href value taken as a link. Browsers refuse longer addresses, and
+// a value that runs on without a closing quote or '>' would otherwise be read
+// again for every link inside it.
+inline constexpr std::size_t kMaxLinkLength = 4096;
+
+// Finds where href values end (their first NUL, quote or '>'), remembering
+// the last answer so that the values of one unclosed stretch of a page cost
+// one pass in all. Valid for one page while its text does not change; used by
+// one scan at a time.
+class LinkEnds {
+ public:
+  const char* endOf(const char* value);
+  // True when the value at `value` is longer than kMaxLinkLength.
+  bool tooLong(const char* value) { return static_cast<std::size_t>(endOf(value) - value) > kMaxLinkLength; }
+
+ private:
+  const char* from_ = nullptr;
+  const char* end_ = nullptr;
+};
+
 // True at the characters that end an href value: NUL, a quote, '>', and for
 // forum links also '#'.
 bool isLinkEnd(char c, bool hashEnds);

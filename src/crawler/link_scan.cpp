@@ -20,16 +20,116 @@ bool holdsAny(const char* value, std::span<const KeywordEntry> entries) {
 
 bool isQuote(char c) { return c == '"' || c == '\''; }
 
-// Position reported by a pattern search from `from`, or nullptr without a match.
-const char* search(const char* from, const char* pattern) {
-  PatternMatch m = matchPattern(from, pattern);
-  return m.found ? m.position : nullptr;
+bool isAsciiLetterRun(const char* p, const char*& end) {
+  end = p;
+  while (isAsciiLetter(*end)) ++end;
+  return end != p;
 }
 
-// Moves `start` to the last match of `prefix` that lies before `limit`.
-void moveToLastPrefixBefore(const char*& start, const char* limit, const char* prefix) {
+// The session-id parameter a '$' takes at `q`; returns where it ends (q when
+// there is none).
+const char* sessionParameter(const char* q) {
+  const char* r = q;
+  const bool leadingAmp = *q == '&';
+  if (leadingAmp) r = startsWithFolded(q + 1, "amp;") ? q + 5 : q + 1;
+  const char* end = nullptr;
+  if (!isAsciiLetterRun(r, end) || *end != '=') return q;
+  const char* hex = end + 1;
+  const char* hexEnd = hex;
+  while (isHexDigit(*hexEnd)) ++hexEnd;
+  if (hexEnd - hex < 16) return q;
+  if (!leadingAmp && *hexEnd == '&') hexEnd += startsWithFolded(hexEnd + 1, "amp;") ? 5 : 1;
+  return hexEnd;
+}
+
+// Whether a pattern without '*' matches at exactly `s`; on success the
+// position the search would report.
+const char* matchHere(const char* s, const char* pattern) {
+  const char* t = s;
+  const char* quote = nullptr;
+  for (const char* p = pattern; *p != '\0'; ++p) {
+    switch (*p) {
+      case '?':
+        if (*t == '\0') return nullptr;
+        ++t;
+        break;
+      case '#':
+        if (!isDecimalDigit(*t)) return nullptr;
+        while (isDecimalDigit(*t)) ++t;
+        break;
+      case '@':
+        if (!isHexDigit(*t)) return nullptr;
+        while (isHexDigit(*t)) ++t;
+        break;
+      case '|':
+        if (*t != '"' && *t != '\'') return nullptr;
+        quote = t++;
+        break;
+      case '$':
+        t = sessionParameter(t);
+        break;
+      default:
+        if (*t == '\0' || !foldedEqual(*t, *p)) return nullptr;
+        ++t;
+    }
+  }
+  return quote != nullptr ? quote : t;
+}
+
+// Leftmost pattern searches that only move forward. For a pattern without
+// '*' the match found last is remembered with its start, so that a search
+// from any position up to that start answers at once instead of reading the
+// same stretch again: the window scan searches from every tag end before a
+// distant match.
+class PatternSearch {
+ public:
+  explicit PatternSearch(const char* pattern)
+      : pattern_(pattern), cacheable_(pattern != nullptr && std::strchr(pattern, '*') == nullptr) {}
+
+  // Position reported by a search from `from`, or nullptr without a match.
+  const char* find(const char* from) {
+    if (cacheable_ && searched_ && from >= from_) {
+      if (result_ == nullptr) return nullptr;  // nothing from an earlier position: nothing from here
+      if (matchStart_ == nullptr) locateStart();
+      if (matchStart_ != nullptr && from <= matchStart_) return result_;
+    }
+    PatternMatch m = matchPattern(from, pattern_);
+    searched_ = true;
+    from_ = from;
+    result_ = m.found ? m.position : nullptr;
+    matchStart_ = nullptr;
+    return result_;
+  }
+
+ private:
+  // Finds where the remembered match starts; gives up caching if the
+  // anchored test and the search ever disagree.
+  void locateStart() {
+    for (const char* s = from_; *s != '\0' && s <= result_; ++s) {
+      if (const char* reported = matchHere(s, pattern_)) {
+        if (reported == result_) {
+          matchStart_ = s;
+        } else {
+          cacheable_ = false;
+        }
+        return;
+      }
+    }
+    cacheable_ = false;
+  }
+
+  const char* pattern_;
+  bool cacheable_;
+  bool searched_ = false;
+  const char* from_ = nullptr;
+  const char* result_ = nullptr;
+  const char* matchStart_ = nullptr;
+};
+
+// Moves `start` to the last match of the prefix that lies before `limit`.
+void moveToLastPrefixBefore(const char*& start, const char* limit, PatternSearch& prefix) {
   while (*start != '\0') {
-    const char* next = search(start + 1, prefix);
+    const char* next = prefix.find(start + 1);
     if (next == nullptr || next >= limit) return;
     start = next;
   }
@@ -38,6 +138,7 @@ void moveToLastPrefixBefore(const char*& start, const char* limit, const char* p
 }  // namespace
 
 bool scanLinksByRules(const char* page, const LinkKeywords& words, const LinkAction& take) {
+  LinkEnds ends;
   bool found = false;
   bool rowSeen = false;
   bool rowTaken = false;
@@ -57,6 +158,10 @@ bool scanLinksByRules(const char* page, const LinkKeywords& words, const LinkAct
           continue;
         }
         const char* value = skipHrefLead(q);
+        if (ends.tooLong(value)) {
+          q = value;
+          continue;
+        }
         if (holdsAny(value, words.exclusions)) {
           q = value;
           break;
@@ -88,23 +193,28 @@ void scanLinksByPatterns(const char* page, const LinkPatterns& patterns, const L
   // With neither a prefix nor a pattern every window is empty: nothing can be found.
   if (p1 == nullptr && p2 == nullptr) return;
 
+  LinkEnds ends;
+  PatternSearch prefixSearch(p1);
+  PatternSearch patternSearch(p2);
+  PatternSearch suffixSearch(p3);
+  PatternSearch valueSearch(p2);
   const char* pos = page;
   while (*pos != '\0') {
     if (p1 != nullptr) {
-      pos = search(pos, p1);
+      pos = prefixSearch.find(pos);
       if (pos == nullptr) return;
     }
     const char* start = pos;
     const char* windowEnd = nullptr;
     if (p2 != nullptr) {
-      pos = search(pos, p2);
+      pos = patternSearch.find(pos);
       if (pos == nullptr) return;
-      if (p1 != nullptr) moveToLastPrefixBefore(start, pos, p1);
+      if (p1 != nullptr) moveToLastPrefixBefore(start, pos, prefixSearch);
     }
     if (p3 != nullptr) {
-      const char* suffixAt = search(pos, p3);
+      const char* suffixAt = suffixSearch.find(pos);
       if (suffixAt == nullptr) return;
-      if (p1 != nullptr) moveToLastPrefixBefore(start, suffixAt, p1);
+      if (p1 != nullptr) moveToLastPrefixBefore(start, suffixAt, prefixSearch);
       windowEnd = pos;
     }
     const auto inWindow = [&](const char* at) { return at != windowEnd && *at != '\0' && *at != '>'; };
@@ -113,12 +223,11 @@ void scanLinksByPatterns(const char* page, const LinkPatterns& patterns, const L
     const char* stop = nullptr;
     const char* at = start;
     for (; inWindow(at); ++at) {
-      if (startsWithFolded(at, "http")) {
-        stop = take(at);
-        break;
-      }
-      if (startsWithFolded(at, " hre")) {
-        stop = take(skipHrefLead(at));
+      const char* value = startsWithFolded(at, "http")   ? at
+                          : startsWithFolded(at, " hre") ? skipHrefLead(at)
+                                                         : nullptr;
+      if (value != nullptr && !ends.tooLong(value)) {
+        stop = take(value);
         break;
       }
     }
@@ -134,14 +243,14 @@ void scanLinksByPatterns(const char* page, const LinkPatterns& patterns, const L
         const char* value = at + 1;
         bool holdsPattern = true;
         if (p2 != nullptr) {
-          PatternMatch m = matchPattern(value, p2);
-          // Without a match the reported position is the end of the text.
-          const char* end = m.position != nullptr ? m.position : value + std::strlen(value);
+          // Passed when no quote comes before the pattern's position (the end
+          // of the text without a match) or the first one stands on it.
+          const char* end = valueSearch.find(value);
           const char* q = value;
-          while (q < end && *q != quote) ++q;
-          holdsPattern = q >= end;  // no quote before the match position, or the first one stands on it
+          while (*q != '\0' && *q != quote && (end == nullptr || q < end)) ++q;
+          holdsPattern = end == nullptr ? *q == '\0' : q >= end;
         }
-        if (holdsPattern) {
+        if (holdsPattern && !ends.tooLong(value)) {
           stop = take(value);
           break;
         }

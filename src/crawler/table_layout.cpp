@@ -135,12 +135,13 @@ struct Walk {
   const RowRoutine& routine;
   char* page;
   ReadBudget budget;
+  LinkEnds linkEnds;
   std::size_t next = 0;
 
   std::size_t openTable(std::uint32_t) { return next < kMaxTables ? next++ : kNoEntry; }
   void rowStart(Frame& frame, char* p) {
     if (record.tableStats[frame.entry].maxCells == 0 || budget.spent()) return;
-    TableRow row{page, p + 1, record.columnClasses, budget};
+    TableRow row{page, p + 1, record.columnClasses, budget, linkEnds};
     routine(row);
   }
   void rowEnd(Frame&) {}
@@ -148,7 +149,7 @@ struct Walk {
 
 void walkTables(char* page, JobContext& record, const RowRoutine& routine) {
   blankScripts(page);
-  Walk walk{record, routine, page, ReadBudget(kRowReadFactor * std::strlen(page) + kRowReadAllowance)};
+  Walk walk{record, routine, page, ReadBudget(kRowReadFactor * std::strlen(page) + kRowReadAllowance), LinkEnds{}, 0};
   traversePage(page, walk);
 }
 
@@ -165,14 +166,6 @@ constexpr KeywordEntry kTopicRowKeywords[] = {
     {"user", 4},      {"unread", 4}, {"sort=", 4}, {"member", 4}, {"thread", 3}, {"viewtopic", 3},
     {"showtopic", 3}, {"forum", 2},  {"board", 2}, {"post", 3},   {"topic", 3},  {"profile", 4},
 };
-
-// The href value of the a tag at `aTag`, or nullptr.
-const char* hrefOf(const char* aTag, ReadBudget& budget) {
-  for (const char* p = aTag; *p != '\0' && *p != '>' && budget.spend(); ++p) {
-    if (startsWithFolded(p, " hre")) return skipHrefLead(p);
-  }
-  return nullptr;
-}
 
 template <std::size_t N>
 std::uint8_t keywordClass(const char* value, const KeywordEntry (&table)[N]) {
@@ -204,7 +197,7 @@ void classifyRow(TableRow& row, const CrawlState& state, bool topic) {
     const char* aTag = cellLink(tag, row.budget);
     if (aTag == nullptr) return true;
     ColumnClass& entry = row.classes[column];
-    if (const char* value = hrefOf(aTag, row.budget)) {
+    if (const char* value = cellHref(aTag, row.budget); value != nullptr && !row.linkEnds.tooLong(value)) {
       std::uint8_t cls = topic ? keywordClass(value, kTopicRowKeywords) : keywordClass(value, kForumRowKeywords);
       if (cls != 0) {
         setLowByte(entry, cls);
@@ -366,6 +359,13 @@ const char* cellLink(const char* tdTag, ReadBudget& budget) {
       default:
         return nullptr;  // text (or the end of the page) comes first
     }
+  }
+  return nullptr;
+}
+
+const char* cellHref(const char* aTag, ReadBudget& budget) {
+  for (const char* p = aTag; *p != '\0' && *p != '>' && budget.spend(); ++p) {
+    if (startsWithFolded(p, " hre")) return skipHrefLead(p);
   }
   return nullptr;
 }

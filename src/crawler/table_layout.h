@@ -51,6 +51,7 @@ struct TableRow {
   char* start;             // just after the '<' of the row's "<tr"
   ColumnClasses& classes;  // the analysed page's column classes
   ReadBudget& budget;      // shared by every row of the walk
+  LinkEnds& linkEnds;      // shared by every row of the walk; skip values that are tooLong()
 };
 
 // Called for each row of each kept table. It may write into the page only at
@@ -119,6 +120,10 @@ void scanRowCells(TableRow& row, HeaderCellEnd th, OnCell&& onCell);
 // entities and other tags; returns the '<' of an a tag when that comes before
 // any text, "</td" or "</tr", else nullptr.
 const char* cellLink(const char* tdTag, ReadBudget& budget);
+
+// The href value of the a tag at `aTag` (the blank, "hre", an optional 'f'
+// and the run of '=', blanks and quotes skipped), or nullptr.
+const char* cellHref(const char* aTag, ReadBudget& budget);
 
 // True when the tag at `tag` has a blank followed by the letters colspan
 // before its '>'.

@@ -83,8 +83,8 @@ void walkTopicRow(TableRow& row, CrawlState& state, TopicWriter& writer) {
     if (tagHasColspan(tag, row.budget)) return false;
     const char* aTag = cellLink(tag, row.budget);
     if (aTag == nullptr) return true;
-    const char* value = findHrefInTag(aTag);
-    if (value == nullptr) return true;
+    const char* value = cellHref(aTag, row.budget);
+    if (value == nullptr || row.linkEnds.tooLong(value)) return true;
     takeTopic(value, LinkVariant::kTopicTableWalk, limit, state, writer);
     return true;
   });

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,9 @@ TEST(ForumRules, reportsWhetherAnyForumLinkWasMet) {
   EXPECT_TRUE(sink.taken.empty());
   EXPECT_FALSE(detectForums("", world.state, sink));
   EXPECT_FALSE(detectForums("<a", world.state, sink));
+  // A value longer than any usable address is no link.
+  std::string longValue = "<a href='viewforum.php?f=2&x=" + std::string(5000, 'x') + "'>Long</a>";
+  EXPECT_FALSE(detectForums(longValue.c_str(), world.state, sink));
 }
 
 TEST(ForumRules, namesAreCutToTheLimitAndNumbersPast99AreWrittenWhole) {
@@ -167,6 +171,26 @@ TEST(ForumPatterns, quoteSearchTakesTheQuotedValueHoldingThePattern) {
   test::RecordingForumSink sink;
   detectForums(page, world.state, sink);
   EXPECT_EQ(sink.addresses(), (Strings{kBase + "forumdisplay.php?f=8"}));
+}
+
+TEST(ForumPatterns, aDistantLinkAfterManyTagsIsFoundQuicklyAndGapPatternsStillWork) {
+  std::string page;
+  for (int i = 0; i < 400000; ++i) page += "<b>";
+  page += "<a href='forumdisplay.php?f=1'>Far</a><a href='forumdisplay.php?f=2'>Farther</a>";
+  test::CrawlWorld world;
+  world.state.settings.useForumLinkPattern = true;
+  test::RecordingForumSink sink;
+  const auto started = std::chrono::steady_clock::now();
+  detectForums(page.c_str(), world.state, sink);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(sink.paths(), (Strings{"/01 Far", "/02 Farther"}));
+
+  test::CrawlWorld gap;
+  gap.state.settings.useForumLinkPattern = true;
+  gap.state.settings.forumLinkPattern.assign("forum*f=#|");
+  test::RecordingForumSink gapSink;
+  detectForums("<a href='forumdisplay.php?f=1'>One</a> <a href='forumdisplay.php?f=2'>Two</a>", gap.state, gapSink);
+  EXPECT_EQ(gapSink.paths(), (Strings{"/01 One", "/02 Two"}));
 }
 
 TEST(ForumPatterns, onlyASuffixNeverFindsALinkAndAskForNoFallback) {
