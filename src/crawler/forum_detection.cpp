@@ -12,8 +12,12 @@ namespace quillstash {
 namespace {
 
 // Page links and mark-read links of a forum are not forums.
-constexpr std::array<KeywordEntry, 5> kForumExclusions{{
+// Page links of a forum's own list ("st=" on boards that number pages so) are
+// excluded as well: taken for sub-forums, they would write the forum's topics
+// a second time in folders of their own.
+constexpr std::array<KeywordEntry, 8> kForumExclusions{{
     {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;p=", 1},
+    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1},
 }};
 
 constexpr std::array<KeywordEntry, 6> kForumKeywords{{

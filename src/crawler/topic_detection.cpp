@@ -11,8 +11,11 @@ namespace quillstash {
 namespace {
 
 // Page links, mark-read links and actions on a topic are not topics.
-constexpr std::array<KeywordEntry, 6> kTopicExclusions{{
+// "st=" page links of a topic are excluded as well, so that a later page of a
+// topic is not written again as a topic of its own.
+constexpr std::array<KeywordEntry, 9> kTopicExclusions{{
     {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;act=", 1}, {"&act=", 1},
+    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1},
 }};
 
 constexpr std::array<KeywordEntry, 4> kTopicKeywords{{

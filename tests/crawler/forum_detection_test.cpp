@@ -57,6 +57,16 @@ TEST(ForumRules, pageLinksAreExcludedAndEachForumIsTakenOnce) {
   EXPECT_EQ(sink.addresses(), (Strings{kBase + "viewforum.php?f=1", kBase + "viewforum.php?f=2"}));
 }
 
+TEST(ForumRules, aForumsOwnStPageLinksAreNotSubForums) {
+  const char* page =
+      "Pages (2): <b>1</b> <a href=\"index.php?showforum=1&amp;st=15\">2</a> <a href='index.php?st=15&showforum=1'>2</a>"
+      "<table><tr><td><a href=\"index.php?showforum=4\">Sub</a></td></tr></table>";
+  test::CrawlWorld world;
+  test::RecordingForumSink sink;
+  EXPECT_TRUE(detectForums(page, world.state, sink));
+  EXPECT_EQ(sink.paths(), (Strings{"/01 Sub"}));
+}
+
 TEST(ForumRules, firstRowTakesEveryForumLaterRowsOnlyTheFirst) {
   const char* page =
       "<table><tr><td><a href='viewforum.php?f=1'>A</a> <a href='viewforum.php?f=2'>B</a></td></tr>"

@@ -47,7 +47,8 @@ TEST(TopicRules, takesTheTopicsOfARealForumPageAndSkipsItsPageLinks) {
 TEST(TopicRules, lastPageActionAndProfileLinksOfARowAreNotTopics) {
   const char* page =
       "<tr><td><a href='member.php?u=3'>Starter</a> <a href='showthread.php?t=5'>Hello world</a>"
-      " <a href='showthread.php?t=5&amp;page=7'>7</a> <a href='index.php?showtopic=5&amp;act=ST'>act</a></td></tr>"
+      " <a href='showthread.php?t=5&amp;page=7'>7</a> <a href='index.php?showtopic=5&amp;act=ST'>act</a>"
+      " <a href='index.php?showtopic=5&amp;st=15'>2</a></td></tr>"
       "<tr><td><a href='index.php?showtopic=12&amp;act=ST'>x</a><a href='index.php?showtopic=12'>Twelve</a></td></tr>";
   test::CrawlWorld world;
   test::RecordingTopicWriter writer;
