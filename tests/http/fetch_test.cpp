@@ -2,6 +2,8 @@
 #include "http/fetch.h"
 
 #include <gtest/gtest.h>
+
+#include "http_world.h"
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,23 +38,8 @@ std::uint16_t closedPort() {
   return ntohs(address.sin_port);
 }
 
-class FetchToMemory : public ::testing::Test {
+class FetchToMemory : public ::testing::Test, protected test::HttpWorld {
  protected:
-  FetchToMemory() : log(view) {
-    Settings s;
-    loadDefaultSettings(s);
-    s.receiveRetryDelayMs = 1;
-    s.connectRetryDelayMs = 1;
-    settings.replace(s);
-  }
-
-  template <typename Change>
-  void configure(Change change) {
-    Settings s = settings.snapshot();
-    change(s);
-    settings.replace(s);
-  }
-
   std::size_t fetch(const std::string& address, bool forumPage = false, JobContext* context = nullptr) {
     JobContext& job = context != nullptr ? *context : *this->job;
     job.forumAddress.assign(address);
@@ -62,11 +49,6 @@ class FetchToMemory : public ::testing::Test {
   std::string text() const { return page.text(); }
   std::string downloading(const std::string& address) const { return "* Downloading file " + address + " ...\r\n"; }
 
-  HttpTestServer server;
-  SettingsStore settings;
-  StringLogView view;
-  ActivityLog log;
-  LoginCookie cookie;
   std::unique_ptr<JobContext> job = makeJobContext();
   std::unique_ptr<JobContext> currentJob = makeJobContext();
   PageBlock page;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include "http_world.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -17,23 +19,8 @@ using namespace std::chrono_literals;
 using test::HttpTestServer;
 using test::ScriptedResponse;
 
-class FetchToFile : public ::testing::Test {
+class FetchToFile : public ::testing::Test, protected test::HttpWorld {
  protected:
-  FetchToFile() : log(view) {
-    Settings s;
-    loadDefaultSettings(s);
-    s.receiveRetryDelayMs = 1;
-    s.connectRetryDelayMs = 1;
-    settings.replace(s);
-  }
-
-  template <typename Change>
-  void configure(Change change) {
-    Settings s = settings.snapshot();
-    change(s);
-    settings.replace(s);
-  }
-
   // Saves `address` as item 12 into the temporary folder; the link text is in `link`.
   bool save(const std::string& address, bool imageMode = false, std::string folder = "") {
     if (folder.empty()) folder = dir.path() + "/";
@@ -46,12 +33,7 @@ class FetchToFile : public ::testing::Test {
     return saved;
   }
 
-  HttpTestServer server;
   test::TempDir dir;
-  SettingsStore settings;
-  StringLogView view;
-  ActivityLog log;
-  LoginCookie cookie;
   std::unique_ptr<JobContext> job;
   PageBlock buffer;
   FixedText<8192> link;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "http_world.h"
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -36,16 +38,8 @@ const std::string kLoginHeaders =
     "Host: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\n"
     "User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n";
 
-class Login : public ::testing::Test {
+class Login : public ::testing::Test, protected test::HttpWorld {
  protected:
-  Login() : log(view) {
-    Settings s;
-    loadDefaultSettings(s);
-    s.receiveRetryDelayMs = 1;
-    s.connectRetryDelayMs = 1;
-    settings.replace(s);
-  }
-
   void frontPage(const std::string& formTag) {
     frontPageBody = "<html><body>" + kSearchForm + formTag + kLoginFields;
     server.route("/forum/index.php", ScriptedResponse::ok(frontPageBody));
@@ -57,11 +51,6 @@ class Login : public ::testing::Test {
   }
 
   std::string frontPageBody;
-  HttpTestServer server;
-  SettingsStore settings;
-  StringLogView view;
-  ActivityLog log;
-  LoginCookie cookie;
 };
 
 TEST_F(Login, postsThePasswordFormAfterASearchFormAndKeepsTheCookies) {
