@@ -142,8 +142,11 @@ TEST_F(DemoBoard, listsTheForumsItWouldDownload) {
 }
 
 TEST_F(DemoBoard, skipsTheForumsItIsToldTo) {
-  ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", address_, out_.path()});
+  TempDir logs;
+  ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", "--log-file", logs.file("run.log"),
+                           address_, out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(readFile(logs.file("run.log")), run.out);
   std::set<std::string> tree = treeOf(out_.path());
   EXPECT_EQ(tree.count("Lantern Keepers/02 Lamps and Lenses"), 0u);
   EXPECT_EQ(tree.count("Lantern Keepers/03 Charts & Soundings"), 1u);
