@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "gui/dialog_buttons.h"
 #include "gui/qt_text.h"
 
 namespace quillstash::gui {
@@ -44,18 +45,7 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
   layout->addWidget(list_);
   resize(400, 300);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(QString::fromLatin1(Model::kOkText), this);
-  ok->setObjectName(controlName(Model::kOk));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QString::fromLatin1(Model::kCancelText), this);
-  cancel->setObjectName(controlName(Model::kCancel));
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  layout->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &DetectedForumsDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &DetectedForumsDialog::reject);
+  addOkCancelRow(*this, *layout, Model::kOk, Model::kOkText, Model::kCancel, Model::kCancelText);
 }
 
 }  // namespace quillstash::gui

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/dialog_buttons.h"
 #include "gui/qt_text.h"
 
 namespace quillstash::gui {
@@ -45,18 +46,7 @@ SavingOptionsDialog::SavingOptionsDialog(SettingsStore& store, QWidget* parent)
   addBox(Model::kSaveExternalImagesBox, Model::kSaveExternalImagesText, model_.saveExternalImages);
   addBox(Model::kLinkAllImagesBox, Model::kLinkAllImagesText, model_.linkAllImages);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  auto* ok = new QPushButton(QString::fromLatin1(Model::kOkText), this);
-  ok->setObjectName(controlName(Model::kOk));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QString::fromLatin1(Model::kCancelText), this);
-  cancel->setObjectName(controlName(Model::kCancel));
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  layout->addLayout(buttons);
-  connect(ok, &QPushButton::clicked, this, &SavingOptionsDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &SavingOptionsDialog::reject);
+  addOkCancelRow(*this, *layout, Model::kOk, Model::kOkText, Model::kCancel, Model::kCancelText);
 }
 
 void SavingOptionsDialog::accept() {
