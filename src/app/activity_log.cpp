@@ -20,15 +20,15 @@ void StringLogView::replaceSelection(std::string_view text) {
 }
 
 void ActivityLog::show(std::string_view text) {
-  std::size_t length = view_->textLength();
+  std::size_t length = view_.textLength();
   if (length + text.size() > kTrimThreshold) {
-    view_->select(0, kTrimAmount);
-    view_->replaceSelection(std::string_view());
-    length = view_->textLength();
+    view_.select(0, kTrimAmount);
+    view_.replaceSelection(std::string_view());
+    length = view_.textLength();
   }
-  view_->select(length, length);
-  view_->replaceSelection(text);
-  view_->scrollToCaret();
+  view_.select(length, length);
+  view_.replaceSelection(text);
+  view_.scrollToCaret();
 }
 
 void ActivityLog::logLine(std::string_view text) {
@@ -57,11 +57,6 @@ void ActivityLog::setLogFilePath(std::string path) {
 std::string ActivityLog::logFilePath() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return logFilePath_;
-}
-
-void ActivityLog::setView(LogView& view) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  view_ = &view;
 }
 
 std::string logFilePathFor(std::string_view programPath) {

@@ -54,7 +54,7 @@ class ActivityLog {
   static constexpr std::uint32_t kPauseStepMs = 100;
 
   // The caller keeps `view` alive as long as the log.
-  explicit ActivityLog(LogView& view) : view_(&view) {}
+  explicit ActivityLog(LogView& view) : view_(view) {}
 
   // Shows `text` (a whole line, normally ending in CR LF, which is not added
   // here), appends it to the log file while logToFile is on, then waits while
@@ -78,14 +78,11 @@ class ActivityLog {
   void requestStop() { stopRequested_.store(true); }
   bool stopRequested() const { return stopRequested_.load(); }
 
-  // Replaces the view (the CLI and the GUI attach theirs after start-up).
-  void setView(LogView& view);
-
  private:
   void show(std::string_view text);
 
   mutable std::mutex mutex_;  // one line at a time through the view and the file
-  LogView* view_;
+  LogView& view_;
   std::string logFilePath_;
   std::atomic<bool> logToFile_{false};
   std::atomic<RunState> runState_{RunState::kIdle};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/activity_log.h"
+#include "archive/media.h"
 #include "archive/page_fetcher.h"
 #include "platform/files.h"
 #include "text/strings.h"
@@ -74,6 +75,26 @@ class FakeFetcher final : public PageFetcher {
   }
 
   ActivityLog& log_;
+};
+
+// What the archive tests write with: default settings, a log into a string,
+// the fake fetcher, the typed address and the run's saved-file list.
+struct MediaWorld {
+  explicit MediaWorld(const char* forumAddress) : log_(view_), fetcher_(log_) {
+    loadDefaultSettings(settings_);
+    currentJob_.forumAddress.assign(forumAddress);
+  }
+
+  TopicMedia media(std::uint32_t item = 1, const std::string& folder = "") {
+    return TopicMedia(MediaContext{settings_, log_, fetcher_, currentJob_, files_, item, folder});
+  }
+
+  StringLogView view_;
+  ActivityLog log_;
+  FakeFetcher fetcher_;
+  Settings settings_;
+  JobContext currentJob_;
+  LinkList files_;
 };
 
 }  // namespace quillstash::test

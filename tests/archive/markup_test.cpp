@@ -17,16 +17,12 @@ namespace {
 
 // A message cleaned with the real image and link handling of a forum on
 // forum.test, no files saved.
-class Cleaner : public ::testing::Test {
+class Cleaner : public ::testing::Test, protected test::MediaWorld {
  protected:
-  Cleaner() : log_(view_), fetcher_(log_) {
-    loadDefaultSettings(settings_);
+  Cleaner() : MediaWorld("http://forum.test/board/index.php") {
     settings_.saveAttachments = false;
     settings_.saveExternalImages = false;
-    currentJob_.forumAddress.assign("http://forum.test/board/index.php");
   }
-
-  TopicMedia media() { return TopicMedia(MediaContext{settings_, log_, fetcher_, currentJob_, files_, 1, ""}); }
 
   std::string message(const std::string& html, bool afterOpener = false) {
     OutputBuffer out(0);
@@ -43,12 +39,6 @@ class Cleaner : public ::testing::Test {
     return std::string(out.view().substr(std::string(kCellOpener).size()));
   }
 
-  StringLogView view_;
-  ActivityLog log_;
-  test::FakeFetcher fetcher_;
-  Settings settings_;
-  JobContext currentJob_;
-  LinkList files_;
 };
 
 TEST_F(Cleaner, collapsesLineBreaksAcrossTrailingWhitespace) {

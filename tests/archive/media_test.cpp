@@ -11,17 +11,13 @@
 namespace quillstash {
 namespace {
 
-class Media : public ::testing::Test {
+class Media : public ::testing::Test, protected test::MediaWorld {
  protected:
-  Media() : log_(view_), fetcher_(log_) {
-    loadDefaultSettings(settings_);
-    currentJob_.forumAddress.assign("http://forum.test/forum/index.php");
+  Media() : MediaWorld("http://forum.test/forum/index.php") {
     folder_ = dir_.path() + "/";
   }
 
-  TopicMedia media(std::uint32_t item = 12) {
-    return TopicMedia(MediaContext{settings_, log_, fetcher_, currentJob_, files_, item, folder_});
-  }
+  TopicMedia media(std::uint32_t item = 12) { return MediaWorld::media(item, folder_); }
 
   std::string image(const std::string& tag) {
     OutputBuffer out(0);
@@ -40,12 +36,6 @@ class Media : public ::testing::Test {
 
   test::TempDir dir_;
   std::string folder_;
-  StringLogView view_;
-  ActivityLog log_;
-  test::FakeFetcher fetcher_;
-  Settings settings_;
-  JobContext currentJob_;
-  LinkList files_;
 };
 
 TEST_F(Media, smileysOfTheForumBecomeCodes) {

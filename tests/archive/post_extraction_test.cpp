@@ -16,16 +16,14 @@ std::string row(const std::string& author, const std::string& message) {
   return std::string("<TR>") + kCellOpener + author + "</TD>" + kCellOpener + message + "</TD></TR>";
 }
 
-class Extraction : public ::testing::Test {
+class Extraction : public ::testing::Test, protected test::MediaWorld {
  protected:
-  Extraction() : log_(view_), fetcher_(log_) {
-    loadDefaultSettings(settings_);
-    currentJob_.forumAddress.assign("http://forum.test/index.php");
+  Extraction() : MediaWorld("http://forum.test/index.php") {
   }
 
   std::string extract(std::string page) {
     OutputBuffer out(0);
-    TopicMedia media(MediaContext{settings_, log_, fetcher_, currentJob_, files_, 1, ""});
+    TopicMedia media = MediaWorld::media();
     std::string before = page;
     extractPosts(page.data(), settings_, out, media);
     EXPECT_EQ(page, before) << "the page must be restored";
@@ -37,12 +35,6 @@ class Extraction : public ::testing::Test {
     settings_.useMessagePrefix = settings_.useMessageSuffix = true;
   }
 
-  StringLogView view_;
-  ActivityLog log_;
-  test::FakeFetcher fetcher_;
-  Settings settings_;
-  JobContext currentJob_;
-  LinkList files_;
 };
 
 TEST_F(Extraction, aNarrowFirstCellOfTwoMakesAPost) {

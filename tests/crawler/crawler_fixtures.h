@@ -33,12 +33,8 @@ struct Taken {
   std::uint32_t number;
 };
 
-class RecordingForumSink : public ForumSink {
- public:
-  void takeForum(CrawlState& state, JobContext& forum) override {
-    taken.push_back({std::string(state.outputPath.view()), std::string(forum.forumAddress.view()), state.itemNumber});
-    ++state.itemNumber;
-  }
+// What a recording sink or writer was handed, in order.
+struct TakenList {
   std::vector<std::string> paths() const {
     std::vector<std::string> out;
     for (const Taken& t : taken) out.push_back(t.path);
@@ -52,22 +48,19 @@ class RecordingForumSink : public ForumSink {
   std::vector<Taken> taken;
 };
 
-class RecordingTopicWriter : public TopicWriter {
+class RecordingForumSink : public ForumSink, public TakenList {
+ public:
+  void takeForum(CrawlState& state, JobContext& forum) override {
+    taken.push_back({std::string(state.outputPath.view()), std::string(forum.forumAddress.view()), state.itemNumber});
+    ++state.itemNumber;
+  }
+};
+
+class RecordingTopicWriter : public TopicWriter, public TakenList {
  public:
   void writeTopic(CrawlState& state, JobContext& topic) override {
     taken.push_back({std::string(state.outputPath.view()), std::string(topic.forumAddress.view()), state.itemNumber});
   }
-  std::vector<std::string> paths() const {
-    std::vector<std::string> out;
-    for (const Taken& t : taken) out.push_back(t.path);
-    return out;
-  }
-  std::vector<std::string> addresses() const {
-    std::vector<std::string> out;
-    for (const Taken& t : taken) out.push_back(t.address);
-    return out;
-  }
-  std::vector<Taken> taken;
 };
 
 }  // namespace quillstash::test
