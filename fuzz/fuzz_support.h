@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
 #include "crawler/topic_detection.h"

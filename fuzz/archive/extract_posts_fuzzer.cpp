@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 #include "archive/media.h"
 #include "archive/post_extraction.h"
 #include "null_fetcher.h"

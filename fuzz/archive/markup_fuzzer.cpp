@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 #include "archive/markup.h"
 #include "archive/media.h"
 #include "null_fetcher.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace quillstash {
 

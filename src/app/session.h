@@ -21,8 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
 #include "http/fetch.h"

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <thread>
 
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 
 namespace quillstash {
 

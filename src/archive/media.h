@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "archive/markup.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"

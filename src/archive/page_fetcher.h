@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "http/fetch.h"
 #include "text/page_block.h"
 #include "text/text_writer.h"

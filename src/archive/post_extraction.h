@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "archive/markup.h"
 #include "archive/output_buffer.h"
 

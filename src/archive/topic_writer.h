@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
 #include "text/link_compare.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 
 namespace quillstash::cli {
 

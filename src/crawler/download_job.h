@@ -3,8 +3,8 @@
 
 #include <string_view>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "crawler/link_lists.h"
 #include "crawler/topic_detection.h"
 #include "http/fetch.h"

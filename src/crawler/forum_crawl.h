@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
 #include "crawler/table_layout.h"

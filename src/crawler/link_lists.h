@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 

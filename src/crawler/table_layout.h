@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "crawler/link_lists.h"
 
 namespace quillstash {

@@ -6,7 +6,7 @@
 // built-in rules, or (when the rules find nothing) as the row handler of the
 // table walk.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "crawler/link_lists.h"
 #include "crawler/table_layout.h"
 

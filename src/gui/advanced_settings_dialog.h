@@ -5,7 +5,7 @@
 #include <map>
 
 #include "app/advanced_settings_model.h"
-#include "app/settings.h"
+#include "core/settings.h"
 
 class QCheckBox;
 class QLineEdit;

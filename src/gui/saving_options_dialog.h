@@ -4,7 +4,7 @@
 #include <QDialog>
 
 #include "app/saving_options_model.h"
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace quillstash::gui {
 

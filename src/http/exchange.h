@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/activity_log.h"
-#include "app/settings.h"
+#include "core/activity_log.h"
+#include "core/settings.h"
 #include "platform/socket.h"
 #include "text/text_writer.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 #include "archive/media.h"
 #include "archive/page_fetcher.h"
 #include "platform/files.h"

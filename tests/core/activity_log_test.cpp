@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/activity_log.h"
+#include "core/activity_log.h"
 
 #include <gtest/gtest.h>
 

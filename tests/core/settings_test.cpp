@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <gtest/gtest.h>
 
