@@ -10,8 +10,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "gui/advanced_settings_dialog.h"
@@ -31,6 +36,8 @@ namespace {
 using Model = MainWindowModel;
 
 QString text(const char* latin1) { return QString::fromLatin1(latin1); }
+
+constexpr int kPollMs = 200;
 
 }  // namespace
 
@@ -53,10 +60,12 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
     edit->setMaxLength(static_cast<int>(limit));
     return edit;
   };
+  // Buttons are auto-default, so Enter on a focused button presses that
+  // button; elsewhere Enter presses Download, the default.
   auto makeButton = [&](int id, const char* caption) {
     auto* button = new QPushButton(text(caption), this);
     button->setObjectName(controlName(id));
-    button->setAutoDefault(false);
+    button->setAutoDefault(true);
     return button;
   };
 
@@ -88,7 +97,44 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   userLabel->setBuddy(user_);
   passwordLabel->setBuddy(password_);
   folderLabel->setBuddy(folder_);
-  browseButton_->setFixedWidth(browseButton_->sizeHint().height() + 8);
+  browseButton_->setIcon(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
+  browseButton_->setAccessibleName(tr("Choose the output folder"));
+
+  address_->setToolTip(tr("Address of the forum's index page, e.g. http://forum.example.org/index.php"));
+  selectButton_->setToolTip(tr("Read the forum's index page and choose which forums to download"));
+  user_->setToolTip(tr("Your user name on the forum, for members-only forums (optional)"));
+  password_->setToolTip(tr("Your password on the forum (optional)"));
+  loginButton->setToolTip(tr("Log in to the forum with this user name and password"));
+  folder_->setToolTip(tr("Folder in which the forum's own folder is made"));
+  browseButton_->setToolTip(tr("Choose the output folder"));
+  optionsButton->setToolTip(tr("What to save: file name length, attachments, images"));
+  log_->setToolTip(tr("What the program is doing"));
+  logToFile_->setToolTip(tr("Also write every line of the log to a file in your state folder"));
+  downloadButton_->setToolTip(tr("Start the download; while it runs, pause and resume it"));
+  advancedButton->setToolTip(tr("Proxy, delays, retries and how forums, topics and posts are detected"));
+  closeButton->setToolTip(tr("Quit the program"));
+  trayButton->setToolTip(tr("Hide the window to the notification area"));
+
+  counts_ = new QLabel(this);
+  counts_->setObjectName(QStringLiteral("progressCounts"));
+  counts_->setToolTip(tr("Forums and topics done, out of those found so far"));
+  rate_ = new QLabel(this);
+  rate_->setObjectName(QStringLiteral("progressRate"));
+  rate_->setToolTip(tr("Time since the start, pages and files fetched per second, bytes received"));
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("progressBar"));
+  bar_->setRange(0, 100);
+  bar_->setValue(0);
+  bar_->setToolTip(tr("Share of the forums found so far that are done"));
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("runSummary"));
+  summary_->setWordWrap(true);
+  summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  summary_->setToolTip(tr("How the last download ended"));
+  openFolder_ = makeButton(0, "Open &archive folder");
+  openFolder_->setObjectName(QStringLiteral("openArchiveFolder"));
+  openFolder_->setToolTip(tr("Show the output folder in the file manager"));
+  openFolder_->setIcon(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
 
   auto* grid = new QGridLayout;
   grid->addWidget(addressLabel, 0, 0);
@@ -114,14 +160,29 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   bottom->addWidget(closeButton);
   bottom->addWidget(trayButton);
 
+  auto* progressRow = new QHBoxLayout;
+  progressRow->addWidget(counts_, 1);
+  progressRow->addWidget(rate_);
+  auto* endRow = new QHBoxLayout;
+  endRow->addWidget(summary_, 1);
+  endRow->addWidget(openFolder_);
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addWidget(log_, 1);
+  layout->addLayout(progressRow);
+  layout->addWidget(bar_);
+  layout->addLayout(endRow);
   layout->addLayout(bottom);
-  resize(620, 420);
+  resize(620, 480);
+  for (QWidget* widget : {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_),
+                          static_cast<QWidget*>(summary_), static_cast<QWidget*>(openFolder_)}) {
+    widget->setVisible(false);
+  }
 
-  QWidget* order[] = {address_, selectButton_, user_,    password_,      loginButton,    folder_,     browseButton_,
-                      optionsButton, log_,    logToFile_, downloadButton_, advancedButton, closeButton, trayButton};
+  QWidget* order[] = {address_,   selectButton_,   user_,          password_,   loginButton, folder_,
+                      browseButton_, optionsButton, log_,         openFolder_, logToFile_,  downloadButton_,
+                      advancedButton, closeButton,  trayButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   folder_->setText(toQString(model_.outputDirectory()));
@@ -138,28 +199,83 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   connect(advancedButton, &QPushButton::clicked, this, &MainWindow::advanced);
   connect(closeButton, &QPushButton::clicked, this, &MainWindow::closeProgram);
   connect(trayButton, &QPushButton::clicked, this, &MainWindow::toTray);
+  connect(openFolder_, &QPushButton::clicked, this, &MainWindow::openArchiveFolder);
+  poll_ = new QTimer(this);
+  poll_->setInterval(kPollMs);
+  connect(poll_, &QTimer::timeout, this, &MainWindow::poll);
+  poll_->start();
   refresh();
 }
 
 MainWindow::~MainWindow() { model_.close(); }
 
 void MainWindow::refresh() {
-  setWindowTitle(toQString(model_.title()));
+  setWindowTitle(toQString(model_.windowTitle()));
   downloadButton_->setText(text(model_.downloadButtonText()));
+  downloadButton_->setEnabled(model_.downloadEnabled());
   browseButton_->setEnabled(model_.browseEnabled());
   selectButton_->setEnabled(model_.selectEnabled());
+  folder_->setReadOnly(!model_.browseEnabled());
+  if (tray_ != nullptr) tray_->setToolTip(toQString(model_.trayTip()));
+}
+
+void MainWindow::poll() {
+  if (closing_) return;
+  if (model_.session().downloadStarted()) {
+    MainWindowModel::ProgressView view = model_.progress();
+    counts_->setText(toQString(view.counts));
+    rate_->setText(toQString(view.rate));
+    bar_->setValue(view.percent);
+    for (QWidget* widget : {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_)}) {
+      widget->setVisible(true);
+    }
+  }
+  if (model_.pollDownloadEnd()) runEnded();
+  if (!model_.selectPending()) {
+    MainWindowModel::SelectResult result = model_.finishSelect();
+    if (result.showDialog) showSelectResult(std::move(result));
+  }
+  refresh();
+}
+
+void MainWindow::runEnded() {
+  MainWindowModel::ProgressView view = model_.progress();
+  bar_->setValue(view.percent);
+  summary_->setText(toQString(view.summary));
+  summary_->setVisible(true);
+  openFolder_->setVisible(true);
+  refresh();
+  // Hidden in the notification area: say so there.
+  if (trayShown_ && tray_ != nullptr) {
+    tray_->showMessage(toQString(model_.windowTitle()), toQString(view.summary), QSystemTrayIcon::Information);
+  }
+}
+
+void MainWindow::openArchiveFolder() {
+  QString folder = folder_->text();
+  emit archiveFolderRequested(folder);
 }
 
 void MainWindow::download() {
-  if (closing_) return;
+  if (closing_ || !model_.downloadEnabled()) return;
+  if (model_.runState() == RunState::kIdle) {
+    summary_->setVisible(false);
+    openFolder_->setVisible(false);
+  }
   model_.pressDownload();
-  refresh();
+  poll();
 }
 
 void MainWindow::select() {
   if (closing_) return;
   MainWindowModel::SelectResult result = model_.pressSelect();
-  if (!result.showDialog) return;
+  refresh();
+  // A fetch runs on its own thread; the timer shows its answer.
+  if (result.showDialog) showSelectResult(std::move(result));
+}
+
+void MainWindow::showSelectResult(MainWindowModel::SelectResult result) {
+  if (closing_) return;
   DetectedForumsDialog dialog(std::move(result.forums), this);
   if (runDialog_(dialog) == QDialog::Accepted) model_.confirmForums(dialog.model());
 }
@@ -185,28 +301,34 @@ void MainWindow::advanced() {
   runDialog_(dialog);
 }
 
+QSystemTrayIcon* MainWindow::trayIcon() {
+  if (tray_ == nullptr) {
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setToolTip(toQString(model_.trayTip()));
+    // Every kind of activation brings the window back, after the icon has
+    // finished handling its own click: hiding the icon from inside its
+    // signal pulls it away under the platform's feet.
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason) {
+      QMetaObject::invokeMethod(this, &MainWindow::restoreFromTray, Qt::QueuedConnection);
+    });
+  }
+  return tray_;
+}
+
 void MainWindow::toTray() {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     // No notification area on this desktop: minimise instead.
     showMinimized();
     return;
   }
-  if (tray_ == nullptr) {
-    tray_ = new QSystemTrayIcon(windowIcon(), this);
-    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-      if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick ||
-          reason == QSystemTrayIcon::Context) {
-        restoreFromTray();
-      }
-    });
-  }
-  tray_->setToolTip(toQString(model_.trayTip()));
+  trayIcon()->setToolTip(toQString(model_.trayTip()));
   tray_->show();
   trayShown_ = true;
   hide();
 }
 
 void MainWindow::restoreFromTray() {
+  if (closing_) return;
   if (tray_ != nullptr) tray_->hide();
   trayShown_ = false;
   showNormal();
@@ -215,20 +337,36 @@ void MainWindow::restoreFromTray() {
   log_->scrollToEnd();
 }
 
-void MainWindow::closeProgram() {
-  if (closing_) return;
+bool MainWindow::closeProgram() {
+  if (closing_) return true;
+  if (model_.runState() != RunState::kIdle && !model_.session().downloadFinished()) {
+    QMessageBox ask(QMessageBox::Question, toQString(model_.windowTitle()),
+                    tr("A download is running. Stop it and quit?\n\n"
+                       "Topics saved so far stay in the archive; the topic being fetched is not kept."),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setObjectName(QStringLiteral("confirmQuit"));
+    ask.setDefaultButton(QMessageBox::No);
+    ask.button(QMessageBox::Yes)->setText(tr("&Stop and quit"));
+    ask.button(QMessageBox::No)->setText(tr("&Keep downloading"));
+    if (runDialog_(ask) != QMessageBox::Yes) return false;
+  }
   closing_ = true;
+  poll_->stop();
   if (tray_ != nullptr) tray_->hide();
   model_.close();
   QDialog::done(QDialog::Rejected);
   emit programClosed();
+  return true;
 }
 
 void MainWindow::reject() { closeProgram(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  closeProgram();
-  event->accept();
+  if (closeProgram()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 }  // namespace quillstash::gui

@@ -7,17 +7,22 @@
 #include "app/main_window_model.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace quillstash::gui {
 
 class LogWidget;
 
-// The main window over MainWindowModel: the fields, the log, and a button per
-// command. Closing it (Close, the close box or Escape) ends the session at
-// once. User-interface thread only.
+// The main window over MainWindowModel: the fields, the log, the progress of
+// the run and a button per command. Closing it (Close, the close box or
+// Escape) ends the session; while a download runs it asks first. A timer
+// polls the session for the progress, the end of a Select fetch and the end
+// of a download. User-interface thread only.
 class MainWindow : public QDialog {
   Q_OBJECT
 
@@ -32,6 +37,10 @@ class MainWindow : public QDialog {
 
   LogWidget* logWidget() const { return log_; }
   bool trayShown() const { return trayShown_; }
+  // The notification-area icon, made on first use.
+  QSystemTrayIcon* trayIcon();
+  // Reads the session now, as the timer does.
+  void poll();
 
   // The commands, as the buttons give them.
   void download();
@@ -42,19 +51,25 @@ class MainWindow : public QDialog {
   void advanced();
   void toTray();
   void restoreFromTray();
-  void closeProgram();
+  // Close: true when the program ends (asks first while a download runs).
+  bool closeProgram();
+  void openArchiveFolder();
 
   void reject() override;  // Escape: the same as Close
 
  signals:
   // Close was given: the session has ended; the program should quit.
   void programClosed();
+  // Opens a folder in the desktop's file manager; tests listen instead.
+  void archiveFolderRequested(const QString& folder);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void refresh();
+  void showSelectResult(MainWindowModel::SelectResult result);
+  void runEnded();
 
   MainWindowModel& model_;
   DialogRunner runDialog_;
@@ -67,6 +82,12 @@ class MainWindow : public QDialog {
   QPushButton* downloadButton_;
   QCheckBox* logToFile_;
   LogWidget* log_;
+  QLabel* counts_;
+  QLabel* rate_;
+  QProgressBar* bar_;
+  QLabel* summary_;
+  QPushButton* openFolder_;
+  QTimer* poll_;
   QSystemTrayIcon* tray_ = nullptr;
   bool trayShown_ = false;
   bool closing_ = false;

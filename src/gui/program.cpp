@@ -5,9 +5,18 @@
 
 namespace quillstash::gui {
 
+namespace {
+// The debug log lives in the user's state folder: the program's own folder
+// is often read-only once installed.
+std::string debugLogPath() {
+  std::string folder = platform::userStateDirectory();
+  return folder.empty() ? folder : folder + "/quillstash.log";
+}
+}  // namespace
+
 DesktopProgram::DesktopProgram(std::chrono::milliseconds receiveTimeout)
     : session(logView, receiveTimeout),
-      model(session, logView, platform::programPath(), platform::homeDirectory()),
+      model(session, logView, debugLogPath(), platform::homeDirectory()),
       window(model, logView) {}
 
 }  // namespace quillstash::gui

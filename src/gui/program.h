@@ -17,7 +17,7 @@ namespace quillstash::gui {
 
 struct DesktopProgram {
   // Made on the user-interface thread. The output directory starts as the
-  // user's home folder; the log file sits beside the program file.
+  // user's home folder; the debug log goes to the user's state folder.
   explicit DesktopProgram(std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
 
   WindowLogView logView;
