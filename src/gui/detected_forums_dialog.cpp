@@ -23,6 +23,7 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
   auto* layout = new QVBoxLayout(this);
 
   list_->setObjectName(controlName(Model::kList));
+  list_->setToolTip(tr("Ticked forums are downloaded"));
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
