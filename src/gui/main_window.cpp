@@ -14,6 +14,7 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "gui/detected_forums_dialog.h"
 #include "gui/log_widget.h"
 #include "gui/qt_text.h"
+#include "gui/remembered_settings.h"
 #include "gui/saving_options_dialog.h"
 
 // The program icon is compiled into this static library; its resources must
@@ -261,6 +263,7 @@ void MainWindow::download() {
   if (model_.runState() == RunState::kIdle) {
     summary_->setVisible(false);
     openFolder_->setVisible(false);
+    rememberState();
   }
   model_.pressDownload();
   poll();
@@ -293,12 +296,34 @@ void MainWindow::browse() {
 
 void MainWindow::options() {
   SavingOptionsDialog dialog(model_.session().settings(), this);
-  runDialog_(dialog);
+  if (runDialog_(dialog) == QDialog::Accepted) rememberState();
 }
 
 void MainWindow::advanced() {
   AdvancedSettingsDialog dialog(model_.session().settings(), this);
-  runDialog_(dialog);
+  if (runDialog_(dialog) == QDialog::Accepted) rememberState();
+}
+
+void MainWindow::rememberIn(QSettings& remembered) {
+  remembered_ = &remembered;
+  restoreOptions(remembered, model_.session().settings());
+  QString address = remembered.value(QStringLiteral("window/address")).toString();
+  address_->setText(address);
+  model_.editForumAddress(toBytes(address));
+  if (QString folder = remembered.value(QStringLiteral("window/folder")).toString(); !folder.isEmpty()) {
+    folder_->setText(folder);
+  }
+  user_->setText(remembered.value(QStringLiteral("window/user")).toString());
+  restoreGeometry(remembered.value(QStringLiteral("window/geometry")).toByteArray());
+}
+
+void MainWindow::rememberState() {
+  if (remembered_ == nullptr) return;
+  remembered_->setValue(QStringLiteral("window/address"), address_->text());
+  remembered_->setValue(QStringLiteral("window/folder"), folder_->text());
+  remembered_->setValue(QStringLiteral("window/user"), user_->text());
+  remembered_->setValue(QStringLiteral("window/geometry"), saveGeometry());
+  rememberOptions(*remembered_, model_.session().settings().snapshot());
 }
 
 QSystemTrayIcon* MainWindow::trayIcon() {
@@ -350,6 +375,7 @@ bool MainWindow::closeProgram() {
     ask.button(QMessageBox::No)->setText(tr("&Keep downloading"));
     if (runDialog_(ask) != QMessageBox::Yes) return false;
   }
+  rememberState();
   closing_ = true;
   poll_->stop();
   if (tray_ != nullptr) tray_->hide();

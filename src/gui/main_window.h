@@ -10,6 +10,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QSettings;
 class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
@@ -37,6 +38,13 @@ class MainWindow : public QDialog {
 
   LogWidget* logWidget() const { return log_; }
   bool trayShown() const { return trayShown_; }
+  // Remembering between runs: the fields (address, folder, user name), the
+  // window's size and place, and the dialogs' options, in `remembered`, which
+  // the caller keeps alive as long as the window. Restores them at once and
+  // writes them back when they change and at Close.
+  void rememberIn(QSettings& remembered);
+  void rememberState();
+
   // The notification-area icon, made on first use.
   QSystemTrayIcon* trayIcon();
   // Reads the session now, as the timer does.
@@ -88,6 +96,7 @@ class MainWindow : public QDialog {
   QLabel* summary_;
   QPushButton* openFolder_;
   QTimer* poll_;
+  QSettings* remembered_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   bool trayShown_ = false;
   bool closing_ = false;

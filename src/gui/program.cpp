@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gui/program.h"
 
+#include "gui/remembered_settings.h"
 #include "platform/process.h"
 
 namespace quillstash::gui {
@@ -15,8 +16,11 @@ std::string debugLogPath() {
 }  // namespace
 
 DesktopProgram::DesktopProgram(std::chrono::milliseconds receiveTimeout)
-    : session(logView, receiveTimeout),
+    : remembered(rememberedSettingsPath(), QSettings::IniFormat),
+      session(logView, receiveTimeout),
       model(session, logView, debugLogPath(), platform::homeDirectory()),
-      window(model, logView) {}
+      window(model, logView) {
+  window.rememberIn(remembered);
+}
 
 }  // namespace quillstash::gui

@@ -27,6 +27,7 @@
 #include "gui/log_widget.h"
 #include "gui/program.h"
 #include "gui/qt_text.h"
+#include "gui/remembered_settings.h"
 #include "gui/saving_options_dialog.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -126,6 +127,7 @@ class DesktopTest : public QObject {
   void theLogWidgetTrimsAsTheLogDoesAndShowsWorkerLines();
   void closeDuringARunningDownloadAsksThenEndsAtOnce();
   void trayActivationOfEveryKindBringsTheWindowBack();
+  void fieldsOptionsAndPlaceSurviveARestartButNotThePassword();
 };
 
 void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
@@ -705,6 +707,52 @@ void DesktopTest::trayActivationOfEveryKindBringsTheWindowBack() {
   }
   QScrollBar* bar = w.logWidget()->verticalScrollBar();
   QTRY_COMPARE(bar->value(), bar->maximum());
+}
+
+void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  desktop.typeAddress(QStringLiteral("http://127.0.0.1:9/index.php"));
+  desktop.useTemporaryOutput();
+  control<QLineEdit>(w, 102)->setText(QStringLiteral("keeper"));
+  control<QLineEdit>(w, 103)->setText(QStringLiteral("secret-lantern"));
+  desktop.answer = [](QDialog& dialog) {
+    if (auto* length = control<QLineEdit>(dialog, 100); length != nullptr && dialog.objectName() == controlName(1013)) {
+      length->setText(QStringLiteral("60"));
+      control<QCheckBox>(dialog, 400)->setChecked(false);
+    } else {
+      control<QCheckBox>(dialog, 412)->setChecked(true);
+      control<QLineEdit>(dialog, 112)->setText(QStringLiteral("proxy.example:3128"));
+      control<QLineEdit>(dialog, 117)->setText(QStringLiteral("2.5"));
+    }
+    dialog.accept();
+    return dialog.result();
+  };
+  desktop.click(6);
+  desktop.click(8);
+  w.show();
+  w.resize(700, 530);
+  desktop.click(2);
+
+  desktop.program = std::make_unique<DesktopProgram>(5s);
+  MainWindow& again = desktop.program->window;
+  QCOMPARE(control<QLineEdit>(again, 100)->text(), QStringLiteral("http://127.0.0.1:9/index.php"));
+  QCOMPARE(desktop.program->model.forumAddress(), std::string("http://127.0.0.1:9/index.php"));
+  QCOMPARE(control<QLineEdit>(again, 101)->text(), QString::fromStdString(desktop.output.path()));
+  QCOMPARE(control<QLineEdit>(again, 102)->text(), QStringLiteral("keeper"));
+  QCOMPARE(control<QLineEdit>(again, 103)->text(), QString());
+  QCOMPARE(again.size(), QSize(700, 530));
+  Settings options = desktop.program->session.settings().snapshot();
+  QCOMPARE(options.maxFileNameChars, 60u);
+  QVERIFY(!options.saveAttachments);
+  QVERIFY(options.useProxy);
+  QCOMPARE(QString::fromStdString(std::string(options.proxyAddress.view())), QStringLiteral("proxy.example:3128"));
+  QCOMPARE(options.downloadDelayMs, 2500u);
+  QCOMPARE(options.receiveRetries, 10u);  // untouched options keep their defaults
+
+  QFile file(rememberedSettingsPath());
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QVERIFY(!file.readAll().contains("secret-lantern"));
 }
 
 }  // namespace quillstash::gui
