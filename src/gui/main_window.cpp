@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "gui/advanced_settings_dialog.h"
 #include "gui/detected_forums_dialog.h"
 #include "gui/log_widget.h"
+#include "gui/password_keyring.h"
 #include "gui/qt_text.h"
 #include "gui/remembered_settings.h"
 #include "gui/saving_options_dialog.h"
@@ -80,6 +82,9 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   QLabel* passwordLabel = makeLabel(Model::kPasswordLabel, Model::kPasswordText);
   password_ = makeEdit(Model::kPasswordEdit, Model::kLoginLimit);
   password_->setEchoMode(QLineEdit::Password);
+  rememberPassword_ = new QCheckBox(tr("Remem&ber password"), this);
+  rememberPassword_->setObjectName(QStringLiteral("rememberPassword"));
+  keyring_ = new PasswordKeyring(this);
   QPushButton* loginButton = makeButton(Model::kLogin, Model::kLoginText);
   QLabel* folderLabel = makeLabel(Model::kFolderLabel, Model::kFolderText);
   folder_ = makeEdit(Model::kFolderEdit, Model::kAddressLimit);
@@ -106,6 +111,10 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   selectButton_->setToolTip(tr("Read the forum's index page and choose which forums to download"));
   user_->setToolTip(tr("Your user name on the forum, for members-only forums (optional)"));
   password_->setToolTip(tr("Your password on the forum (optional)"));
+  rememberPassword_->setToolTip(PasswordKeyring::available()
+                                    ? tr("Keep the password in the desktop's keyring (never in a plain file)")
+                                    : tr("Not available: this program was built without keyring support"));
+  rememberPassword_->setEnabled(PasswordKeyring::available());
   loginButton->setToolTip(tr("Log in to the forum with this user name and password"));
   folder_->setToolTip(tr("Folder in which the forum's own folder is made"));
   browseButton_->setToolTip(tr("Choose the output folder"));
@@ -145,7 +154,8 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   grid->addWidget(userLabel, 1, 0);
   grid->addWidget(user_, 1, 1);
   grid->addWidget(passwordLabel, 1, 2);
-  grid->addWidget(password_, 1, 3, 1, 2);
+  grid->addWidget(password_, 1, 3);
+  grid->addWidget(rememberPassword_, 1, 4);
   grid->addWidget(loginButton, 1, 5);
   grid->addWidget(folderLabel, 2, 0);
   grid->addWidget(folder_, 2, 1, 1, 3);
@@ -182,7 +192,7 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
     widget->setVisible(false);
   }
 
-  QWidget* order[] = {address_,   selectButton_,   user_,          password_,   loginButton, folder_,
+  QWidget* order[] = {address_,   selectButton_,   user_,          password_,   rememberPassword_, loginButton, folder_,
                       browseButton_, optionsButton, log_,         openFolder_, logToFile_,  downloadButton_,
                       advancedButton, closeButton,  trayButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
@@ -196,6 +206,25 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   connect(downloadButton_, &QPushButton::clicked, this, &MainWindow::download);
   connect(selectButton_, &QPushButton::clicked, this, &MainWindow::select);
   connect(loginButton, &QPushButton::clicked, this, &MainWindow::login);
+  connect(rememberPassword_, &QCheckBox::toggled, this, [this](bool on) {
+    if (on) {
+      storePassword();
+    } else if (!user_->text().isEmpty()) {
+      keyring_->forget(user_->text());
+    }
+    if (remembered_ != nullptr) remembered_->setValue(QStringLiteral("window/rememberPassword"), on);
+  });
+  connect(keyring_, &PasswordKeyring::stored, this, [this](bool ok, const QString& problem) {
+    if (ok) return;
+    // Nowhere safe to keep it: say so, and keep nothing.
+    model_.session().log().logLine("[ X ] The password was not remembered: " + toBytes(problem) + "\r\n");
+    QSignalBlocker quiet(rememberPassword_);
+    rememberPassword_->setChecked(false);
+    if (remembered_ != nullptr) remembered_->setValue(QStringLiteral("window/rememberPassword"), false);
+  });
+  connect(keyring_, &PasswordKeyring::passwordRead, this, [this](const QString& password) {
+    if (password_->text().isEmpty()) password_->setText(password);
+  });
   connect(browseButton_, &QPushButton::clicked, this, &MainWindow::browse);
   connect(optionsButton, &QPushButton::clicked, this, &MainWindow::options);
   connect(advancedButton, &QPushButton::clicked, this, &MainWindow::advanced);
@@ -284,7 +313,15 @@ void MainWindow::showSelectResult(MainWindowModel::SelectResult result) {
 }
 
 void MainWindow::login() {
-  if (!closing_) model_.pressLogin();
+  if (closing_) return;
+  model_.pressLogin();
+  storePassword();
+}
+
+void MainWindow::storePassword() {
+  if (rememberPassword_->isChecked() && !user_->text().isEmpty() && !password_->text().isEmpty()) {
+    keyring_->store(user_->text(), password_->text());
+  }
 }
 
 void MainWindow::browse() {
@@ -315,6 +352,11 @@ void MainWindow::rememberIn(QSettings& remembered) {
   }
   user_->setText(remembered.value(QStringLiteral("window/user")).toString());
   restoreGeometry(remembered.value(QStringLiteral("window/geometry")).toByteArray());
+  if (PasswordKeyring::available() && remembered.value(QStringLiteral("window/rememberPassword")).toBool()) {
+    QSignalBlocker quiet(rememberPassword_);
+    rememberPassword_->setChecked(true);
+    if (!user_->text().isEmpty()) keyring_->read(user_->text());
+  }
 }
 
 void MainWindow::rememberState() {

@@ -18,6 +18,7 @@ class QTimer;
 namespace quillstash::gui {
 
 class LogWidget;
+class PasswordKeyring;
 
 // The main window over MainWindowModel: the fields, the log, the progress of
 // the run and a button per command. Closing it (Close, the close box or
@@ -78,6 +79,7 @@ class MainWindow : public QDialog {
   void refresh();
   void showSelectResult(MainWindowModel::SelectResult result);
   void runEnded();
+  void storePassword();
 
   MainWindowModel& model_;
   DialogRunner runDialog_;
@@ -97,6 +99,8 @@ class MainWindow : public QDialog {
   QPushButton* openFolder_;
   QTimer* poll_;
   QSettings* remembered_ = nullptr;
+  QCheckBox* rememberPassword_;
+  PasswordKeyring* keyring_;
   QSystemTrayIcon* tray_ = nullptr;
   bool trayShown_ = false;
   bool closing_ = false;
