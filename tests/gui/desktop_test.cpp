@@ -14,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -119,6 +120,7 @@ class DesktopTest : public QObject {
   void enterPressesTheFocusedButtonAndDownloadOtherwise();
   void untickingRowTwoMakesTheDownloadSkipForumTwo();
   void cancellingTheForumListKeepsEveryForum();
+  void detectedForumsNestsSubForumsAndSelectsAllOrNone();
   void advancedSettingsOpenWithTheDefaults();
   void advancedSettingsRoundTripAndCancel();
   void numberFieldsTakeOnlyNumbersAndAdvancedFitsASmallScreen();
@@ -427,6 +429,27 @@ void DesktopTest::cancellingTheForumListKeepsEveryForum() {
   desktop.selectAndWait();
   ForumSelection selection = desktop.program->session.forumSelection();
   QVERIFY(selection == allForumsSelected());
+}
+
+void DesktopTest::detectedForumsNestsSubForumsAndSelectsAllOrNone() {
+  DetectedForumsDialog dialog({{"01 News", "n", true, -1}, {"01 Archive", "a", true, 0}, {"02 Chat", "c", false, -1}});
+  QTreeWidget* list = dialog.list();
+  QCOMPARE(list->topLevelItemCount(), 2);
+  QTreeWidgetItem* news = list->topLevelItem(0);
+  QCOMPARE(news->childCount(), 1);
+  QCOMPARE(news->child(0)->text(0), QStringLiteral("01 Archive"));
+  // A forum's box carries its sub-forums.
+  news->setCheckState(0, Qt::Unchecked);
+  QCOMPARE(news->child(0)->checkState(0), Qt::Unchecked);
+  QVERIFY(!dialog.model().rows()[1].checked);
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectAll")), Qt::LeftButton);
+  for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Checked);
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectNone")), Qt::LeftButton);
+  for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Unchecked);
+  list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  ForumSelection selection = dialog.model().accept(allForumsSelected());
+  QCOMPARE(int(selection[0]), 0);
+  QCOMPARE(int(selection[1]), 1);  // the index page's second forum: sub-forums are not numbered
 }
 
 void DesktopTest::advancedSettingsOpenWithTheDefaults() {
