@@ -106,6 +106,7 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   folderLabel->setBuddy(folder_);
   browseButton_->setIcon(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
   browseButton_->setAccessibleName(tr("Choose the output folder"));
+  browseButton_->setFixedWidth(browseButton_->sizeHint().height() + 8);
 
   address_->setToolTip(tr("Address of the forum's index page, e.g. http://forum.example.org/index.php"));
   selectButton_->setToolTip(tr("Read the forum's index page and choose which forums to download"));
@@ -158,8 +159,10 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   grid->addWidget(rememberPassword_, 1, 4);
   grid->addWidget(loginButton, 1, 5);
   grid->addWidget(folderLabel, 2, 0);
-  grid->addWidget(folder_, 2, 1, 1, 3);
-  grid->addWidget(browseButton_, 2, 4);
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(folder_, 1);
+  folderRow->addWidget(browseButton_);
+  grid->addLayout(folderRow, 2, 1, 1, 4);
   grid->addWidget(optionsButton, 2, 5);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
@@ -326,7 +329,10 @@ void MainWindow::storePassword() {
 
 void MainWindow::browse() {
   if (closing_ || !model_.browseEnabled()) return;
-  QString chosen = QFileDialog::getExistingDirectory(this, QString(), folder_->text());
+  // The desktop's own folder chooser (its portal or native dialog) where
+  // the platform has one.
+  QString chosen = QFileDialog::getExistingDirectory(this, tr("Choose the output folder"), folder_->text(),
+                                                     QFileDialog::ShowDirsOnly);
   // A cancelled browser leaves the field as it was.
   if (!chosen.isEmpty()) folder_->setText(QDir::toNativeSeparators(chosen));
 }
