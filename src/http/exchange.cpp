@@ -15,29 +15,11 @@ constexpr std::chrono::milliseconds kStopCheckStep{100};
 
 }  // namespace
 
-bool hasHttpScheme(const char* text) {
-  return startsWithFolded(text, "http") && text[4] == ':' && text[5] == '/' && text[6] == '/';
-}
-
 bool splitAddress(JobContext& job) {
-  const char* pos = job.forumAddress.c_str();
-  if (hasHttpScheme(pos)) pos += 7;
-
   TextWriter host = job.host.writer();
-  while (*pos != '\0' && *pos != ':' && *pos != '/' && *pos != '\\') host.put(*pos++);
-  host.terminate();
-
-  job.serverAddress = platform::Ipv4Endpoint{};
-  job.serverAddress.port = 80;
-  if (*pos == ':') {
-    ++pos;
-    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
-  }
-
   TextWriter path = job.path.writer();
-  appendText(path, pos);
-  path.terminate();
-  return !host.truncated() && !path.truncated();
+  job.serverAddress = platform::Ipv4Endpoint{};
+  return splitAddress(job.forumAddress.c_str(), host, job.serverAddress.port, path);
 }
 
 bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {

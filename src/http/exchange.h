@@ -14,12 +14,10 @@
 #include "core/activity_log.h"
 #include "core/settings.h"
 #include "platform/socket.h"
+#include "text/address.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
-
-// True when `text` starts with "http" in any letter case followed by "://".
-bool hasHttpScheme(const char* text);
 
 // Splits job.forumAddress into job.host, the port and job.path, and clears
 // job.serverAddress to that port (80 unless the address names one; only the

@@ -38,12 +38,6 @@ struct Fetch {
   std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
 };
 
-// `address` as an absolute address: "http://" in front unless it starts with "http".
-void appendAbsolute(TextWriter& out, const char* address) {
-  if (!startsWithFolded(address, "http")) out.append("http://");
-  appendText(out, address);
-}
-
 void logAddressTooLong(Fetch& f, const char* address) {
   LogLineBuilder line(f.job);
   line << "[ X ] Address too long, not fetched: ";
@@ -76,7 +70,7 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   TextWriter r = job.requestText.writer();
   r.append("GET ");
   if (f.viaProxy) {
-    appendAbsolute(r, job.forumAddress.c_str());
+    appendAbsoluteAddress(job.forumAddress.c_str(), r);
   } else {
     if (job.path.data[0] != '/') r.put('/');
     appendText(r, job.path.c_str());
@@ -227,16 +221,8 @@ Step followRedirect(Fetch& f, const char* location) {
   }
   FixedText<16384> target;
   TextWriter w = target.writer();
-  if (location[0] == '/') {
-    // Same server: keep the host and the port the page came from.
-    w.append("http://");
-    w.append(job.host.view());
-    if (f.addressPort != 80) {
-      w.put(':');
-      appendDecimal(w, f.addressPort);
-    }
-  }
-  w.append(std::string_view(location, length));
+  // A path on the same server keeps the host and the port the page came from.
+  appendRedirectTarget(job.host.view(), f.addressPort, std::string_view(location, length), w);
   w.terminate();
   if (length > kMaxLocationLength || w.truncated()) {
     closeJobSocket(job);
@@ -468,7 +454,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
         if (target.imageMode && looksLikeHtml(data, chunk)) {
           LogLineBuilder line(f.job);
           line << "[ X ] The image: ";
-          appendAbsolute(line.out(), f.job.forumAddress.c_str());
+          appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
           line << " contains HTML code in it and was not saved";
           line.send(f.log);
           refused = true;
@@ -546,7 +532,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     LogLineBuilder line(f.job);
     if (pageLength == 0) {
       line << "[ X ] Error downloading file ";
-      appendAbsolute(line.out(), f.job.forumAddress.c_str());
+      appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
     } else {
       line << "* Received ";
       appendCount(line.out(), pageLength);

@@ -87,36 +87,6 @@ bool inputIsPassword(const char* tag) {
   return false;
 }
 
-// Copies the action value [v, end) as the form's target: "&amp;" becomes '&'
-// and session ids are left out, so that the login does not carry a session the
-// server made for an anonymous visitor.
-void copyAction(const char* v, const char* end, TextWriter& out) {
-  auto skipParameter = [end](const char* p) {
-    while (p < end && *p != '&' && !isQuote(*p) && *p != '>') ++p;
-    return p;
-  };
-  auto hexValue = [end](const char* value) {
-    for (int i = 1; i <= 7; ++i) {
-      if (value + i >= end || !isHexDigit(value[i])) return false;
-    }
-    return true;
-  };
-  const std::size_t start = out.length();
-  for (const char* p = v; p < end;) {
-    const auto left = static_cast<std::size_t>(end - p);
-    if (left >= 5 && startsWithFolded(p, "&amp;")) {
-      out.put('&');
-      p += 5;
-    } else if ((left >= 4 && startsWithFolded(p, "sid=")) || (left >= 8 && startsWithFolded(p, "phpsessi")) ||
-               (left >= 2 && startsWithFolded(p, "s=") && hexValue(p + 2))) {
-      p = skipParameter(p);
-    } else {
-      out.put(*p++);
-    }
-  }
-  if (out.length() > start && out.begin()[out.length() - 1] == '&') out.rewind(out.length() - 1);
-}
-
 enum class FormMethod { kGet, kPost };
 
 // Reads the start tag of the form at `form` ('<'): its action changes
@@ -135,33 +105,12 @@ bool readFormTag(const char* form, FixedText<16384>& address, FormMethod& method
   const char* vEnd = v;
   while (*vEnd != '\0' && !isQuote(*vEnd) && *vEnd != '>' && (quoted || !isBlank(*vEnd))) ++vEnd;
 
-  if (hasHttpScheme(v)) {
-    // The action's own host is ignored: the login goes to the front page's server.
-    v += 7;
-    while (v < vEnd && *v != '/' && !isQuote(*v) && *v != '>') ++v;
-  }
-  FixedText<16384> action;
-  TextWriter actionOut = action.writer();
-  copyAction(v, vEnd, actionOut);
-  actionOut.terminate();
-
+  // The action's own host is ignored: the login goes to the front page's server.
   FixedText<16384> result;
   TextWriter out = result.writer();
-  const char* a = address.c_str();
-  const char* afterHost = a + (hasHttpScheme(a) ? 7 : 0);
-  if (action.data[0] == '/') {
-    const char* pathStart = std::strchr(afterHost, '/');
-    const std::size_t keep = pathStart != nullptr ? static_cast<std::size_t>(pathStart - a) : address.size();
-    out.append(std::string_view(a, keep));
-  } else if (const char* lastSlash = std::strrchr(afterHost, '/')) {
-    out.append(std::string_view(a, static_cast<std::size_t>(lastSlash + 1 - a)));
-  } else {
-    out.append(address.view());
-    out.put('/');
-  }
-  out.append(action.view());
+  appendResolvedFormAction(address.c_str(), v, vEnd, out);
   out.terminate();
-  if (actionOut.truncated() || out.truncated()) return false;
+  if (out.truncated()) return false;
   address.assign(result.view());
   return true;
 }
@@ -359,8 +308,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   const char* address = job->forumAddress.c_str();
   r.append(method == FormMethod::kGet ? "GET " : "POST ");
   if (viaProxy) {
-    if (!startsWithFolded(address, "http")) r.append("http://");
-    appendText(r, address);
+    appendAbsoluteAddress(address, r);
   } else if (const char* slash = std::strchr(address + (hasHttpScheme(address) ? 7 : 0), '/')) {
     appendText(r, slash);
   } else {
