@@ -90,7 +90,6 @@ std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& co
 }  // namespace
 
 bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
-  topic.host = currentJob.host;
   TextWriter out = topic.forumAddress.writer();
   appendResolvedPageLink(currentJob.forumAddress.c_str(), link, out);
   out.terminate();

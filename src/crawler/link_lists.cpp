@@ -98,7 +98,6 @@ bool matchesShape(const char* href, const char* shape) {
 
 std::unique_ptr<JobContext> resolveLink(const char*& href, LinkVariant variant, const JobContext& currentJob) {
   auto record = makeJobContext();
-  record->host.assign(currentJob.host.view());
   // The base is the address the user typed, whatever page the link was on.
   const std::string_view base = currentJob.forumAddress.view();
   TextWriter out = record->forumAddress.writer();

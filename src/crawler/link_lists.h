@@ -108,7 +108,7 @@ void appendLink(LinkList& list, const char* text, const char* end);
 
 // Makes the per-link record of the href value at `href`: a fresh JobContext
 // whose forumAddress is the absolute address of the link, resolved against the
-// forumAddress of `currentJob`, and whose host is currentJob's. A link on
+// forumAddress of `currentJob`. A link on
 // another host is fetched from the forum's own host; "&amp;" becomes '&';
 // sid=... and phpsessi... parameters are dropped (and, for kTopicTableWalk,
 // "s=" with a hexadecimal value); a trailing '&' is removed. `href` moves to

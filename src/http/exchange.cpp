@@ -15,18 +15,18 @@ constexpr std::chrono::milliseconds kStopCheckStep{100};
 
 }  // namespace
 
-bool splitAddress(JobContext& job) {
-  TextWriter host = job.host.writer();
-  TextWriter path = job.path.writer();
-  job.serverAddress = platform::Ipv4Endpoint{};
-  return splitAddress(job.forumAddress.c_str(), host, job.serverAddress.port, path);
+bool splitAddress(const char* address, HttpScratch& http) {
+  TextWriter host = http.host.writer();
+  TextWriter path = http.path.writer();
+  http.serverAddress = platform::Ipv4Endpoint{};
+  return splitAddress(address, host, http.serverAddress.port, path);
 }
 
-bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {
+bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {
   std::uint32_t address = 0;
   if (!viaProxy) {
-    if (!platform::resolveHost(job.host.c_str(), address)) return false;
-    job.serverAddress.address = address;
+    if (!platform::resolveHost(http.host.c_str(), address)) return false;
+    http.serverAddress.address = address;
     return true;
   }
   FixedText<256> proxyHost;
@@ -36,10 +36,10 @@ bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {
   name.terminate();
   if (*pos == ':') {
     ++pos;
-    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
+    http.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
   }
   if (!platform::resolveHost(proxyHost.c_str(), address)) return false;
-  job.serverAddress.address = address;
+  http.serverAddress.address = address;
   return true;
 }
 
@@ -84,9 +84,9 @@ bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length
   return true;
 }
 
-void closeJobSocket(JobContext& job) {
-  if (job.socket != platform::kInvalidSocket) platform::closeSocket(job.socket);
-  job.socket = platform::kInvalidSocket;
+void closeConnection(HttpScratch& http) {
+  if (http.socket != platform::kInvalidSocket) platform::closeSocket(http.socket);
+  http.socket = platform::kInvalidSocket;
 }
 
 const char* findBlankLine(const char* begin, std::size_t length) {
@@ -114,8 +114,8 @@ void appendCount(TextWriter& out, std::uint64_t value) {
   while (n > 0) out.put(digits[--n]);
 }
 
-LogLineBuilder::LogLineBuilder(JobContext& job)
-    : text_(job.messageText), writer_(job.messageText.data, job.messageText.capacity() - 2) {}
+LogLineBuilder::LogLineBuilder(HttpScratch& http)
+    : text_(http.messageText), writer_(http.messageText.data, http.messageText.capacity() - 2) {}
 
 void LogLineBuilder::send(ActivityLog& log) {
   // The writer kept two characters free for the line end.

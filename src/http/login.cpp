@@ -176,19 +176,19 @@ LoginJob::LoginJob(const SettingsStore& settings, ActivityLog& log, LoginCookie&
 namespace {
 
 // Reads the answer's header (never the body) into `page`; returns the bytes read.
-std::size_t readAnswerHeader(JobContext& job, PageBlock& page, std::chrono::milliseconds timeout, ActivityLog& log,
+std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::milliseconds timeout, ActivityLog& log,
                              bool& stopped) {
   char* data = page.data();
   std::size_t received = 0;
   auto receiveFailed = [&]() {
-    LogLineBuilder line(job);
+    LogLineBuilder line(http);
     line << "[ X ] Error receiving data, ";
     appendSocketError(line.out());
     line << ". Operation aborted";
     line.send(log);
   };
   while (received < page.capacity()) {
-    const WaitOutcome wait = waitForData(job.socket, timeout, log);
+    const WaitOutcome wait = waitForData(http.socket, timeout, log);
     if (wait == WaitOutcome::kStopped) {
       stopped = true;
       break;
@@ -198,12 +198,12 @@ std::size_t readAnswerHeader(JobContext& job, PageBlock& page, std::chrono::mill
       break;
     }
     std::size_t waiting = 0;
-    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(job.socket, waiting)) {
+    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(http.socket, waiting)) {
       receiveFailed();
       break;
     }
     if (waiting == 0) break;
-    const long n = platform::receiveBytes(job.socket, data + received, std::min(waiting, page.capacity() - received));
+    const long n = platform::receiveBytes(http.socket, data + received, std::min(waiting, page.capacity() - received));
     if (n <= 0) break;
     received += static_cast<std::size_t>(n);
     if (received > 4 && findBlankLine(data, received) != nullptr) break;
@@ -285,7 +285,8 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   HttpClient client(settings_, log_, loginCookie_, nullptr, receiveTimeout_);
   client.fetchToMemory(*job, page, true);
   if (log_.stopRequested()) return;
-  const bool split = splitAddress(*job);
+  auto http = makeHttpScratch();
+  const bool split = splitAddress(job->forumAddress.c_str(), *http);
 
   const char* form = split ? findLoginForm(page.text()) : nullptr;
   if (form == nullptr) {
@@ -319,7 +320,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     appendFormFields(fields, r, userName, password);
   }
   r.append(" HTTP/1.0\r\nHost: ");
-  appendText(r, job->host.c_str());
+  appendText(r, http->host.c_str());
   r.append(
       "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/1.02\r\n"
       "Connection: Close\r\nAccept-Encoding: deflate\r\n");
@@ -337,43 +338,43 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
 
-  if (!resolveServer(*job, settings, viaProxy)) {
+  if (!resolveServer(*http, settings, viaProxy)) {
     const int code = platform::lastSocketError();
-    LogLineBuilder line(*job);
-    line << "[ X ] Error resolving " << job->host.view() << " , code: ";
+    LogLineBuilder line(*http);
+    line << "[ X ] Error resolving " << http->host.view() << " , code: ";
     appendDecimal(line.out(), static_cast<std::uint32_t>(code));
     line.send(log_);
     return;
   }
-  job->socket = platform::createTcpSocket();
-  if (job->socket == platform::kInvalidSocket) {
-    LogLineBuilder line(*job);
+  http->socket = platform::createTcpSocket();
+  if (http->socket == platform::kInvalidSocket) {
+    LogLineBuilder line(*http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(log_);
     return;
   }
-  platform::setBlocking(job->socket, true);
-  if (!platform::connectSocket(job->socket, job->serverAddress)) {
-    LogLineBuilder line(*job);
-    line << "[ X ] Error connecting to " << job->host.view() << ", code: ";
+  platform::setBlocking(http->socket, true);
+  if (!platform::connectSocket(http->socket, http->serverAddress)) {
+    LogLineBuilder line(*http);
+    line << "[ X ] Error connecting to " << http->host.view() << ", code: ";
     appendSocketError(line.out());
     line.send(log_);
-    closeJobSocket(*job);
+    closeConnection(*http);
     return;
   }
-  if (!sendAll(job->socket, r.begin(), r.length())) {
-    LogLineBuilder line(*job);
+  if (!sendAll(http->socket, r.begin(), r.length())) {
+    LogLineBuilder line(*http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << ". Operation aborted";
     line.send(log_);
-    closeJobSocket(*job);
+    closeConnection(*http);
     return;
   }
   bool stopped = false;
-  const std::size_t received = readAnswerHeader(*job, page, receiveTimeout_, log_, stopped);
-  closeJobSocket(*job);
+  const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, log_, stopped);
+  closeConnection(*http);
   if (stopped) return;
   collectCookies(page.data(), received, loginCookie_, log_);
 }
