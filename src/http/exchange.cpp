@@ -84,11 +84,6 @@ bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length
   return true;
 }
 
-void closeConnection(HttpScratch& http) {
-  if (http.socket != platform::kInvalidSocket) platform::closeSocket(http.socket);
-  http.socket = platform::kInvalidSocket;
-}
-
 const char* findBlankLine(const char* begin, std::size_t length) {
   static constexpr char kBlank[] = "\r\n\r\n";
   if (length < 4) return nullptr;

@@ -25,7 +25,7 @@ namespace quillstash {
 // and the file a fetch into a file writes. Made zero-filled per fetch
 // (makeHttpScratch) by the HTTP layer; one thread.
 struct HttpScratch {
-  platform::SocketHandle socket = platform::kInvalidSocket;  // connection in progress
+  platform::Socket socket;               // connection in progress, closed with the scratch
   platform::Ipv4Endpoint serverAddress;                      // where it goes
   FixedText<8192> host;         // host name of the address, no port
   FixedText<8192> path;         // request path of the address, query included
@@ -61,9 +61,6 @@ bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log);
 
 // Sends all of `data` (one send call in practice); false on a socket error.
 bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length);
-
-// Closes http.socket when one is open.
-void closeConnection(HttpScratch& http);
 
 // Position just past the first CR LF CR LF in [begin, begin + length), or
 // nullptr. Binary safe.

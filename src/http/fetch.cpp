@@ -130,33 +130,32 @@ Step openConnection(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   if (f.log.stopRequested()) return Step::kGiveUp;
-  http.socket = platform::createTcpSocket();
-  if (http.socket == platform::kInvalidSocket) {
+  http.socket = platform::openTcpSocket();
+  if (!http.socket.isOpen()) {
     LogLineBuilder line(http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(f.log);
     return Step::kGiveUp;
   }
-  platform::setBlocking(http.socket, true);
-  if (!platform::connectSocket(http.socket, http.serverAddress)) {
+  platform::setBlocking(http.socket.handle(), true);
+  if (!platform::connectSocket(http.socket.handle(), http.serverAddress)) {
     LogLineBuilder line(http);
     line << "[ X ] Error connecting to " << http.host.view() << ", code: ";
     appendSocketError(line.out());
     line.send(f.log);
-    closeConnection(http);
     if (f.retryCount >= f.settings.connectRetries) return Step::kGiveUp;
     ++f.retryCount;
     return connectDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
-  if (!sendAll(http.socket, http.requestText.c_str(), http.requestText.size())) {
+  if (!sendAll(http.socket.handle(), http.requestText.c_str(), http.requestText.size())) {
     const bool again = f.retryCount < f.settings.receiveRetries;
     LogLineBuilder line(http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << (again ? ", retrying..." : ". Operation aborted");
     line.send(f.log);
-    closeConnection(http);
+    http.socket.close();
     if (!again) return Step::kGiveUp;
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -175,7 +174,7 @@ Step receiveError(Fetch& f) {
   appendSocketError(line.out());
   line << (again ? ", retrying..." : ". Operation aborted");
   line.send(f.log);
-  closeConnection(f.http);
+  f.http.socket.close();
   if (!again) return Step::kGiveUp;
   ++f.retryCount;
   return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -185,26 +184,25 @@ Step receiveError(Fetch& f) {
 // set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
 // kRetry or kGiveUp after a failure (socket closed, message logged).
 Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
-  switch (waitForData(f.http.socket, f.timeout, f.log)) {
+  switch (waitForData(f.http.socket.handle(), f.timeout, f.log)) {
     case WaitOutcome::kReadable: break;
     case WaitOutcome::kStopped:
-      closeConnection(f.http);
       return Step::kGiveUp;
     case WaitOutcome::kFailed: return receiveError(f);
     case WaitOutcome::kTimedOut: {
       const bool again = f.retryCount < f.settings.receiveRetries;
       f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
-      closeConnection(f.http);
+      f.http.socket.close();
       if (!again) return Step::kGiveUp;
       ++f.retryCount;
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
     }
   }
   std::size_t waiting = 0;
-  if (!platform::bytesWaiting(f.http.socket, waiting)) return receiveError(f);
+  if (!platform::bytesWaiting(f.http.socket.handle(), waiting)) return receiveError(f);
   if (waiting == 0) return Step::kEnded;
   if (room == 0) return Step::kFull;
-  const long n = platform::receiveBytes(f.http.socket, at, std::min({waiting, kMaxRead, room}));
+  const long n = platform::receiveBytes(f.http.socket.handle(), at, std::min({waiting, kMaxRead, room}));
   if (n < 0) return receiveError(f);
   if (n == 0) return Step::kEnded;
   got = static_cast<std::size_t>(n);
@@ -221,7 +219,6 @@ Step followRedirect(Fetch& f, const char* location) {
 
   if (f.redirectsLeft <= 0) {
     f.log.logLine("[ X ] Too many redirects, operation aborted\r\n");
-    closeConnection(http);
     return Step::kGiveUp;
   }
   FixedText<16384> target;
@@ -230,12 +227,11 @@ Step followRedirect(Fetch& f, const char* location) {
   appendRedirectTarget(http.host.view(), f.addressPort, std::string_view(location, length), w);
   w.terminate();
   if (length > kMaxLocationLength || w.truncated()) {
-    closeConnection(http);
     logAddressTooLong(f, target.c_str());
     return Step::kGiveUp;
   }
   job.forumAddress.assign(target.view());
-  closeConnection(http);
+  http.socket.close();
   LogLineBuilder line(http);
   line << "- Moved to " << job.forumAddress.view();
   line.send(f.log);
@@ -259,12 +255,10 @@ Step applyStatus(Fetch& f, const char* header) {
       LogLineBuilder line(f.http);
       line << "[ X ] Server error - " << std::string_view(p, length);
       line.send(f.log);
-      closeConnection(f.http);
       return Step::kGiveUp;
     }
     case '4':
       f.log.logLine("[ X ] Not found\r\n");
-      closeConnection(f.http);
       return Step::kGiveUp;
     default: break;
   }
@@ -363,7 +357,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
-    closeConnection(f.http);
+    f.http.socket.close();
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
@@ -468,7 +462,6 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
           return false;
         }
         if (!createFile(f, saved, target.folder, target.itemNumber, target.linkOutput)) {
-          closeConnection(f.http);
           step = Step::kGiveUp;
           return false;
         }
@@ -480,7 +473,6 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
         LogLineBuilder line(f.http);
         line << "[ X ] Error writing file " << f.http.savePath.view();
         line.send(f.log);
-        closeConnection(f.http);
         step = Step::kGiveUp;
         return false;
       }
@@ -533,7 +525,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
       return step;
     }
-    closeConnection(f.http);
+    f.http.socket.close();
 
     LogLineBuilder line(f.http);
     if (pageLength == 0) {
@@ -571,7 +563,6 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
     const Step step = fetchMemoryOnce(f, cookie, destination, length);
     if (step == Step::kRedirect) continue;
     if (step != Step::kBody) {
-      closeConnection(*http);
       destination.clear();
       return 0;
     }
@@ -593,7 +584,6 @@ bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWrit
     Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
     if (step == Step::kRedirect) continue;
-    closeConnection(*http);
     saved.file.close();
     return saved.created;
   }

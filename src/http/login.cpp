@@ -188,7 +188,7 @@ std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::mi
     line.send(log);
   };
   while (received < page.capacity()) {
-    const WaitOutcome wait = waitForData(http.socket, timeout, log);
+    const WaitOutcome wait = waitForData(http.socket.handle(), timeout, log);
     if (wait == WaitOutcome::kStopped) {
       stopped = true;
       break;
@@ -198,12 +198,13 @@ std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::mi
       break;
     }
     std::size_t waiting = 0;
-    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(http.socket, waiting)) {
+    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(http.socket.handle(), waiting)) {
       receiveFailed();
       break;
     }
     if (waiting == 0) break;
-    const long n = platform::receiveBytes(http.socket, data + received, std::min(waiting, page.capacity() - received));
+    const long n =
+        platform::receiveBytes(http.socket.handle(), data + received, std::min(waiting, page.capacity() - received));
     if (n <= 0) break;
     received += static_cast<std::size_t>(n);
     if (received > 4 && findBlankLine(data, received) != nullptr) break;
@@ -346,35 +347,32 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  http->socket = platform::createTcpSocket();
-  if (http->socket == platform::kInvalidSocket) {
+  http->socket = platform::openTcpSocket();
+  if (!http->socket.isOpen()) {
     LogLineBuilder line(*http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(log_);
     return;
   }
-  platform::setBlocking(http->socket, true);
-  if (!platform::connectSocket(http->socket, http->serverAddress)) {
+  platform::setBlocking(http->socket.handle(), true);
+  if (!platform::connectSocket(http->socket.handle(), http->serverAddress)) {
     LogLineBuilder line(*http);
     line << "[ X ] Error connecting to " << http->host.view() << ", code: ";
     appendSocketError(line.out());
     line.send(log_);
-    closeConnection(*http);
     return;
   }
-  if (!sendAll(http->socket, r.begin(), r.length())) {
+  if (!sendAll(http->socket.handle(), r.begin(), r.length())) {
     LogLineBuilder line(*http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << ". Operation aborted";
     line.send(log_);
-    closeConnection(*http);
     return;
   }
   bool stopped = false;
   const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, log_, stopped);
-  closeConnection(*http);
   if (stopped) return;
   collectCookies(page.data(), received, loginCookie_, log_);
 }
