@@ -203,7 +203,7 @@ const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& li
     linkOpen = false;
     return skipTag(tag);
   }
-  if (startsWithFolded(value, "http") && value[4] == ':' && value[5] == '/' && value[6] == '/') {
+  if (hasHttpScheme(value)) {
     if (isThumbnailLink(value, out)) {
       linkOpen = true;
     } else if (isOnForumHost(value + 7)) {
@@ -211,7 +211,7 @@ const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& li
     } else {
       out.append("<A HREF=\"http://");
       const char* end = value + 7;
-      while (*end != '\0' && *end != '"' && *end != '>' && *end != '\'') ++end;
+      while (!isLinkEnd(*end)) ++end;
       out.append(std::string_view(value + 7, static_cast<std::size_t>(end - (value + 7))));
       out.append("\">");
       linkOpen = true;

@@ -160,7 +160,7 @@ const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
   const char* value = findHrefInTag(link);
   if (value == nullptr) return nullptr;
   *end = value;
-  while (!isLinkEnd(**end, true)) ++*end;
+  while (!isLinkEndOrFragment(**end)) ++*end;
   return value;
 }
 

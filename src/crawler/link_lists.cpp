@@ -17,13 +17,11 @@ void CrawlState::startRun() {
   itemNumber = 1;
 }
 
-bool isLinkEnd(char c, bool hashEnds) { return hashEnds ? isLinkEndOrFragment(c) : isLinkEnd(c); }
-
 const char* LinkEnds::endOf(const char* value) {
   if (end_ == nullptr || value < from_ || value > end_) {
     from_ = value;
     end_ = value;
-    while (!isLinkEnd(*end_, false)) ++end_;
+    while (!isLinkEnd(*end_)) ++end_;
   }
   return end_;
 }
@@ -70,7 +68,7 @@ const char* lastSegment(const char* value, const char* end) {
 
 const char* valueEnd(const char* value, bool hashEnds) {
   const char* p = value;
-  while (!isLinkEnd(*p, hashEnds)) ++p;
+  while (!(hashEnds ? isLinkEndOrFragment(*p) : isLinkEnd(*p))) ++p;
   return p;
 }
 

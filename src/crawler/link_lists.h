@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "text/address.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -80,10 +81,6 @@ class LinkEnds {
   const char* from_ = nullptr;
   const char* end_ = nullptr;
 };
-
-// True at the characters that end an href value: NUL, a quote, '>', and for
-// forum links also '#'.
-bool isLinkEnd(char c, bool hashEnds);
 
 // At a position holding " hre" (blank, then hre in any case): skips it, an
 // optional 'f' and the run of '=', blanks, CR, LF, TAB and quotes that
