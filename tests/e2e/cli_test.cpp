@@ -198,6 +198,9 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
   ProcessResult help = runProcess(QUILLSTASH_CLI, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillstash-cli", 0), 0u);
+  ProcessResult version = runProcess(QUILLSTASH_CLI, {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "quillstash-cli " QUILLSTASH_PROJECT_VERSION "\n");
 
   std::uint16_t closedPort;
   {
