@@ -352,6 +352,13 @@ std::string renderPager(int current, int pages, const PagerMarkup& markup, const
   return out + markup.close;
 }
 
+Response htmlPage(std::string body) {
+  Response response;
+  response.headers.emplace_back("Content-Type", "text/html; charset=utf-8");
+  response.body = std::move(body);
+  return response;
+}
+
 Response pictureResponse() {
   Response response;
   response.headers.emplace_back("Content-Type", "image/png");
@@ -360,13 +367,14 @@ Response pictureResponse() {
 }
 
 Response plainPage(const std::string& head, const std::string& text) {
-  return Response::html("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n" + head + "</head>\n<body>\n<p>" +
+  return htmlPage("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n" + head + "</head>\n<body>\n<p>" +
                         escapeHtml(text) + "</p>\n</body>\n</html>\n");
 }
 
 std::span<const EngineBoard> engineBoards() {
   static constexpr EngineBoard kBoards[] = {
       {"phpbb3", "phpBB 3.3 (prosilver)", "/index.php", makePhpbb3Board},
+      {"xenforo2", "XenForo 2.2 (default style)", "/", makeXenForo2Board},
   };
   return kBoards;
 }

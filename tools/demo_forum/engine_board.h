@@ -146,6 +146,8 @@ std::string renderPager(int current, int pages, const PagerMarkup& markup, const
 // The message of `post` as the engine prints it; `topicId` fills quote links.
 std::string renderMessage(const Post& post, const PostMarkup& markup, int topicId);
 
+// An HTML page in UTF-8, as every engine here serves its pages.
+Response htmlPage(std::string body);
 // A small picture for smileys and avatars (a 1 x 1 PNG).
 Response pictureResponse();
 // A plain page of the engine's frame for addresses a guest may open but the
@@ -168,5 +170,6 @@ const EngineBoard* findEngineBoard(std::string_view name);
 
 // Handlers of the engines; each keeps its model alive.
 Handler makePhpbb3Board(std::shared_ptr<const BoardModel> model);
+Handler makeXenForo2Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo

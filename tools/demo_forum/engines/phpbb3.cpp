@@ -255,7 +255,7 @@ Response Phpbb3Board::index(const View& view) const {
           std::to_string(totalPosts) + "</strong> &bull; Total topics <strong>" + std::to_string(model_->topics.size()) +
           "</strong> &bull; Total members <strong>" + std::to_string(model_->members.size()) +
           "</strong> &bull; Our newest member <strong>" + member(view, model_->members.back()) + "</strong></p>\n\t</div>\n";
-  return Response::html(page(view, model_->title + " - Index page", "index", "", "", body));
+  return htmlPage(page(view, model_->title + " - Index page", "index", "", "", body));
 }
 
 Response Phpbb3Board::forum(const View& view) const {
@@ -268,7 +268,7 @@ Response Phpbb3Board::forum(const View& view) const {
                        jumpbox(view, "\t<p class=\"jumpbox-return\">\n\t\t<a href=\"" + url(view, "index.php") +
                                          "\" class=\"left-box arrow-left\" accesskey=\"r\">\n\t\t\t<i class=\"icon fa-angle-left fa-fw icon-black\" "
                                          "aria-hidden=\"true\"></i><span>Return to Board Index</span>\n\t\t</a>\n\t</p>\n");
-    return Response::html(page(view, model_->title + " - " + c->name, "viewforum", crumbsTo(view, c->id), canonicalBase, body));
+    return htmlPage(page(view, model_->title + " - " + c->name, "viewforum", crumbsTo(view, c->id), canonicalBase, body));
   }
   const ModelForum* f = model_->forum(id);
   if (f == nullptr) return Response::notFound();
@@ -348,7 +348,7 @@ Response Phpbb3Board::forum(const View& view) const {
           jumpbox(view, "\t<p class=\"jumpbox-return\">\n\t\t<a href=\"" + url(view, "index.php") + "\" class=\"left-box arrow-left\" accesskey=\"r\">\n"
                         "\t\t\t<i class=\"icon fa-angle-left fa-fw icon-black\" aria-hidden=\"true\"></i><span>Return to Board Index</span>\n\t\t</a>\n\t</p>\n");
   std::string canonical = current == 0 ? canonicalBase : canonicalBase + "&amp;start=" + std::to_string(current * model_->topicsPerPage);
-  return Response::html(page(view, f->name + " - " + model_->title, "viewforum", crumbsTo(view, f->id), canonical, body));
+  return htmlPage(page(view, f->name + " - " + model_->title, "viewforum", crumbsTo(view, f->id), canonical, body));
 }
 
 Response Phpbb3Board::topic(const View& view) const {
@@ -374,7 +374,7 @@ Response Phpbb3Board::topic(const View& view) const {
                "</strong> &raquo; " + longTime(p.time) + "</div>\n<div class=\"content\">" + escapeHtml(p.body.front().lines.front()) +
                "</div>\n</div>\n<hr />\n";
     }
-    return Response::html("<!DOCTYPE html>\n<html dir=\"ltr\" lang=\"en-gb\">\n<head>\n<meta charset=\"utf-8\" />\n<meta name=\"robots\" "
+    return htmlPage("<!DOCTYPE html>\n<html dir=\"ltr\" lang=\"en-gb\">\n<head>\n<meta charset=\"utf-8\" />\n<meta name=\"robots\" "
                           "content=\"noindex\" />\n<title>" + escapeHtml(model_->title + " - " + t->title) + "</title>\n</head>\n"
                           "<body id=\"phpbb\">\n<div id=\"wrap\" class=\"wrap\">\n<div id=\"page-header\"><h1>" + escapeHtml(model_->title) +
                           "</h1></div>\n<div id=\"page-body\" class=\"page-body\">\n<div class=\"page-title\">" + escapeHtml(t->title) +
@@ -446,7 +446,7 @@ Response Phpbb3Board::topic(const View& view) const {
                         "\" class=\"left-box arrow-left\" accesskey=\"r\">\n\t\t\t<i class=\"icon fa-angle-left fa-fw icon-black\" "
                         "aria-hidden=\"true\"></i><span>Return to &ldquo;" + escapeHtml(f.name) + "&rdquo;</span>\n\t\t</a>\n\t</p>\n");
   std::string canonical = origin(view.request) + "/viewtopic.php?t=" + id + (current == 0 ? "" : "&amp;start=" + std::to_string(current * model_->postsPerPage));
-  return Response::html(page(view, t->title + " - " + model_->title, "viewtopic", crumbsTo(view, f.id), canonical, body));
+  return htmlPage(page(view, t->title + " - " + model_->title, "viewtopic", crumbsTo(view, f.id), canonical, body));
 }
 
 Response Phpbb3Board::serve(const Request& request) {
@@ -464,7 +464,7 @@ Response Phpbb3Board::serve(const Request& request) {
     response = topic(view);
   } else if (path == "/ucp.php" || path == "/search.php" || path == "/memberlist.php" || path == "/posting.php" ||
              path == "/viewonline.php" || path == "/app.php/help/faq") {
-    response = Response::html(page(view, model_->title + " - Information", "ucp", "", "",
+    response = htmlPage(page(view, model_->title + " - Information", "ucp", "", "",
                                    "<div class=\"panel\" id=\"message\">\n\t<div class=\"inner\">\n\t<h2 class=\"message-title\">Information</h2>\n"
                                    "\t<p>You need to be logged in to do this.</p>\n\t</div>\n</div>\n"));
   } else {
