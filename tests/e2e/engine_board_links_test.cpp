@@ -5,6 +5,7 @@
 // fixture itself.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <deque>
 #include <memory>
 #include <set>
@@ -51,11 +52,20 @@ Answer get(std::uint16_t port, const std::string& target) {
   return answer;
 }
 
+// The value of attribute `name` of `tag`, quoted with either quote mark.
 std::string attribute(const std::string& tag, const std::string& name) {
-  std::size_t at = tag.find(" " + name + "=\"");
-  if (at == std::string::npos) return "";
-  std::size_t from = at + name.size() + 3;
-  std::string value = tag.substr(from, tag.find('"', from) - from);
+  std::size_t at = std::string::npos;
+  for (std::size_t from = tag.find(name + "="); from != std::string::npos; from = tag.find(name + "=", from + 1)) {
+    if (std::isspace(static_cast<unsigned char>(tag[from - 1]))) {
+      at = from;
+      break;
+    }
+  }
+  if (at == std::string::npos || at + name.size() + 1 >= tag.size()) return "";
+  char quote = tag[at + name.size() + 1];
+  if (quote != '"' && quote != '\'') return "";
+  std::size_t from = at + name.size() + 2;
+  std::string value = tag.substr(from, tag.find(quote, from) - from);
   for (std::size_t amp = value.find("&amp;"); amp != std::string::npos; amp = value.find("&amp;", amp + 1)) value.erase(amp + 1, 4);
   return value;
 }
@@ -65,6 +75,9 @@ std::vector<std::string> linksOf(const std::string& page) {
   std::vector<std::string> links;
   for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
     std::string tag = page.substr(at, page.find('>', at) - at);
+    for (char& c : tag) {
+      if (c == '\n' || c == '\t') c = ' ';
+    }
     if (tag.rfind("<a ", 0) == 0) {
       links.push_back(attribute(tag, "href"));
     } else if (tag.rfind("<img ", 0) == 0) {

@@ -171,5 +171,6 @@ const EngineBoard* findEngineBoard(std::string_view name);
 // Handlers of the engines; each keeps its model alive.
 Handler makePhpbb3Board(std::shared_ptr<const BoardModel> model);
 Handler makeXenForo2Board(std::shared_ptr<const BoardModel> model);
+Handler makeDiscourse3Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo
