@@ -163,7 +163,8 @@ TEST_P(EngineBoardLinks, everyLinkedPageOfTheBoardAnswers) {
       if (!next.empty() && seen.insert(withoutSession(next)).second) queue.emplace_back(next, target);
     }
   }
-  EXPECT_TRUE(queue.empty()) << "the walk stopped after " << pages << " pages";
+  EXPECT_TRUE(queue.empty()) << "the walk stopped after " << pages << " pages, next " << queue.front().first << " linked from "
+                             << queue.front().second;
   // Every topic page of the board is among them: a walk that found only a few pages proves little.
   demo::BoardModel model = demo::makeBoardModel();
   std::size_t topicPages = 0;

@@ -376,6 +376,7 @@ std::span<const EngineBoard> engineBoards() {
       {"phpbb3", "phpBB 3.3 (prosilver)", "/index.php", makePhpbb3Board},
       {"xenforo2", "XenForo 2.2 (default style)", "/", makeXenForo2Board},
       {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board},
+      {"mybb18", "MyBB 1.8 (default theme)", "/index.php", makeMyBB18Board},
   };
   return kBoards;
 }

@@ -172,5 +172,6 @@ const EngineBoard* findEngineBoard(std::string_view name);
 Handler makePhpbb3Board(std::shared_ptr<const BoardModel> model);
 Handler makeXenForo2Board(std::shared_ptr<const BoardModel> model);
 Handler makeDiscourse3Board(std::shared_ptr<const BoardModel> model);
+Handler makeMyBB18Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo
