@@ -377,6 +377,7 @@ std::span<const EngineBoard> engineBoards() {
       {"xenforo2", "XenForo 2.2 (default style)", "/", makeXenForo2Board},
       {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board},
       {"mybb18", "MyBB 1.8 (default theme)", "/index.php", makeMyBB18Board},
+      {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board},
   };
   return kBoards;
 }

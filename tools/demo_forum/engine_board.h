@@ -173,5 +173,6 @@ Handler makePhpbb3Board(std::shared_ptr<const BoardModel> model);
 Handler makeXenForo2Board(std::shared_ptr<const BoardModel> model);
 Handler makeDiscourse3Board(std::shared_ptr<const BoardModel> model);
 Handler makeMyBB18Board(std::shared_ptr<const BoardModel> model);
+Handler makeSmf21Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo
