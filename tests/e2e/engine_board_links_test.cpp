@@ -70,8 +70,9 @@ std::string attribute(const std::string& tag, const std::string& name) {
   return value;
 }
 
-// The addresses of the links, pictures and next/previous/canonical page links of `page`.
-std::vector<std::string> linksOf(const std::string& page) {
+// The addresses of the links, pictures and next/previous/canonical page links of
+// `page`; `base` becomes the address of its <base href> when it has one.
+std::vector<std::string> linksOf(const std::string& page, std::string& base) {
   std::vector<std::string> links;
   for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
     std::string tag = page.substr(at, page.find('>', at) - at);
@@ -82,6 +83,8 @@ std::vector<std::string> linksOf(const std::string& page) {
       links.push_back(attribute(tag, "href"));
     } else if (tag.rfind("<img ", 0) == 0) {
       links.push_back(attribute(tag, "src"));
+    } else if (tag.rfind("<base ", 0) == 0) {
+      base = attribute(tag, "href");
     } else if (tag.rfind("<link ", 0) == 0) {
       std::string rel = attribute(tag, "rel");
       if (rel == "next" || rel == "prev" || rel == "canonical") links.push_back(attribute(tag, "href"));
@@ -158,8 +161,11 @@ TEST_P(EngineBoardLinks, everyLinkedPageOfTheBoardAnswers) {
     ++pages;
     EXPECT_EQ(answer.status, 200) << target << " linked from " << from;
     if (answer.type.rfind("text/html", 0) != 0) continue;
-    for (const std::string& link : linksOf(answer.body)) {
-      std::string next = resolve(link, target, origin);
+    std::string base = target;
+    std::vector<std::string> links = linksOf(answer.body, base);
+    if (base.rfind(origin, 0) == 0) base = base.substr(origin.size());
+    for (const std::string& link : links) {
+      std::string next = resolve(link, base, origin);
       if (!next.empty() && seen.insert(withoutSession(next)).second) queue.emplace_back(next, target);
     }
   }
@@ -179,7 +185,11 @@ std::vector<std::string> engineNames() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineBoardLinks, ::testing::ValuesIn(engineNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param;
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace quillstash

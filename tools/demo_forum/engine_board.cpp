@@ -326,7 +326,7 @@ std::string renderMessage(const Post& post, const PostMarkup& markup, int topicI
         break;
       case Block::Kind::Code: {
         std::string code;
-        for (std::size_t i = 0; i < block.lines.size(); ++i) code += (i > 0 ? "\n" : "") + escapeHtml(block.lines[i]);
+        for (std::size_t i = 0; i < block.lines.size(); ++i) code += (i > 0 ? markup.codeLineBreak : "") + escapeHtml(block.lines[i]);
         out += fill(markup.code, {{"code", code}});
         break;
       }
@@ -378,6 +378,8 @@ std::span<const EngineBoard> engineBoards() {
       {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board},
       {"mybb18", "MyBB 1.8 (default theme)", "/index.php", makeMyBB18Board},
       {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board},
+      {"vbulletin4", "vBulletin 4.2 (basic addresses)", "/forum.php", makeVBulletin4Board},
+      {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
   };
   return kBoards;
 }

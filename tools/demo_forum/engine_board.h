@@ -132,6 +132,7 @@ struct PostMarkup {
   std::string paragraphSeparator = "<br>\n<br>\n";
   std::string quote;  // {who}, {post}, {topic}, {body}
   std::string code;   // {code}
+  std::string codeLineBreak = "\n";  // between the lines of a code block
   std::string listOpen = "<ul>", listClose = "</ul>", itemOpen = "<li>", itemClose = "</li>";
 };
 
@@ -174,5 +175,7 @@ Handler makeXenForo2Board(std::shared_ptr<const BoardModel> model);
 Handler makeDiscourse3Board(std::shared_ptr<const BoardModel> model);
 Handler makeMyBB18Board(std::shared_ptr<const BoardModel> model);
 Handler makeSmf21Board(std::shared_ptr<const BoardModel> model);
+Handler makeVBulletin4Board(std::shared_ptr<const BoardModel> model);
+Handler makeVBulletin4FriendlyBoard(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo

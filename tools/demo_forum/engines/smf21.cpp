@@ -290,6 +290,7 @@ Response Smf21Board::topic(const View& view, const ModelTopic& t, const std::str
   markup.code = "<div class=\"codeheader\"><span class=\"code floatleft\">Code</span> <a class=\"codeoperation smf_select_text\">Select</a> "
                 "<a class=\"codeoperation smf_expand_code hidden\" data-shrink-txt=\"Shrink\" data-expand-txt=\"Expand\">Expand</a></div>"
                 "<code class=\"bbc_code\">{code}</code>";
+  markup.codeLineBreak = "<br>";
   markup.listOpen = "<ul class=\"bbc_list\">";
   std::string index = pageIndex(base, current, pages, model_->postsPerPage);
   std::string buttons = "\t\t\t<div class=\"buttonlist floatright\">\n\t\t\t\t<a class=\"button button_strip_print\" href=\"" + view.script +
