@@ -380,6 +380,7 @@ std::span<const EngineBoard> engineBoards() {
       {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board},
       {"vbulletin4", "vBulletin 4.2 (basic addresses)", "/forum.php", makeVBulletin4Board},
       {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
+      {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board},
   };
   return kBoards;
 }

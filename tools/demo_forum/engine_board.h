@@ -177,5 +177,6 @@ Handler makeMyBB18Board(std::shared_ptr<const BoardModel> model);
 Handler makeSmf21Board(std::shared_ptr<const BoardModel> model);
 Handler makeVBulletin4Board(std::shared_ptr<const BoardModel> model);
 Handler makeVBulletin4FriendlyBoard(std::shared_ptr<const BoardModel> model);
+Handler makeFluxBB15Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo
