@@ -381,6 +381,7 @@ std::span<const EngineBoard> engineBoards() {
       {"vbulletin4", "vBulletin 4.2 (basic addresses)", "/forum.php", makeVBulletin4Board},
       {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
       {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board},
+      {"ips4", "Invision Community 4.7 (friendly addresses)", "/", makeIps4Board},
   };
   return kBoards;
 }
