@@ -382,6 +382,7 @@ std::span<const EngineBoard> engineBoards() {
       {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
       {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board},
       {"ips4", "Invision Community 4.7 (friendly addresses)", "/", makeIps4Board},
+      {"vbulletin5", "vBulletin 5.6 (Connect)", "/", makeVBulletin5Board},
   };
   return kBoards;
 }

@@ -179,5 +179,6 @@ Handler makeVBulletin4Board(std::shared_ptr<const BoardModel> model);
 Handler makeVBulletin4FriendlyBoard(std::shared_ptr<const BoardModel> model);
 Handler makeFluxBB15Board(std::shared_ptr<const BoardModel> model);
 Handler makeIps4Board(std::shared_ptr<const BoardModel> model);
+Handler makeVBulletin5Board(std::shared_ptr<const BoardModel> model);
 
 }  // namespace quillstash::demo
