@@ -375,12 +375,12 @@ std::span<const EngineBoard> engineBoards() {
   static constexpr EngineBoard kBoards[] = {
       {"phpbb3", "phpBB 3.3 (prosilver)", "/index.php", makePhpbb3Board},
       {"xenforo2", "XenForo 2.2 (default style)", "/", makeXenForo2Board},
-      {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board},
+      {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board, true, false},
       {"mybb18", "MyBB 1.8 (default theme)", "/index.php", makeMyBB18Board},
       {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board},
       {"vbulletin4", "vBulletin 4.2 (basic addresses)", "/forum.php", makeVBulletin4Board},
       {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
-      {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board},
+      {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board, false, true},
       {"ips4", "Invision Community 4.7 (friendly addresses)", "/", makeIps4Board},
       {"vbulletin5", "vBulletin 5.6 (Connect)", "/", makeVBulletin5Board},
   };

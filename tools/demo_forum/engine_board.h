@@ -162,6 +162,11 @@ struct EngineBoard {
   const char* description;  // "phpBB 3.3 (prosilver)"
   const char* startPath;    // the index page, "/index.php"
   Handler (*make)(std::shared_ptr<const BoardModel> model);
+  // Where the engine cannot show the model's shape: without sub-forums the
+  // sub-forum is a forum of its category; without category headings the
+  // forums stand on the index alone.
+  bool subForums = true;
+  bool categoryHeadings = true;
 };
 
 // Every engine board, in a fixed order.
