@@ -3,6 +3,7 @@
 
 #include "app/window_fields.h"
 #include "platform/path.h"
+#include "text/address.h"
 
 namespace quillstash {
 
@@ -64,12 +65,27 @@ const char* MainWindowModel::downloadButtonText() const {
   return kDownloadText;
 }
 
+bool MainWindowModel::addressUsable(const std::string& address) {
+  if (address.empty()) {
+    session_.log().logLine(kNoAddressLine);
+    return false;
+  }
+  const std::string_view problem = checkForumAddress(address);
+  if (problem.empty()) return true;
+  std::string line = "[ X ] ";
+  line += problem;
+  line += "\r\n";
+  session_.log().logLine(line);
+  return false;
+}
+
 void MainWindowModel::pressDownload() {
   if (closed_) return;
   switch (runState()) {
     case RunState::kIdle: {
-      session_.log().setRunState(RunState::kRunning);
       std::string address(limitField(forumAddress_, kReadLimit));
+      if (!addressUsable(address)) return;
+      session_.log().setRunState(RunState::kRunning);
       title_ = downloadTitle(title_, address);
       WindowLogView::BusyScope busy(logView_);
       session_.startDownload(address, std::string(limitField(outputDirectory_, kReadLimit)));
@@ -89,9 +105,7 @@ MainWindowModel::SelectResult MainWindowModel::pressSelect() {
   if (closed_ || !selectEnabled()) return result;
   WindowLogView::BusyScope busy(logView_);
   std::string address(limitField(forumAddress_, kReadLimit));
-  if (address.empty()) {
-    session_.log().logLine(kNoAddressLine);
-  } else {
+  if (addressUsable(address)) {
     bool havePage = session_.hasIndexPage() && !addressEdited_;
     if (!havePage) {
       ++indexFetches_;
