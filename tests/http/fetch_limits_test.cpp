@@ -107,6 +107,14 @@ TEST_F(FetchLimits, aCutEndlessOrHeaderlessFileLeavesNothing) {
     EXPECT_TRUE(logged(c.line)) << view.text();
     EXPECT_TRUE(logged("[ X ] Error downloading file " + base + c.target + "\r\n"));
   }
+  // A page fetch ends at the same header limit.
+  within(20s, [&] {
+    auto job = makeJobContext();
+    job->forumAddress.assign(base + "/header.bin");
+    EXPECT_EQ(client.fetchToMemory(*job, buffer, true), 0u);
+  });
+  EXPECT_EQ(buffer.text()[0], '\0');
+
   // The limit itself is allowed.
   EXPECT_EQ(save(base + "/fits.bin"), FileOutcome::kSaved);
   EXPECT_EQ(filesLeft(), std::vector<std::string>{"00007 fits.bin"});
