@@ -197,9 +197,10 @@ Step openConnection(Fetch& f) {
     line.send(f.log);
     return Step::kGiveUp;
   }
-  const auto connectTimeout = untilDeadline(
-      f, f.settings.connectTimeoutS != 0 ? std::chrono::milliseconds(f.settings.connectTimeoutS * 1000LL)
-                                         : std::chrono::milliseconds::max());
+  // No time-out set: a day, which the deadline usually cuts shorter.
+  const std::chrono::milliseconds connectTimeout =
+      untilDeadline(f, f.settings.connectTimeoutS != 0 ? std::chrono::seconds(f.settings.connectTimeoutS)
+                                                       : std::chrono::seconds(86400));
   const ConnectOutcome connected =
       connectWithin(http.socket.handle(), http.serverAddress, connectTimeout, f.log);
   if (connected == ConnectOutcome::kStopped) return Step::kGiveUp;
@@ -526,8 +527,7 @@ bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32
   }
   copyNamePart(name, path);
   path.terminate();
-  // Room for the ".part" the file is written under.
-  if (path.truncated() || path.remaining() < 5 || !saved.file.create(http.savePath.c_str())) {
+  if (path.truncated() || !saved.file.create(http.savePath.c_str())) {
     LogLineBuilder line(http);
     line << "[ X ] Error creating file " << http.savePath.view();
     line.send(f.log);
