@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "platform/files.h"
@@ -140,7 +141,7 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   appendRequestText(http.host.view(), r);
   r.append("\r\nAccept: */*\r\n");
   appendCookieLine(cookie, r);
-  r.append("User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  r.append("User-Agent: Quillstash/" QUILLSTASH_VERSION "\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
   LogLineBuilder line(http);
