@@ -32,7 +32,8 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.itemNumber,
                                state.outputPath,
                                output_,
-                               &findNextPageLink};
+                               &findNextPageLink,
+                               &state.counts};
     quillstash::writeTopic(topic, context);
   }
 
@@ -100,16 +101,24 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   downloadThread_ = std::thread([this, outputDirectory, addressFits] {
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
+      std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+      outcome_.end = RunEnd::kIndexFailed;
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
-      bool succeeded = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
-                                      settings_, writer);
-      downloadSucceeded_.store(succeeded);
+      RunOutcome outcome = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
+                                          settings_, writer);
+      std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+      outcome_ = outcome;
     }
     downloadFinished_.store(true);
   });
   return true;
+}
+
+RunOutcome Session::downloadOutcome() const {
+  std::lock_guard<std::mutex> lock(outcomeMutex_);
+  return outcome_;
 }
 
 void Session::waitForDownload() {

@@ -49,5 +49,7 @@ int main(int argc, char** argv) {
     running = nullptr;
   }
   session.stop();
+  view.finishLine();
+  // An interrupted run did not finish, whatever it had saved until then.
   return watcher.interrupted() ? cli::kExitIncomplete : status;
 }

@@ -11,11 +11,15 @@ namespace quillstash::cli {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitIncomplete = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFailedItems = 3;
 
 // Runs what the options ask for on `session`, whose log view the caller has
 // pointed at standard output (or standard error for --list-forums): an
 // optional login, then the forum listing or the download. `out` receives the
-// listing; `err` the summary. Returns the exit status.
+// listing; `err` the summary. Returns the exit status: kExitSuccess when
+// everything was saved, kExitFailedItems when the run finished with failed
+// items, kExitIncomplete when it did not finish (stopped, index page not
+// fetched, folder not made).
 int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err);
 
 }  // namespace quillstash::cli
