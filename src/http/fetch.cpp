@@ -9,6 +9,7 @@
 #include "http/socket_errors.h"
 #include "platform/files.h"
 #include "platform/path.h"
+#include "text/charset.h"
 #include "text/strings.h"
 
 namespace quillstash {
@@ -37,6 +38,7 @@ struct Fetch {
   std::uint16_t addressPort = 80;  // the address's own port (the proxy's may differ)
   std::uint32_t retryCount = 0;    // shared by every kind of failure
   std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
+  std::string contentType{};       // the Content-Type of a page fetched into memory
 };
 
 void logAddressTooLong(Fetch& f, const char* address) {
@@ -361,6 +363,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
+    if (body != nullptr) f.contentType = contentTypeOf(std::string_view(data, static_cast<std::size_t>(body - data)));
     if (length != 0) std::memmove(data, body, length);
     destination.setLength(length);
 
@@ -566,6 +569,8 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
       destination.clear();
       return 0;
     }
+    // Pages are read as UTF-8 from here on, whatever charset they came in.
+    if (length != 0) length = convertPageToUtf8(destination, length, f.contentType);
     if (forumPage && settings.useDownloadDelay && settings.downloadDelayMs != 0) {
       sleepUnlessStopped(settings.downloadDelayMs, log_);
     }

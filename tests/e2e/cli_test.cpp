@@ -48,6 +48,10 @@ std::size_t count(const std::string& text, const std::string& piece) {
   return n;
 }
 
+constexpr const char* kUtf8Head =
+    "<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
+    "<META name=\"GENERATOR\" content=\"Quillstash 1.02\"><TITLE>";
+
 class DemoBoard : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -345,6 +349,40 @@ TEST_F(DemoBoard, aFullDiskEndsWithFailedItemsAndOnlyWholeFiles) {
   EXPECT_EQ(run.exitCode, 3) << run.out;
   EXPECT_NE(run.out.find("[ X ] Error creating file "), std::string::npos);
   EXPECT_NE(run.out.find(" items failed\r\n"), std::string::npos);
+}
+
+// A board in ISO-8859-1: folder and file names and topic files come out in
+// UTF-8, and the files say so.
+TEST_F(DemoBoard, aLatin1BoardIsArchivedInUtf8) {
+  auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+    return text;
+  };
+  BoardServer latin1([&](const Request& request) {
+    Response response = board_.serve(request);
+    if (response.body.find("<html") != std::string::npos || response.body.find("<HTML") != std::string::npos) {
+      response.body = replaceAll(response.body, "Lantern Keepers", "Caf\xE9 des Phares");
+      response.body = replaceAll(response.body, "Board rules", "R\xE8gles \x93" "du\x94 forum");
+    }
+    return response;
+  });
+  ASSERT_TRUE(latin1.start());
+  ProcessResult run = runProcess(QUILLSTASH_CLI, {"--skip", "2,3", "http://127.0.0.1:" + std::to_string(latin1.port()) + "/index.php",
+                                                  out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  const std::string chat = "Caf\xC3\xA9 des Phares/01 General Chat/";
+  std::set<std::string> tree = treeOf(out_.path());
+  ASSERT_EQ(tree.count(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"), 1u)
+      << run.out;
+  std::string rules = readFile(out_.file(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"));
+  EXPECT_EQ(rules.rfind(std::string(kUtf8Head) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u) << rules.substr(0, 300);
+  EXPECT_NE(run.out.find("* Saved: " + out_.file(chat) + "00001 Welcome to the Caf\xC3\xA9 des Phares.html\r\n"),
+            std::string::npos);
+  for (const std::string& path : tree) {
+    EXPECT_EQ(path.find('\xE9'), std::string::npos) << path;  // no Latin-1 byte left in a name
+  }
 }
 
 struct EngineCase {
