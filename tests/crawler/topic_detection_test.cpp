@@ -120,6 +120,26 @@ TEST(TopicRules, numbersPastFiveDigitsAreWrittenWhole) {
   EXPECT_EQ(writer.paths(), (Strings{"/123456 Late.html"}));
 }
 
+TEST(TopicRules, lastPostLinksAndRowIconsHideNoTopic) {
+  std::string page = test::fixturePage("classic/ipb1_forum.html");
+  ASSERT_FALSE(page.empty());
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  EXPECT_TRUE(detectTopics(page.c_str(), world.state, writer));
+  for (const std::string& path : writer.paths()) EXPECT_EQ(path.find("Last post by"), std::string::npos) << path;
+  for (const std::string& address : writer.addresses()) EXPECT_EQ(address.find("getlastpost"), std::string::npos) << address;
+
+  // Later rows whose first link is an icon to the topic still give the topic.
+  const char* icons =
+      "<a href=\"viewtopic.php?t=1\">One</a><table><tr><td><a href=\"viewtopic.php?t=2\"><img src=\"i.gif\"></a></td>"
+      "<td><a href=\"viewtopic.php?t=2\">Two</a></td></tr><tr><td><a href=\"viewtopic.php?t=3\"> </a>"
+      "<a href=\"viewtopic.php?t=3\">Three</a> <a href=\"viewtopic.php?t=9\">last</a></td></tr></table>";
+  test::CrawlWorld rows;
+  test::RecordingTopicWriter rowWriter;
+  EXPECT_TRUE(detectTopics(icons, rows.state, rowWriter));
+  EXPECT_EQ(rowWriter.paths(), (Strings{"/00001 One.html", "/00002 Two.html", "/00003 Three.html"}));
+}
+
 TEST(TopicPatterns, theUsersPatternFindsTopicsTheRulesDoNotKnow) {
   const char* page = "<a href=\"thread.cgi?id=4\">Four</a> <a href=\"thread.cgi?id=5\">Five</a> <a href=\"x.cgi\">No</a>";
   test::CrawlWorld world;
