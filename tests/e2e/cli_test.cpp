@@ -18,6 +18,7 @@
 
 #include "board_server.h"
 #include "boards.h"
+#include "archive/topic_writer.h"
 #include "platform/files.h"
 #include "support/engine_boards.h"
 #include "support/process.h"
@@ -48,10 +49,6 @@ std::size_t count(const std::string& text, const std::string& piece) {
   for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
   return n;
 }
-
-constexpr const char* kUtf8Head =
-    "<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
-    "<META name=\"GENERATOR\" content=\"Quillstash 1.02\"><TITLE>";
 
 class DemoBoard : public ::testing::Test {
  protected:
@@ -389,7 +386,7 @@ TEST_F(DemoBoard, aLatin1BoardIsArchivedInUtf8) {
   ASSERT_EQ(tree.count(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"), 1u)
       << run.out;
   std::string rules = readFile(out_.file(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"));
-  EXPECT_EQ(rules.rfind(std::string(kUtf8Head) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u) << rules.substr(0, 300);
+  EXPECT_EQ(rules.rfind(std::string(kTopicHead) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u) << rules.substr(0, 300);
   EXPECT_NE(run.out.find("* Saved: " + out_.file(chat) + "00001 Welcome to the Caf\xC3\xA9 des Phares.html\r\n"),
             std::string::npos);
   for (const std::string& path : tree) {
