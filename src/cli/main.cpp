@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     std::lock_guard<std::mutex> lock(runningMutex);
     running = &session;
   }
-  int status = cli::runCli(parsed.options, session, stdout, stderr);
+  int status = cli::runCli(parsed.options, session, stdout, stderr, &view);
   {
     std::lock_guard<std::mutex> lock(runningMutex);
     running = nullptr;

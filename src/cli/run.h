@@ -5,6 +5,7 @@
 
 #include "app/session.h"
 #include "cli/options.h"
+#include "cli/stream_log_view.h"
 
 namespace quillstash::cli {
 
@@ -20,6 +21,8 @@ inline constexpr int kExitFailedItems = 3;
 // everything was saved, kExitFailedItems when the run finished with failed
 // items, kExitIncomplete when it did not finish (stopped, index page not
 // fetched, folder not made).
-int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err);
+// `view`, when given, is the session's log view: its last line is ended
+// before the summary goes to `err`, so the two never share a line.
+int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view = nullptr);
 
 }  // namespace quillstash::cli
