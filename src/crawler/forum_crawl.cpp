@@ -97,7 +97,9 @@ void ForumCrawler::enterForum(JobContext& forum) {
     ++state_.counts.forumPagesFailed;
     return;
   }
+  log_.progress().forumFound();
   crawlForum(forum);
+  log_.progress().forumDone();
 }
 
 void ForumCrawler::crawlIndex(char* page) {
