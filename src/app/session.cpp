@@ -121,7 +121,10 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   if (indexThread_.joinable()) indexThread_.join();
   downloadStarted_.store(true);
   downloadFinished_.store(false);
-  downloadSucceeded_.store(false);
+  {
+    std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+    outcome_ = RunOutcome{};
+  }
   log_.progress().start();
   log_.setRunState(RunState::kRunning);
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
