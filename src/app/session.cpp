@@ -33,7 +33,8 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.itemNumber,
                                state.outputPath,
                                output_,
-                               &findNextPageLink};
+                               &findNextPageLink,
+                               &state.counts};
     if (quillstash::writeTopic(topic, context)) log_.progress().topicDone();
   }
 
@@ -120,7 +121,10 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   if (indexThread_.joinable()) indexThread_.join();
   downloadStarted_.store(true);
   downloadFinished_.store(false);
-  downloadSucceeded_.store(false);
+  {
+    std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+    outcome_ = RunOutcome{};
+  }
   log_.progress().start();
   log_.setRunState(RunState::kRunning);
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
@@ -129,17 +133,25 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   downloadThread_ = std::thread([this, outputDirectory, addressFits] {
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
+      std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+      outcome_.end = RunEnd::kIndexFailed;
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
-      bool succeeded = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
-                                      settings_, writer);
-      downloadSucceeded_.store(succeeded);
+      RunOutcome outcome = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
+                                          settings_, writer);
+      std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
+      outcome_ = outcome;
     }
     log_.progress().finish();
     downloadFinished_.store(true);
   });
   return true;
+}
+
+RunOutcome Session::downloadOutcome() const {
+  std::lock_guard<std::mutex> lock(outcomeMutex_);
+  return outcome_;
 }
 
 void Session::waitForDownload() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/activity_log.h"
+#include "core/run_outcome.h"
 #include "core/settings.h"
 #include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
@@ -79,7 +80,10 @@ class Session {
   // True once the job thread has ended.
   bool downloadFinished() const { return downloadFinished_.load(); }
   // True when the job ended with "* Forum downloaded successfully".
-  bool downloadSucceeded() const { return downloadSucceeded_.load(); }
+  bool downloadSucceeded() const { return downloadOutcome().end == RunEnd::kComplete; }
+  // How the download ended and what it counted; end is kNotRun until the
+  // job thread has ended. Any thread.
+  RunOutcome downloadOutcome() const;
   // Blocks until the job thread has ended (returns at once when none started).
   void waitForDownload();
 
@@ -117,7 +121,8 @@ class Session {
 
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
-  std::atomic<bool> downloadSucceeded_{false};
+  mutable std::mutex outcomeMutex_;
+  RunOutcome outcome_;  // written once by the job thread at its end
   std::thread downloadThread_;
 
   std::atomic<bool> indexFetchRunning_{false};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/scan.h"
+#include "platform/files.h"
 #include "text/address.h"
 #include "text/page_block.h"
 #include "text/strings.h"
@@ -74,9 +75,18 @@ bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOu
   PageBlock receiveBuffer;
   FixedText<8192> name;
   TextWriter nameWriter = name.writer();
-  const bool saved = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
-                                                  context_.itemNumber) == FileOutcome::kSaved;
-  if (!saved || nameWriter.length() == 0) return false;
+  const FileOutcome outcome = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
+                                                           context_.itemNumber);
+  if (outcome != FileOutcome::kSaved || nameWriter.length() == 0) {
+    if (context_.counts != nullptr && outcome == FileOutcome::kFailed) ++context_.counts->filesFailed;
+    return false;
+  }
+  if (context_.counts != nullptr) {
+    ++context_.counts->filesSaved;
+    std::string path(context_.folder);
+    path += nameWriter.view();
+    context_.counts->bytes += platform::fileSize(path.c_str());
+  }
   if (linkOutput != nullptr) {
     // The name goes inside a quoted attribute: quotes and angle brackets
     // would end it early.

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "core/activity_log.h"
+#include "core/run_outcome.h"
 #include "core/settings.h"
 #include "archive/markup.h"
 #include "archive/output_buffer.h"
@@ -38,6 +39,8 @@ struct MediaContext {
   std::uint32_t itemNumber;
   // The folder of the topic file, ending with a path separator (or empty).
   std::string_view folder;
+  // Saved and failed files are counted here (not when null).
+  RunCounts* counts = nullptr;
 };
 
 // Copies the address at `address` into `out` as addresses are stored

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "archive/topic_writer.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/media.h"
 #include "archive/post_extraction.h"
@@ -98,11 +101,23 @@ bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobCont
 
 bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   const Settings& settings = context.settings;
+  ActivityLog& log = context.log;
+  if (log.stopRequested()) return false;
   PageBlock page;
   LinkList fetched;  // every address fetched for this topic, to end loops
 
+  cleanPathComponent(context.outputPath.data);
   applyLinkParameter(settings, topic);
-  fetchPage(topic, page, context, fetched);
+  const bool firstFetched = fetchPage(topic, page, context, fetched) != 0;
+  if (log.stopRequested()) return false;
+  if (!firstFetched) {
+    if (context.counts != nullptr) ++context.counts->topicsFailed;
+    std::string line("[ X ] Topic not saved, its first page could not be fetched: ");
+    line += context.outputPath.c_str();
+    line += "\r\n";
+    log.logLine(line);
+    return false;
+  }
 
   OutputBuffer& out = context.output;
   out.clear();
@@ -115,12 +130,23 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
   std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
   TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder});
+                                context.itemNumber, folder, context.counts});
 
   bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
+  bool incomplete = false;
+  std::vector<std::size_t> postHashes;  // the posts of each page, to notice a page seen before
   for (;;) {
     media.saveAttachmentsOfPage(page.text());
+    const std::size_t postsStart = out.length();
     extractPosts(page.data(), settings, out, media);
+    if (out.length() > postsStart) {
+      const std::size_t hash = std::hash<std::string_view>{}(out.view().substr(postsStart));
+      if (std::find(postHashes.begin(), postHashes.end(), hash) != postHashes.end()) {
+        out.rewind(postsStart);  // a link back to an earlier page under another spelling
+        break;
+      }
+      postHashes.push_back(hash);
+    }
     const char* link = usePattern
                            ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
                            : findBuiltInNextPage(page.text(), context.findNextPageLink);
@@ -129,17 +155,35 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
     applyLinkParameter(settings, topic);
     const char* candidate = topic.forumAddress.c_str();
     if (findLink(fetched, candidate) != nullptr) break;
-    if (fetchPage(topic, page, context, fetched) == 0) break;
+    if (fetchPage(topic, page, context, fetched) == 0) {
+      incomplete = true;
+      break;
+    }
   }
   out.append(kTopicFoot);
+  if (log.stopRequested()) return false;
 
-  cleanPathComponent(context.outputPath.data);
   std::string_view bytes = out.view();
   bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  if (context.counts != nullptr) {
+    if (!saved) {
+      ++context.counts->topicsFailed;
+    } else {
+      ++context.counts->topicsSaved;
+      if (incomplete) ++context.counts->topicsIncomplete;
+      context.counts->bytes += bytes.size();
+    }
+  }
+  if (saved && incomplete) {
+    std::string line("[ X ] Topic incomplete, a later page could not be fetched: ");
+    line += context.outputPath.c_str();
+    line += "\r\n";
+    log.logLine(line);
+  }
   std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
   line += context.outputPath.c_str();
   line += "\r\n";
-  context.log.logLine(line);
+  log.logLine(line);
   return saved;
 }
 

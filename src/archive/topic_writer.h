@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/activity_log.h"
+#include "core/run_outcome.h"
 #include "core/settings.h"
 #include "core/version.h"
 #include "archive/output_buffer.h"
@@ -44,6 +45,9 @@ struct TopicWriterContext {
   // The built-in next-page finder used when no user pattern is set; without
   // one such topics end after their first page.
   NextPageFinder findNextPageLink = nullptr;
+  // The run's counts: the topic's outcome and its saved and failed files are
+  // added here (none when null).
+  RunCounts* counts = nullptr;
 };
 
 inline constexpr const char* kTopicHead =
@@ -57,9 +61,14 @@ inline constexpr const char* kTopicFoot = "</TABLE></BODY></HTML>";
 // composes the topic file and writes it in one piece beside its final name,
 // then renames it, so no partial file is ever left under that name. Logs
 // "* Saved: " + path, or "[ X ] Error creating file " + path when the file
-// could not be written, and returns whether it was saved. Each further page's
-// address is left in topic.forumAddress. No page address is fetched twice, so
-// navigation that leads back to an earlier page ends the topic.
+// could not be written, and returns whether it was saved. A topic whose first
+// page cannot be fetched is not written ("[ X ] Topic not saved, ..."); one
+// whose later page cannot be fetched is written with the pages it has and
+// logged as incomplete. Once a stop is requested nothing is written or logged
+// as saved. Each further page's address is left in topic.forumAddress. No
+// page address is fetched twice, and a page repeating the posts of an earlier
+// page of the topic ends it, so navigation that leads back to an earlier page
+// (under any spelling) ends the topic.
 bool writeTopic(JobContext& topic, TopicWriterContext& context);
 
 // Writes into topic.forumAddress the address of the next-page link at `link`

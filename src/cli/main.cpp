@@ -44,11 +44,13 @@ int main(int argc, char** argv) {
     std::lock_guard<std::mutex> lock(runningMutex);
     running = &session;
   }
-  int status = cli::runCli(parsed.options, session, stdout, stderr);
+  int status = cli::runCli(parsed.options, session, stdout, stderr, &view);
   {
     std::lock_guard<std::mutex> lock(runningMutex);
     running = nullptr;
   }
   session.stop();
+  view.finishLine();
+  // An interrupted run did not finish, whatever it had saved until then.
   return watcher.interrupted() ? cli::kExitIncomplete : status;
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "platform/files.h"
 #include "text/address.h"
 
 namespace quillstash::cli {
@@ -86,8 +87,9 @@ bool parseSkipList(const std::string& text, std::vector<std::uint32_t>& into) {
 std::string usageText() {
   return "Usage: quillstash-cli [options] FORUM_ADDRESS [OUTPUT_DIRECTORY]\n"
          "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
-         "Standard output carries the activity log; the exit status is 0 when the forum was\n"
-         "downloaded, 1 when the download did not finish, 2 for a usage error.\n"
+         "Standard output carries the activity log. Exit status: 0 when everything was saved,\n"
+         "1 when the download did not finish (stopped or interrupted, index page not fetched,\n"
+         "folder not made), 2 for a usage error, 3 when it finished but some items failed.\n"
          "FORUM_ADDRESS is an http:// address (http:// is assumed when no scheme is given).\n"
          "\n"
          "  -u, --user NAME              log in with this user name first\n"
@@ -125,7 +127,7 @@ std::string usageText() {
          "      --link-all-images        show unsaved images from other hosts by their address\n"
          "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
-         "      --log-file PATH          also append every log line to PATH\n"
+         "      --log-file PATH          also append every log line to PATH (its folder must exist)\n"
          "  -h, --help                   show this help\n"
          "      --version                show the version\n"
          "\n"
@@ -255,6 +257,11 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       std::optional<std::string> text = value();
       if (!text || text->empty()) return fail("option --log-file needs a path");
       options.logFile = *text;
+      const std::size_t slash = text->find_last_of('/');
+      if (slash != std::string::npos) {
+        const std::string folder = slash == 0 ? std::string("/") : text->substr(0, slash);
+        if (!platform::pathExists(folder.c_str())) return fail("the folder of the log file does not exist: " + folder);
+      }
     } else {
       return fail("unknown option " + name);
     }

@@ -3,7 +3,7 @@
 
 namespace quillstash::cli {
 
-int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err) {
+int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view) {
   session.settings().replace(options.settings);
   if (!options.logFile.empty()) {
     session.log().setLogFilePath(options.logFile);
@@ -33,8 +33,14 @@ int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FIL
 
   if (!session.startDownload(options.forumAddress, options.outputDirectory)) return kExitIncomplete;
   session.waitForDownload();
-  if (session.downloadSucceeded()) return kExitSuccess;
-  std::fprintf(err, "\nquillstash-cli: the download did not finish\n");
+  if (view != nullptr) view->finishLine();
+  const RunOutcome outcome = session.downloadOutcome();
+  if (outcome.end == RunEnd::kComplete) return kExitSuccess;
+  if (outcome.end == RunEnd::kFailedItems) {
+    std::fprintf(err, "quillstash-cli: the download finished with %u failed items\n", outcome.counts.failedItems());
+    return kExitFailedItems;
+  }
+  std::fprintf(err, "quillstash-cli: the download did not finish\n");
   return kExitIncomplete;
 }
 

@@ -5,17 +5,24 @@
 
 #include "app/session.h"
 #include "cli/options.h"
+#include "cli/stream_log_view.h"
 
 namespace quillstash::cli {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitIncomplete = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitFailedItems = 3;
 
 // Runs what the options ask for on `session`, whose log view the caller has
 // pointed at standard output (or standard error for --list-forums): an
 // optional login, then the forum listing or the download. `out` receives the
-// listing; `err` the summary. Returns the exit status.
-int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err);
+// listing; `err` the summary. Returns the exit status: kExitSuccess when
+// everything was saved, kExitFailedItems when the run finished with failed
+// items, kExitIncomplete when it did not finish (stopped, index page not
+// fetched, folder not made).
+// `view`, when given, is the session's log view: its last line is ended
+// before the summary goes to `err`, so the two never share a line.
+int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view = nullptr);
 
 }  // namespace quillstash::cli

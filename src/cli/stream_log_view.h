@@ -25,16 +25,28 @@ class StreamLogView : public LogView {
       std::fwrite(text.data(), 1, text.size(), stream_);
       std::fflush(stream_);
       length_ += text.size();
+      lineEnded_ = text.back() == '\n';
     }
     from_ = to_ = length_;
   }
   void scrollToCaret() override {}
+
+  // Ends the last line with a line break when it has none (the log's final
+  // line comes without one). Call when no more lines are logged.
+  void finishLine() {
+    if (!lineEnded_) {
+      std::fputs("\r\n", stream_);
+      std::fflush(stream_);
+      lineEnded_ = true;
+    }
+  }
 
  private:
   std::FILE* stream_;
   std::size_t length_ = 0;
   std::size_t from_ = 0;
   std::size_t to_ = 0;
+  bool lineEnded_ = true;
 };
 
 }  // namespace quillstash::cli

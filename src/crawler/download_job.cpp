@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "crawler/download_job.h"
 
+#include <chrono>
 #include <string>
 
 #include "crawler/forum_crawl.h"
@@ -8,31 +9,73 @@
 #include "platform/files.h"
 
 namespace quillstash {
+namespace {
 
-bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, PageBlock& pageBuffer,
-                    CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
-                    TopicWriter& writer) {
+// Makes the output directory and its parents, then the forum's folder in it.
+// Logs the folder that could not be made with the system's reason.
+bool makeForumFolder(std::string_view outputDirectory, const char* page, CrawlState& state, ActivityLog& log) {
+  std::string reason;
+  const std::string directory(outputDirectory);
+  std::string failed;
+  if (!platform::createDirectories(directory.c_str(), reason)) {
+    failed = directory;
+  } else if (!state.outputPath.assign(outputDirectory) ||
+             !nameForumFolder(page, state.outputPath, state.settings.maxFileNameChars)) {
+    failed = directory;
+    reason = "the path is too long";
+  } else if (platform::createDirectory(state.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
+    reason = platform::lastErrorText();
+    failed = state.outputPath.c_str();
+  } else {
+    return true;
+  }
+  log.logLine("[ X ] Error creating directory " + failed + ": " + reason);
+  return false;
+}
+
+}  // namespace
+
+RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, PageBlock& pageBuffer,
+                          CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
+                          TopicWriter& writer) {
+  const auto started = std::chrono::steady_clock::now();
   state.startRun();
   state.currentJob = &currentJob;
   state.settings = settings.snapshot();
+  RunOutcome outcome;
+  auto finish = [&](RunEnd end) {
+    outcome.end = end;
+    outcome.counts = state.counts;
+    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    return outcome;
+  };
+  auto stopped = [&] {
+    log.logLine("* Download stopped");
+    return finish(RunEnd::kStopped);
+  };
 
-  if (client.fetchToMemory(currentJob, pageBuffer, true) == 0) pageBuffer.clear();
-  if (log.stopRequested()) return false;
-
-  bool named = state.outputPath.assign(outputDirectory) &&
-               nameForumFolder(pageBuffer.text(), state.outputPath, state.settings.maxFileNameChars);
-  if (!named || platform::createDirectory(state.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
-    std::string line = "[ X ] Error creating directory ";
-    line += named ? state.outputPath.view() : outputDirectory;
-    log.logLine(line);
-    return false;
+  const bool fetched = client.fetchToMemory(currentJob, pageBuffer, true) != 0;
+  if (log.stopRequested()) return stopped();
+  if (!fetched) {
+    pageBuffer.clear();
+    log.logLine("[ X ] The forum's index page could not be fetched");
+    return finish(RunEnd::kIndexFailed);
   }
+  if (!makeForumFolder(outputDirectory, pageBuffer.text(), state, log)) return finish(RunEnd::kFolderFailed);
 
   ForumCrawler crawler(state, client, log, settings, writer);
   crawler.crawlIndex(pageBuffer.data());
-  if (log.stopRequested()) return false;
-  log.logLine("* Forum downloaded successfully");
-  return true;
+  outcome = finish(RunEnd::kComplete);
+  log.logLine(summaryLine(outcome.counts, outcome.elapsed));
+  if (log.stopRequested()) return stopped();
+  const std::uint32_t failed = outcome.counts.failedItems();
+  if (failed == 0) {
+    log.logLine("* Forum downloaded successfully");
+    return outcome;
+  }
+  log.logLine("[ X ] " + std::to_string(failed) + (failed == 1 ? " item failed" : " items failed"));
+  outcome.end = RunEnd::kFailedItems;
+  return outcome;
 }
 
 }  // namespace quillstash

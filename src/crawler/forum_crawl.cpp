@@ -90,8 +90,11 @@ void ForumCrawler::enterForum(JobContext& forum) {
   if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
     std::string line = "[ X ] Error creating directory ";
     line += state_.outputPath.view();
+    line += ": ";
+    line += platform::lastErrorText();
     line += "\r\n";
     log_.logLine(line);
+    ++state_.counts.forumPagesFailed;
     return;
   }
   log_.progress().forumFound();
@@ -176,7 +179,10 @@ void ForumCrawler::crawlForum(JobContext& forum) {
 
   applyLinkParameter(state_.settings, forum);
   appendLink(fetchedPages, forum.forumAddress.c_str());
-  if (client_.fetchToMemory(forum, page, true) != 0 && !stopping()) {
+  const bool fetched = client_.fetchToMemory(forum, page, true) != 0;
+  if (!fetched && !stopping()) ++state_.counts.forumPagesFailed;
+  if (fetched && !stopping()) {
+    ++state_.counts.forums;
     surveyTables(page.data(), *survey);
     keepLayout(*survey, state_.indexLayout);
     trimPathEnd(state_.outputPath);
@@ -211,7 +217,10 @@ void ForumCrawler::crawlForum(JobContext& forum) {
       const char* address = forum.forumAddress.c_str();
       if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
       appendLink(fetchedPages, forum.forumAddress.c_str());
-      if (client_.fetchToMemory(forum, page, true) == 0) break;
+      if (client_.fetchToMemory(forum, page, true) == 0) {
+        if (!stopping()) ++state_.counts.forumPagesFailed;
+        break;
+      }
     }
   }
 

@@ -80,11 +80,13 @@ const char* acceptForumLink(const char* value, CrawlState& state, ForumSink& sin
   if (forum == nullptr) return end;
   const char* address = forum->forumAddress.c_str();
   if (findLink(state.visitedForums, address) != nullptr) return end;
-  appendLink(state.visitedForums, forum->forumAddress.c_str());
 
   const std::size_t pathLength = state.outputPath.size();
   TextWriter path = state.outputPath.appender();
+  // A link without text (an icon) is not taken, nor recorded: the forum's
+  // titled link usually follows it.
   if (appendLinkName(path, state.itemNumber, 2, linkTextStart(end), state.settings.maxFileNameChars)) {
+    appendLink(state.visitedForums, forum->forumAddress.c_str());
     // Blanks and control characters at the end are not part of a folder name.
     while (path.length() > pathLength && static_cast<unsigned char>(path.begin()[path.length() - 1]) <= 32) {
       path.rewind(path.length() - 1);

@@ -20,13 +20,26 @@ void dropIndexWord(std::string& name) {
   }
 }
 
-// Drops "&...;" entities at the start of the name.
+// Drops "&...;" entities at the start of the name; a numeric one ("&#66;")
+// is written as its character instead, unless no name may hold that.
 void dropLeadingEntities(std::string& name) {
-  while (!name.empty() && name[0] == '&') {
-    std::size_t semicolon = name.find(';');
+  std::string decoded;
+  std::size_t at = 0;
+  while (at < name.size() && name[at] == '&') {
+    std::size_t semicolon = name.find(';', at);
     if (semicolon == std::string::npos) break;
-    name.erase(0, semicolon + 1);
+    if (name[at + 1] == '#') {
+      const char* digits = name.c_str() + at + 2;
+      const std::uint32_t code = parseDecimal(digits);
+      if (digits == name.c_str() + semicolon && code > 32 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) &&
+          std::strchr("<>*?/\\|:\"", static_cast<int>(code < 0x80 ? code : 'x')) == nullptr) {
+        char character[4];
+        decoded.append(character, putUtf8(character, code));
+      }
+    }
+    at = semicolon + 1;
   }
+  name.replace(0, at, decoded);
 }
 
 // Cuts the name at the first " -", " &" or "powered " (not at its start),

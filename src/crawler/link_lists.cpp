@@ -15,6 +15,7 @@ void CrawlState::startRun() {
   topicLayoutCandidate = LayoutKey{};
   topicLayoutConfirmed = LayoutKey{};
   itemNumber = 1;
+  counts = RunCounts{};
 }
 
 const char* LinkEnds::endOf(const char* value) {
@@ -72,13 +73,35 @@ const char* valueEnd(const char* value, bool hashEnds) {
   return p;
 }
 
+// At a parameter start (after '?', '&' or "&amp;"): when a session id begins
+// at `p`, where it ends together with the separator after it; else `p`.
+// Session ids differ from link to link, so a shape never holds one.
+const char* skipSessionId(const char* p, const char* end) {
+  const char before = p[-1];
+  if (before != '?' && before != '&' && before != ';') return p;
+  if (!startsNamedSessionId(p) && !startsLongHexSessionId(p)) return p;
+  while (p < end && *p != '&') ++p;
+  if (p < end) p += std::string_view(p, static_cast<std::size_t>(end - p)).starts_with("&amp;") ? 5 : 1;
+  return p;
+}
+
 }  // namespace
 
 void recordShape(const char* href, FixedText<CrawlState::kShapeSize>& shape, bool hashEnds) {
   const char* end = valueEnd(href, hashEnds);
   TextWriter out = shape.writer();
-  for (const char* p = lastSegment(href, end); p < end; ++p) {
+  const char* segment = lastSegment(href, end);
+  for (const char* p = segment; p < end; ++p) {
+    if (p > segment) p = skipSessionId(p, end);
+    if (p == end) break;
     if (!isDecimalDigit(*p)) out.put(*p);
+  }
+  // A separator left at the end by a session id that closed the link.
+  std::string_view kept = out.view();
+  if (kept.ends_with("&amp;")) {
+    out.rewind(out.length() - 5);
+  } else if (kept.ends_with('&')) {
+    out.rewind(out.length() - 1);
   }
   out.terminate();
 }
@@ -86,7 +109,10 @@ void recordShape(const char* href, FixedText<CrawlState::kShapeSize>& shape, boo
 bool matchesShape(const char* href, const char* shape) {
   const char* end = valueEnd(href, false);
   const char* s = shape;
-  for (const char* p = lastSegment(href, end); p < end && *s != '\0'; ++p) {
+  const char* segment = lastSegment(href, end);
+  for (const char* p = segment; p < end && *s != '\0'; ++p) {
+    if (p > segment) p = skipSessionId(p, end);
+    if (p == end) break;
     if (isDecimalDigit(*p)) continue;
     if (*p != *s) break;
     ++s;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "core/run_outcome.h"
 #include "core/settings.h"
 #include "text/address.h"
 #include "text/link_compare.h"
@@ -49,9 +50,10 @@ struct CrawlState {
   FixedText<kPathSize> outputPath; // the path being built: folder, sub-folders, file name
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
   Settings settings;               // the settings snapshot in force
+  RunCounts counts;                // what the run has saved and failed so far
 
-  // Empties the link lists and shapes, clears the topic layout keys and sets
-  // itemNumber to 1. The forum selection and the index layout are kept.
+  // Empties the link lists, shapes and counts, clears the topic layout keys
+  // and sets itemNumber to 1. The forum selection and the index layout are kept.
   void startRun();
 };
 

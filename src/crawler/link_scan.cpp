@@ -137,6 +137,30 @@ void moveToLastPrefixBefore(const char*& start, const char* limit, PatternSearch
 
 }  // namespace
 
+namespace {
+
+// True when the link whose href value is at `value` shows text: a character
+// above the blank outside tags before its "</a". A link whose text does not
+// show within kTextSearch characters counts as showing text.
+bool linkShowsText(const char* value) {
+  constexpr std::size_t kTextSearch = 4096;
+  const char* p = linkTextStart(value);
+  const char* const limit = p + kTextSearch;
+  while (*p != '\0' && p < limit) {
+    if (*p == '<') {
+      if (startsWithFolded(p, "</a")) return false;
+      while (*p != '\0' && *p != '>' && p < limit) ++p;
+      if (*p == '>') ++p;
+      continue;
+    }
+    if (static_cast<unsigned char>(*p) > 32) return true;
+    ++p;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool scanLinksByRules(const char* page, const LinkKeywords& words, const LinkAction& take) {
   LinkEnds ends;
   bool found = false;
@@ -167,8 +191,11 @@ bool scanLinksByRules(const char* page, const LinkKeywords& words, const LinkAct
           break;
         }
         if (holdsAny(value, words.keywords)) {
+          // A row icon linking to the same place comes before the titled
+          // link: only a link that shows text takes the row.
+          const bool showsText = !rowSeen || linkShowsText(value);
           q = take(value);
-          if (rowSeen) rowTaken = true;
+          if (rowSeen && showsText) rowTaken = true;
           found = true;
           break;
         }

@@ -12,16 +12,36 @@ const char* pastNext(const char* p, char c) {
   return *p == c ? p + 1 : p;
 }
 
+// True at the opening or closing tag `name` (any case) at `q`.
+bool atTag(const char* q, const char* name) {
+  if (*q != '<') return false;
+  const char* n = q[1] == '/' ? q + 2 : q + 1;
+  std::size_t length = 0;
+  while (name[length] != '\0') ++length;
+  return startsWithFolded(n, name) && (n[length] == '>' || n[length] == ' ' || n[length] == '\t');
+}
+
 // The number scan of a navigation block from `q`: returns the '<' of the
 // first link after a bare page number, or nullptr with `q` left where the
-// block's markup ended.
-const char* scanPageNumbers(const char*& q) {
+// block's markup ended. `cells` lets the block run through table cells and
+// spans (a page bar laid out as a table row).
+const char* scanPageNumbers(const char*& q, bool cells) {
   unsigned digits = 0;
   for (;;) {
     const char c = *q;
     if (c == ':' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '[' || c == ']' || c == '.' ||
         c == ',') {
       ++q;
+    } else if (c == '(' && isDecimalDigit(q[1])) {
+      // "(4)": the number of pages, not the current one.
+      const char* r = q + 1;
+      while (isDecimalDigit(*r)) ++r;
+      if (*r != ')') return nullptr;
+      q = r + 1;
+    } else if (digits == 0 && c == '<' && q[1] == '/' && (q[2] | 0x20) == 'a' && q[3] == '>') {
+      q += 4;  // the end of the link the block's label is written in
+    } else if (cells && (atTag(q, "td") || atTag(q, "span") || atTag(q, "strong") || atTag(q, "tr"))) {
+      q = pastNext(q, '>');
     } else if (startsWithFolded(q, "<!--")) {
       q += 2;
       while (*q != '\0' && !(q[0] == '-' && q[1] == '>')) ++q;
@@ -81,6 +101,7 @@ const char* findNextPageLink(const char* page) {
       continue;
     }
     const char* scanFrom = nullptr;
+    bool cells = false;
     if (startsWithFolded(p, "goto")) {
       if (p[4] == ' ' && startsWithFolded(p + 5, "page")) scanFrom = p + 9;
     } else if (startsWithFolded(p, "page")) {
@@ -95,6 +116,16 @@ const char* findNextPageLink(const char* page) {
         }
       } else if (after == ':') {
         scanFrom = p + 5;
+      } else if (after == ' ' && isDecimalDigit(p[5])) {
+        // "Page 1 of 3", then the page numbers in cells of their own.
+        const char* r = p + 5;
+        while (isDecimalDigit(*r)) ++r;
+        if (startsWithFolded(r, " of ") && isDecimalDigit(r[4])) {
+          r += 4;
+          while (isDecimalDigit(*r)) ++r;
+          scanFrom = r;
+          cells = true;
+        }
       } else if (startsWithFolded(p + 4, "link")) {
         const char* quote = quoteSearch.from(p, [](char c) { return c == '"' || c == '<' || c == '\0'; });
         if (*quote == '"') {
@@ -108,7 +139,7 @@ const char* findNextPageLink(const char* page) {
       continue;
     }
     const char* q = scanFrom;
-    if (const char* link = scanPageNumbers(q)) return link;
+    if (const char* link = scanPageNumbers(q, cells)) return link;
     p = q > p ? q : p + 1;
   }
   return p;

@@ -12,10 +12,11 @@ namespace {
 
 // Page links, mark-read links and actions on a topic are not topics.
 // "st=" page links of a topic are excluded as well, so that a later page of a
-// topic is not written again as a topic of its own.
-constexpr std::array<KeywordEntry, 9> kTopicExclusions{{
+// topic is not written again as a topic of its own, and so are the links that
+// jump to a topic's last or first unread post ("Last post by:").
+constexpr std::array<KeywordEntry, 11> kTopicExclusions{{
     {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;act=", 1}, {"&act=", 1},
-    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1},
+    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1}, {"view=getlastpost", 1}, {"view=getnewpost", 1},
 }};
 
 constexpr std::array<KeywordEntry, 4> kTopicKeywords{{
@@ -36,11 +37,13 @@ void takeTopic(const char*& end, LinkVariant variant, std::uint32_t nameLimit, C
   if (topic == nullptr) return;
   const char* address = topic->forumAddress.c_str();
   if (findLink(state.visitedTopics, address) != nullptr) return;
-  appendLink(state.visitedTopics, topic->forumAddress.c_str());
 
   const std::size_t pathLength = state.outputPath.size();
   TextWriter path = state.outputPath.appender();
+  // A link without text (a row icon) is not taken, nor recorded: the topic's
+  // titled link usually follows it.
   if (appendLinkName(path, state.itemNumber, 5, linkTextStart(end), nameLimit)) {
+    appendLink(state.visitedTopics, topic->forumAddress.c_str());
     path.append(".html");
     path.terminate();
     writer.writeTopic(state, *topic);

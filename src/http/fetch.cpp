@@ -10,6 +10,7 @@
 #include "http/socket_errors.h"
 #include "platform/files.h"
 #include "platform/path.h"
+#include "text/charset.h"
 #include "text/strings.h"
 
 namespace quillstash {
@@ -46,6 +47,7 @@ struct Fetch {
   Clock::time_point rateWindowStart{};                    // minimum-rate window of this attempt
   std::uint64_t rateWindowBytes = 0;
   bool deadlineLogged = false;
+  std::string contentType{};       // the Content-Type of a page fetched into memory
 };
 
 // The end of a call that starts now: the fetch deadline, when one is set.
@@ -479,6 +481,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
+    if (body != nullptr) f.contentType = contentTypeOf(std::string_view(data, static_cast<std::size_t>(body - data)));
     if (length != 0) std::memmove(data, body, length);
     destination.setLength(length);
 
@@ -737,6 +740,8 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
       return 0;
     }
     log_.progress().fetched(length);
+    // Pages are read as UTF-8 from here on, whatever charset they came in.
+    if (length != 0) length = convertPageToUtf8(destination, length, f.contentType);
     if (forumPage && settings.useDownloadDelay && settings.downloadDelayMs != 0) {
       sleepUnlessStopped(settings.downloadDelayMs, log_);
     }

@@ -19,6 +19,16 @@ CreateDirectoryResult createDirectory(const char* path);
 // True when a file or directory of that name exists.
 bool pathExists(const char* path);
 
+// Creates a directory and every missing parent. True when it exists
+// afterwards; otherwise `reason` receives the system's description of why not.
+bool createDirectories(const char* path, std::string& reason);
+
+// The system's description of the last failed file operation on this thread.
+std::string lastErrorText();
+
+// The size of the file at `path`, 0 when it cannot be read.
+std::uint64_t fileSize(const char* path);
+
 // Writes `size` bytes as the whole content of `path`, replacing an old file.
 // The bytes go to a temporary file beside it that is renamed over `path`
 // only when complete, so `path` never holds a partial file.

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -38,6 +39,30 @@ CreateDirectoryResult createDirectory(const char* path) {
 bool pathExists(const char* path) {
   struct stat info {};
   return ::stat(path, &info) == 0;
+}
+
+bool createDirectories(const char* path, std::string& reason) {
+  std::string partial(path);
+  // Each prefix ending before a separator, then the whole path.
+  for (std::size_t i = 1; i <= partial.size(); ++i) {
+    if (i < partial.size() && partial[i] != '/') continue;
+    if (partial[i - 1] == '/') continue;
+    std::string prefix = partial.substr(0, i);
+    if (createDirectory(prefix.c_str()) == CreateDirectoryResult::kFailed) {
+      reason = lastErrorText();
+      if (errno == EEXIST) reason = std::strerror(ENOTDIR);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string lastErrorText() { return std::strerror(errno); }
+
+std::uint64_t fileSize(const char* path) {
+  struct stat info {};
+  if (::stat(path, &info) != 0) return 0;
+  return static_cast<std::uint64_t>(info.st_size);
 }
 
 bool writeWholeFile(const char* path, const char* data, std::size_t size) {

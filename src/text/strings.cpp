@@ -82,6 +82,13 @@ void copyVisibleText(const char*& pos, TextWriter& out, std::uint32_t limit, boo
       --limit;
     }
   }
+  // A name is never cut inside a UTF-8 character.
+  if (static_cast<unsigned char>(last) >= 0x80) {
+    while ((static_cast<unsigned char>(*p) & 0xC0) == 0x80) {
+      putTracked(out, last, *p);
+      ++p;
+    }
+  }
   pos = p;
 }
 
@@ -150,6 +157,25 @@ void writeFiveDigits(TextWriter& out, std::uint32_t value) {
   appendDecimal(out, value);
 }
 
+char* putUtf8(char* out, std::uint32_t code) {
+  if (code < 0x80) {
+    *out++ = static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (code >> 6));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (code >> 12));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (code >> 18));
+    *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return out;
+}
+
 std::uint32_t parseDecimal(const char*& pos) {
   std::uint32_t value = 0;
   while (isDecimalDigit(*pos)) {
@@ -183,9 +209,16 @@ void cleanPathComponent(char* path) {
     } else if (read[0] == '&' && read[1] == '#') {
       read += 2;
       // No digits read as code 0, which becomes '_' like every unsafe code.
-      auto code = static_cast<unsigned char>(parseDecimal(read) & 0xFF);
+      // Codes past ASCII are written in UTF-8, which is never longer than
+      // the reference it replaces.
+      const std::uint32_t code = parseDecimal(read);
       if (*read == ';') ++read;
-      *write++ = isUnsafeNameChar(code) ? '_' : static_cast<char>(code);
+      if (code < 0x80 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        const auto byte = static_cast<unsigned char>(code < 0x80 ? code : 0);
+        *write++ = isUnsafeNameChar(byte) ? '_' : static_cast<char>(byte);
+      } else {
+        write = putUtf8(write, code);
+      }
     } else {
       *write++ = *read++;
     }

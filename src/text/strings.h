@@ -65,6 +65,10 @@ void writeFiveDigits(TextWriter& out, std::uint32_t value);
 // the first non-digit. No digits give 0 and do not move `pos`. No sign is read.
 std::uint32_t parseDecimal(const char*& pos);
 
+// Writes the code point `code` (at most 0x10FFFF, not a surrogate) in UTF-8
+// at `out`, one to four bytes, and returns the position after them.
+char* putUtf8(char* out, std::uint32_t code);
+
 // Copies the visible text at `pos` as a file-name-safe name: stops at "</", at
 // the end of the text, or when `limit` characters other than spaces have been
 // written. Tags are skipped, runs of white space and control characters become
@@ -78,8 +82,9 @@ void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit);
 void copyNamePart(const char*& pos, TextWriter& out);
 
 // Cleans the last component of the NUL-terminated path (the text after its last
-// path separator) in place: "&amp;" becomes '&', "&#N;" the character N (or '_'
-// for a control character, a blank or a character no file name may hold), then
+// path separator) in place: "&amp;" becomes '&', "&#N;" the character N in
+// UTF-8 (or '_' for a control character, a blank, a character no file name may
+// hold or a code that is no character), then
 // trailing '.' and ' ' are removed from the end of the path. The path only ever
 // gets shorter.
 void cleanPathComponent(char* path);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,9 +28,12 @@ class FakeFetcher final : public PageFetcher {
   std::map<std::string, std::string> bodies;
   std::vector<std::string> pageRequests;
   std::vector<std::string> fileRequests;
+  // Called with each page address before it is served (a stop, say).
+  std::function<void(const std::string&)> beforeFetch;
 
   std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool) override {
     pageRequests.emplace_back(job.forumAddress.c_str());
+    if (beforeFetch) beforeFetch(pageRequests.back());
     const std::string* body = find(job.forumAddress.c_str());
     if (body == nullptr) {
       destination.clear();

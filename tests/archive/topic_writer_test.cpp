@@ -7,6 +7,7 @@
 
 #include "archive/fake_fetcher.h"
 #include "archive/post_extraction.h"
+#include "platform/files.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
@@ -41,7 +42,7 @@ class TopicWriter : public ::testing::Test {
   bool write(const char* address) {
     topic_.forumAddress.assign(address);
     TopicWriterContext context{settings_, log_, fetcher_, currentJob_, visited_, files_, 1, path_, output_,
-                               &findMarkedLink};
+                               &findMarkedLink, &counts_};
     return writeTopic(topic_, context);
   }
 
@@ -58,6 +59,7 @@ class TopicWriter : public ::testing::Test {
   LinkList visited_;
   LinkList files_;
   FixedText<8192> path_;
+  RunCounts counts_;
 };
 
 TEST_F(TopicWriter, writesOnePageTopicByteForByte) {
@@ -77,9 +79,26 @@ TEST_F(TopicWriter, onlyAPlainTitleTagCounts) {
   EXPECT_EQ(written(), topicFile("  spaced\ttitle ", ""));
 }
 
-TEST_F(TopicWriter, aTopicWhoseFirstPageFailsIsWrittenEmpty) {
-  EXPECT_TRUE(write("http://forum.test/missing"));
-  EXPECT_EQ(written(), topicFile("", ""));
+TEST_F(TopicWriter, aTopicWhoseFirstPageFailsIsNotWrittenAndCountsAsFailed) {
+  EXPECT_FALSE(write("http://forum.test/missing"));
+  EXPECT_FALSE(platform::pathExists(path_.c_str()));
+  EXPECT_EQ(view_.text(), "[ X ] Topic not saved, its first page could not be fetched: " + std::string(path_.c_str()) + "\r\n");
+  EXPECT_EQ(counts_.topicsFailed, 1u);
+  EXPECT_EQ(counts_.topicsSaved, 0u);
+}
+
+TEST_F(TopicWriter, aStopRequestedDuringTheTopicWritesNothing) {
+  fetcher_.bodies["forum.test/board/t"] = "<title>T</title>" + post("A", "one") + "NEXT:<a href=\"t?page=2\">2</a>";
+  fetcher_.beforeFetch = [this](const std::string& address) {
+    if (address.ends_with("page=2")) log_.requestStop();
+  };
+  EXPECT_FALSE(write("http://forum.test/board/t"));
+  EXPECT_FALSE(platform::pathExists(path_.c_str()));
+  EXPECT_FALSE(platform::pathExists((std::string(path_.c_str()) + ".part").c_str()));
+  EXPECT_EQ(view_.text().find("Saved"), std::string::npos);
+  EXPECT_EQ(counts_.topicsSaved + counts_.topicsFailed, 0u);
+  EXPECT_FALSE(write("http://forum.test/board/t"));  // nothing at all once stopped
+  EXPECT_EQ(fetcher_.pageRequests.size(), 2u);
 }
 
 TEST_F(TopicWriter, patternModeTopicByteForByte) {
@@ -111,6 +130,11 @@ TEST_F(TopicWriter, aFailedFollowingPageEndsTheTopicWithoutRepeats) {
   EXPECT_EQ(written(), topicFile("T", row("A", "one")));
   EXPECT_EQ(fetcher_.pageRequests,
             (std::vector<std::string>{"http://forum.test/board/t", "http://forum.test/board/t?page=2"}));
+  EXPECT_NE(view_.text().find("[ X ] Topic incomplete, a later page could not be fetched: " + std::string(path_.c_str()) +
+                              "\r\n* Saved: "),
+            std::string::npos);
+  EXPECT_EQ(counts_.topicsSaved, 1u);
+  EXPECT_EQ(counts_.topicsIncomplete, 1u);
 }
 
 TEST_F(TopicWriter, navigationLeadingBackEndsTheTopic) {
@@ -119,6 +143,13 @@ TEST_F(TopicWriter, navigationLeadingBackEndsTheTopic) {
   EXPECT_TRUE(write("http://forum.test/board/t"));
   EXPECT_EQ(written(), topicFile("", row("A", "one") + row("B", "two")));
   EXPECT_EQ(fetcher_.pageRequests.size(), 2u);
+
+  // The first page again under another spelling: its posts are kept once.
+  fetcher_.bodies["forum.test/board/u"] = post("A", "one") + "NEXT:<a href=\"u?start=0\">1</a>";
+  fetcher_.bodies["forum.test/board/u?start=0"] = post("A", "one") + "NEXT:<a href=\"u?start=0&amp;x=1\">1</a>";
+  EXPECT_TRUE(write("http://forum.test/board/u"));
+  EXPECT_EQ(written(), topicFile("", row("A", "one")));
+  EXPECT_EQ(counts_.topicsIncomplete, 0u);
 }
 
 TEST_F(TopicWriter, nextPagesComeFromTheForumHostWithoutSessions) {

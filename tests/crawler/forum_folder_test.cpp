@@ -30,6 +30,10 @@ TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
   EXPECT_EQ(folderFor(titled("Forumindex")), "/out/Foru");
   EXPECT_EQ(folderFor(titled("Lantern Keepers :: Index")), "/out/Lantern Keepers");
   EXPECT_EQ(folderFor(titled("Q: what/why?")), "/out/Q_ what-why_");
+  // A leading character reference is the name's first letter, not a decoration.
+  EXPECT_EQ(folderFor(titled("&#66;oard")), "/out/Board");
+  EXPECT_EQ(folderFor(titled("&#201;cole Navale")), "/out/\xC3\x89" "cole Navale");
+  EXPECT_EQ(folderFor(titled("&#47;&#9;Board")), "/out/Board");
 }
 
 TEST(ForumFolder, addsTheSeparatorAndHonoursTheNameLength) {

@@ -18,8 +18,10 @@ std::string nextPage(const std::string& page) {
   if (*at == '\0') return "";
   EXPECT_TRUE(at[0] == '<' && (at[1] == 'a' || at[1] == 'A'));
   std::string rest(at);
-  std::size_t start = rest.find('"') + 1;
-  return rest.substr(start, rest.find('"', start) - start);
+  std::size_t href = rest.find("href=");
+  if (href == std::string::npos) href = rest.find("HREF=");
+  std::size_t start = href + 6;
+  return rest.substr(start, rest.find(rest[start - 1], start) - start);
 }
 
 TEST(NextPageLink, followsTheBareCurrentPageNumber) {
@@ -31,6 +33,15 @@ TEST(NextPageLink, followsTheBareCurrentPageNumber) {
   EXPECT_EQ(nextPage("Page: <font size=1>&nbsp;4&nbsp;</font> <!-- nav --> <A HREF=\"p5\">5</A>"), "p5");
   EXPECT_EQ(nextPage("<span class=\"pagelink\">nav: 2 <a href=\"q3\">3</a></span>"), "q3");
   EXPECT_EQ(nextPage("Pages: <a href=\"prev\">Prev Page</a> 2 <a href=\"n\">Next</a>"), "n");
+  // A label inside a link followed by the page count, then the pages.
+  EXPECT_EQ(nextPage("<a href=\"javascript:jump()\">Pages:</a> (4)&nbsp;<a href='p1'>1</a>&nbsp;<b>[2]</b>&nbsp;"
+                     "<a href='p3'>3</a>"),
+            "p3");
+  // "Page 2 of 3", then one cell per page.
+  EXPECT_EQ(nextPage("<td class=\"c\">Page 2 of 3</td><td><a href=\"p1\">&lt;</a></td><td><a href=\"p1\">1</a></td>"
+                     "<td class=\"alt2\"><span title=\"Showing 21 to 40\"><strong>2</strong></span></td>"
+                     "<td><a href=\"p3\">3</a></td>"),
+            "p3");
 }
 
 TEST(NextPageLink, findsNothingWithoutABareNumberBeforeALink) {
@@ -57,6 +68,10 @@ TEST(NextPageLink, enginePagesGiveTheirNextPageAndOnlyThat) {
       {"classic/vbulletin3_thread.html", ""},
       {"classic/ipb1_index.html", ""},
       {"classic/ipb1_topic.html", ""},  // its topic rows' "(Pages 1 2)" are on the forum page
+      {"classic/vbulletin3_forum.html", "forumdisplay.php?s=61e3b09d4f7a2c58e1d06b3a9f4c72e5&amp;f=5&amp;page=2&amp;order=desc"},
+      {"classic/ipb1_forum.html",
+       "index.php?s=c83a5f1e0d7b294a6e1f3c8b5d20a97e&amp;showforum=2&amp;prune_day=100&amp;sort_by=Z-A&amp;"
+       "sort_key=last_post&amp;st=15"},
   };
   for (const auto& [name, next] : cases) {
     std::string page = test::fixturePage(name);

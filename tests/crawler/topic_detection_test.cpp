@@ -45,8 +45,9 @@ TEST(TopicRules, takesTheTopicsOfAForumPageAndSkipsItsPageLinks) {
   ASSERT_EQ(writer.taken.size(), 7u);
   EXPECT_EQ(writer.taken[0].address, kBase + "viewtopic.php?t=88");
   EXPECT_EQ(writer.taken[2].address, kBase + "viewtopic.php?t=530");  // not its "Goto page" links
-  // The first row's image-only last-post link is taken but gets no name; later rows give only their first link.
-  EXPECT_EQ(world.state.visitedTopics.size(), 8u);
+  // The first row's image-only last-post link gets no name and is not remembered; later rows give only their
+  // first link.
+  EXPECT_EQ(world.state.visitedTopics.size(), 7u);
   EXPECT_STREQ(world.state.outputPath.c_str(), "/out/Board/02 Keepers_General Talk");
 
   page = test::fixturePage("classic/vbulletin3_forum.html");
@@ -73,8 +74,9 @@ TEST(TopicRulesOnSavedPages, takesTheTopicsOfARealForumPageAndSkipsItsPageLinks)
   EXPECT_EQ(writer.taken[0].path, "/out/Board/01 Raids/00001 Do NOT post Fear or Sky Raids here..html");
   EXPECT_EQ(writer.taken[0].address, kBase + "viewtopic.php?t=2738");
   EXPECT_EQ(writer.taken[1].address, kBase + "viewtopic.php?t=1606");
-  // The first row's image-only last-post link is taken but gets no name; later rows give only their first link.
-  EXPECT_EQ(world.state.visitedTopics.size(), 14u);
+  // The first row's image-only last-post link gets no name and is not remembered; later rows give only their
+  // first link.
+  EXPECT_EQ(world.state.visitedTopics.size(), 13u);
   EXPECT_EQ(writer.taken.back().path, "/out/Board/01 Raids/00013 exile hosting behemoth killing sunday the (UPDATED).html");
   for (const auto& t : writer.taken) EXPECT_EQ(t.address.find("start="), std::string::npos) << t.address;
   EXPECT_STREQ(world.state.outputPath.c_str(), "/out/Board/01 Raids");
@@ -117,6 +119,26 @@ TEST(TopicRules, numbersPastFiveDigitsAreWrittenWhole) {
   test::RecordingTopicWriter writer;
   detectTopics("<a href='viewtopic.php?t=1'>Late</a>", world.state, writer);
   EXPECT_EQ(writer.paths(), (Strings{"/123456 Late.html"}));
+}
+
+TEST(TopicRules, lastPostLinksAndRowIconsHideNoTopic) {
+  std::string page = test::fixturePage("classic/ipb1_forum.html");
+  ASSERT_FALSE(page.empty());
+  test::CrawlWorld world;
+  test::RecordingTopicWriter writer;
+  EXPECT_TRUE(detectTopics(page.c_str(), world.state, writer));
+  for (const std::string& path : writer.paths()) EXPECT_EQ(path.find("Last post by"), std::string::npos) << path;
+  for (const std::string& address : writer.addresses()) EXPECT_EQ(address.find("getlastpost"), std::string::npos) << address;
+
+  // Later rows whose first link is an icon to the topic still give the topic.
+  const char* icons =
+      "<a href=\"viewtopic.php?t=1\">One</a><table><tr><td><a href=\"viewtopic.php?t=2\"><img src=\"i.gif\"></a></td>"
+      "<td><a href=\"viewtopic.php?t=2\">Two</a></td></tr><tr><td><a href=\"viewtopic.php?t=3\"> </a>"
+      "<a href=\"viewtopic.php?t=3\">Three</a> <a href=\"viewtopic.php?t=9\">last</a></td></tr></table>";
+  test::CrawlWorld rows;
+  test::RecordingTopicWriter rowWriter;
+  EXPECT_TRUE(detectTopics(icons, rows.state, rowWriter));
+  EXPECT_EQ(rowWriter.paths(), (Strings{"/00001 One.html", "/00002 Two.html", "/00003 Three.html"}));
 }
 
 TEST(TopicPatterns, theUsersPatternFindsTopicsTheRulesDoNotKnow) {
@@ -184,7 +206,7 @@ TEST(TopicTableWalk, namesAreSixCharactersShorterThanByRules) {
   ASSERT_EQ(writer.taken.size(), 3u);
   EXPECT_EQ(writer.taken[0].path, "/00001 " + std::string(44, 'T') + ".html");
   EXPECT_EQ(writer.taken[2].address, kBase + "showthread.php?&t=3");
-  EXPECT_STREQ(world.state.topicShape.c_str(), "showthread.php?s=abcdef&t=");
+  EXPECT_STREQ(world.state.topicShape.c_str(), "showthread.php?t=");  // session ids are no part of a shape
 
   test::CrawlWorld rules;
   test::RecordingTopicWriter ruleWriter;

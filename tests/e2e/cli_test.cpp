@@ -3,9 +3,12 @@
 // tree, whole files, log lines, requests and exit codes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <filesystem>
 #include <mutex>
@@ -15,6 +18,7 @@
 
 #include "board_server.h"
 #include "boards.h"
+#include "archive/topic_writer.h"
 #include "platform/files.h"
 #include "support/engine_boards.h"
 #include "support/process.h"
@@ -66,7 +70,10 @@ TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
   ProcessResult run = cli({address_, out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.rfind("* Downloading file " + address_ + " ...\r\n", 0), 0u);
-  EXPECT_TRUE(run.out.ends_with("\r\n* Forum downloaded successfully")) << run.out.substr(run.out.size() - 200);
+  EXPECT_NE(run.out.find("\r\n* Summary: 5 forums (0 pages failed), 31 topics saved, 0 incomplete, 0 failed, "
+                         "4 files saved, 0 failed, "),
+            std::string::npos);
+  EXPECT_TRUE(run.out.ends_with("\r\n* Forum downloaded successfully\r\n")) << run.out.substr(run.out.size() - 200);
   EXPECT_EQ(run.err, "");
 
   std::set<std::string> tree = treeOf(out_.path());
@@ -147,7 +154,7 @@ TEST_F(DemoBoard, skipsTheForumsItIsToldTo) {
   ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", "--log-file", logs.file("run.log"),
                            address_, out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(readFile(logs.file("run.log")), run.out);
+  EXPECT_EQ(readFile(logs.file("run.log")) + "\r\n", run.out);  // the final line's break is for the terminal
   std::set<std::string> tree = treeOf(out_.path());
   EXPECT_EQ(tree.count("Lantern Keepers/02 Lamps and Lenses"), 0u);
   EXPECT_EQ(tree.count("Lantern Keepers/03 Charts & Soundings"), 1u);
@@ -210,18 +217,29 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
   }
   TempDir out;
   ProcessResult refused = runProcess(QUILLSTASH_CLI, {"--connect-retry-delay", "0", "http://127.0.0.1:" + std::to_string(closedPort) + "/",
-                                                      out.path()});
-  EXPECT_EQ(refused.exitCode, 0) << "an unreachable index still ends the job normally";
+                                                      out.file("new")});
+  EXPECT_EQ(refused.exitCode, 1) << "an index page that cannot be fetched is no success";
   EXPECT_NE(refused.out.find("[ X ] Error connecting to 127.0.0.1, code:  (WSAECONNREFUSED - The attempt to connect was "
                              "forcefully rejected.)\r\n"),
             std::string::npos);
-  EXPECT_EQ(treeOf(out.path()).count("Forum_1"), 1u);
+  EXPECT_TRUE(refused.out.ends_with("[ X ] The forum's index page could not be fetched\r\n")) << refused.out;
+  EXPECT_TRUE(treeOf(out.path()).empty()) << "no folder is made for a board that did not answer";
 
-  ASSERT_TRUE(platform::writeWholeFile(out.file("plain").c_str(), "x", 1));
-  ProcessResult blocked = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(closedPort) + "/",
-                                                      out.file("plain") + "/inside", "--connect-retries", "0"});
+  ProcessResult noLogFolder = runProcess(QUILLSTASH_CLI, {"--log-file", out.file("missing/run.log"), "http://127.0.0.1:1/"});
+  EXPECT_EQ(noLogFolder.exitCode, 2);
+  EXPECT_NE(noLogFolder.err.find("the folder of the log file does not exist: " + out.file("missing")), std::string::npos);
+}
+
+TEST_F(DemoBoard, makesTheOutputFolderWithItsParentsAndNamesWhyOneCannotBeMade) {
+  ProcessResult nested = cli({"--skip", "1,2", address_, out_.file("a/b")});
+  EXPECT_EQ(nested.exitCode, 0) << nested.out;
+  EXPECT_EQ(treeOf(out_.file("a/b")).count("Lantern Keepers/03 Charts & Soundings"), 1u);
+
+  ASSERT_TRUE(platform::writeWholeFile(out_.file("plain").c_str(), "x", 1));
+  ProcessResult blocked = cli({address_, out_.file("plain") + "/inside"});
   EXPECT_EQ(blocked.exitCode, 1);
-  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out.file("plain") + "/inside/Forum_1"));
+  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out_.file("plain") + "/inside: Not a directory\r\n"))
+      << blocked.out;
 }
 
 TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {
@@ -247,6 +265,133 @@ TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {
     }
   }
   slow.stop();
+}
+
+// Interrupts at twenty moments spread over a run of the demo board whose every
+// answer is a little slow: whatever is present afterwards is exactly what the
+// uninterrupted run wrote, each saved file was logged, nothing follows the
+// stop line and no temporary file is left.
+TEST_F(DemoBoard, anInterruptAtAnyMomentLeavesOnlyFilesOfTheWholeRun) {
+  BoardServer slow([&](const Request& request) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return board_.serve(request);
+  });
+  ASSERT_TRUE(slow.start());
+  const std::string address = "http://127.0.0.1:" + std::to_string(slow.port()) + "/index.php";
+  TempDir whole;
+  auto started = std::chrono::steady_clock::now();
+  ProcessResult reference = runProcess(QUILLSTASH_CLI, {address, whole.path()});
+  const auto runTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  ASSERT_EQ(reference.exitCode, 0) << reference.out;
+
+  for (int moment = 1; moment <= 20; ++moment) {
+    SCOPED_TRACE("interrupted at " + std::to_string(moment) + "/20 of the run");
+    TempDir out;
+    ProcessResult run = runProcess(QUILLSTASH_CLI, {address, out.path()}, std::chrono::seconds(30), runTime * moment / 21);
+    ASSERT_FALSE(run.timedOut);
+    const std::size_t stopLine = run.out.find("* Download stopped");
+    if (run.exitCode == 0) continue;  // the interrupt came after the end
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out.find("* Forum downloaded successfully"), std::string::npos);
+    if (stopLine != std::string::npos) {
+      EXPECT_EQ(run.out.substr(stopLine), "* Download stopped\r\n");
+    }
+    for (const std::string& path : treeOf(out.path())) {
+      EXPECT_FALSE(path.ends_with(".part")) << path;
+      if (fs::is_directory(out.file(path))) continue;
+      EXPECT_EQ(readFile(out.file(path)), readFile(whole.file(path))) << path;
+      if (path.ends_with(".html")) {
+        EXPECT_NE(run.out.find("* Saved: " + out.file(path) + "\r\n"), std::string::npos) << path;
+      }
+    }
+  }
+  slow.stop();
+}
+
+// A topic whose first page is missing is not written; one whose third page is
+// missing is written with two pages; both count, and the run says so.
+TEST_F(DemoBoard, failedTopicsAreCountedAndEndTheRunWithStatus3) {
+  BoardServer gaps([&](const Request& request) {
+    if (request.target == "/viewtopic.php?t=2" || request.target == "/viewtopic.php?t=1&start=10") return Response::notFound();
+    return board_.serve(request);
+  });
+  ASSERT_TRUE(gaps.start());
+  ProcessResult run = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(gaps.port()) + "/index.php", out_.path()});
+  EXPECT_EQ(run.exitCode, 3) << run.out;
+  const std::string chat = "Lantern Keepers/01 General Chat/";
+  std::set<std::string> tree = treeOf(out_.path());
+  EXPECT_EQ(tree.count(chat + "00002 Which lighthouse is your favourite_.html"), 0u);
+  EXPECT_EQ(count(readFile(out_.file(chat + "00001 Welcome to the Lantern Keepers.html")),
+                  "<TR><TD valign=\"top\" align=\"left\">"),
+            10u);  // pages 1 and 2 of 3
+  EXPECT_NE(run.out.find("[ X ] Topic not saved, its first page could not be fetched: " + out_.file(chat) +
+                         "00002 Which lighthouse is your favourite_.html\r\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("[ X ] Topic incomplete, a later page could not be fetched: " + out_.file(chat) +
+                         "00001 Welcome to the Lantern Keepers.html\r\n* Saved: "),
+            std::string::npos);
+  EXPECT_NE(run.out.find("* Summary: 5 forums (0 pages failed), 30 topics saved, 1 incomplete, 1 failed, 4 files saved, "),
+            std::string::npos);
+  EXPECT_TRUE(run.out.ends_with("\r\n[ X ] 2 items failed\r\n")) << run.out;
+  EXPECT_EQ(run.out.find("* Forum downloaded successfully"), std::string::npos);
+}
+
+// On a full disk the topics that do not fit are reported, never left cut.
+TEST_F(DemoBoard, aFullDiskEndsWithFailedItemsAndOnlyWholeFiles) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  const std::string mountPoint = out_.file("small");
+  fs::create_directory(mountPoint);
+  if (std::system(("mount -t tmpfs -o size=40k tmpfs '" + mountPoint + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "tmpfs cannot be mounted here";
+  }
+  ProcessResult run = cli({address_, mountPoint});
+  TempDir whole;
+  ProcessResult reference = cli({address_, whole.path()});
+  std::set<std::string> tree = treeOf(mountPoint);
+  for (const std::string& path : tree) {
+    EXPECT_FALSE(path.ends_with(".part")) << path;
+    if (!fs::is_directory(mountPoint + "/" + path)) {
+      EXPECT_EQ(readFile(mountPoint + "/" + path), readFile(whole.file(path))) << path;
+    }
+  }
+  std::system(("umount '" + mountPoint + "'").c_str());
+  EXPECT_EQ(run.exitCode, 3) << run.out;
+  EXPECT_NE(run.out.find("[ X ] Error creating file "), std::string::npos);
+  EXPECT_NE(run.out.find(" items failed\r\n"), std::string::npos);
+}
+
+// A board in ISO-8859-1: folder and file names and topic files come out in
+// UTF-8, and the files say so.
+TEST_F(DemoBoard, aLatin1BoardIsArchivedInUtf8) {
+  auto replaceAll = [](std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+    return text;
+  };
+  BoardServer latin1([&](const Request& request) {
+    Response response = board_.serve(request);
+    if (response.body.find("<html") != std::string::npos || response.body.find("<HTML") != std::string::npos) {
+      response.body = replaceAll(response.body, "Lantern Keepers", "Caf\xE9 des Phares");
+      response.body = replaceAll(response.body, "Board rules", "R\xE8gles \x93" "du\x94 forum");
+    }
+    return response;
+  });
+  ASSERT_TRUE(latin1.start());
+  ProcessResult run = runProcess(QUILLSTASH_CLI, {"--skip", "2,3", "http://127.0.0.1:" + std::to_string(latin1.port()) + "/index.php",
+                                                  out_.path()});
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  const std::string chat = "Caf\xC3\xA9 des Phares/01 General Chat/";
+  std::set<std::string> tree = treeOf(out_.path());
+  ASSERT_EQ(tree.count(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"), 1u)
+      << run.out;
+  std::string rules = readFile(out_.file(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"));
+  EXPECT_EQ(rules.rfind(std::string(kTopicHead) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u) << rules.substr(0, 300);
+  EXPECT_NE(run.out.find("* Saved: " + out_.file(chat) + "00001 Welcome to the Caf\xC3\xA9 des Phares.html\r\n"),
+            std::string::npos);
+  for (const std::string& path : tree) {
+    EXPECT_EQ(path.find('\xE9'), std::string::npos) << path;  // no Latin-1 byte left in a name
+  }
 }
 
 struct EngineCase {

@@ -125,6 +125,9 @@ TEST(LinkText, limitCountsEverythingButSpaces) {
   EXPECT_EQ(linkText("Tips &amp; Tricks", 0), "");
   // "&lt;" counts against the limit even where its space is not written.
   EXPECT_EQ(linkText("a &lt;bcd", 3), "a b");
+  // The limit never cuts a UTF-8 character in two.
+  EXPECT_EQ(linkText("Caf\xC3\xA9s", 4), "Caf\xC3\xA9");
+  EXPECT_EQ(linkText("\xE2\x82\xAC\xE2\x82\xAC", 2), "\xE2\x82\xAC");
 }
 
 TEST(LinkText, unsafeCharactersAndEntitiesAreMapped) {
@@ -172,7 +175,8 @@ TEST(NamePart, stopsAtQuotesAndAfterFortyCharacters) {
 }
 
 TEST(PathComponent, entitiesOfTheLastComponentAreDecoded) {
-  EXPECT_EQ(cleaned("out/Caf&#233;s &amp; Bars..."), "out/Caf\xE9s & Bars");
+  EXPECT_EQ(cleaned("out/Caf&#233;s &amp; Bars..."), "out/Caf\xC3\xA9s & Bars");  // names are UTF-8
+  EXPECT_EQ(cleaned("out/&#128512;&#1114112;"), "out/\xF0\x9F\x98\x80_");
   EXPECT_EQ(cleaned("out/Q&#63;A"), "out/Q_A");
   EXPECT_EQ(cleaned("out/&#x41;"), "out/_x41;");
   EXPECT_EQ(cleaned("out/A&#66B"), "out/ABB");
@@ -185,7 +189,9 @@ TEST(PathComponent, entitiesOfTheLastComponentAreDecoded) {
 TEST(PathComponent, decodedCharactersCannotFormSeparatorsOrControls) {
   EXPECT_EQ(cleaned("out/a&#47;b"), "out/a_b");
   EXPECT_EQ(cleaned("out/a&#92;b"), "out/a_b");
-  EXPECT_EQ(cleaned("out/a&#256;b"), "out/a_b");  // low 8 bits: NUL
+  EXPECT_EQ(cleaned("out/a&#256;b"), "out/a\xC4\x80" "b");  // the whole code, never its low 8 bits
+  EXPECT_EQ(cleaned("out/a&#4294967343;b"), "out/a_b");  // wraps to '/'
+  EXPECT_EQ(cleaned("out/a&#55296;b"), "out/a_b");      // a surrogate is no character
   EXPECT_EQ(cleaned("out/a&#9;b"), "out/a_b");
   EXPECT_EQ(cleaned("out/a&#34;&#60;&#42;"), "out/a___");
   EXPECT_EQ(cleaned("out/a&#"), "out/a_");
