@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillstash::platform {
 
@@ -11,6 +12,14 @@ std::string programPath();
 
 // The user's home directory, without a trailing separator; empty when unknown.
 std::string homeDirectory();
+
+// The program's arguments after its name, as UTF-8 (Windows hands main() the
+// arguments in the system's code page, which cannot hold every name).
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// Makes standard output and standard error carry bytes unchanged: the log's
+// lines already end in CR LF, which Windows' text mode would turn into CR CR LF.
+void useBinaryStandardStreams();
 
 // Blocks the calling thread.
 void sleepMilliseconds(std::uint32_t milliseconds);

@@ -1,46 +1,36 @@
 // SPDX-License-Identifier: MIT
 #include "platform/socket.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
+
+#include "platform/listener.h"
 
 namespace quillstash::platform {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A listening loopback socket on an ephemeral port, made with the system's own
-// calls so that the platform layer is tested against an independent peer.
+// A listening loopback socket on an ephemeral port.
 class Listener {
  public:
-  Listener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(::listen(fd_, 4), 0);
-    socklen_t size = sizeof address;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
+  Listener() { EXPECT_NE(socket_ = listenOnLoopback(0, port_), kInvalidSocket); }
   ~Listener() { close(); }
   void close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    closeSocket(socket_);
+    socket_ = kInvalidSocket;
   }
-  int accept() { return ::accept(fd_, nullptr, nullptr); }
+  SocketHandle accept() {
+    if (waitReadable(socket_, std::chrono::seconds(10)) != WaitResult::kReadable) return kInvalidSocket;
+    return acceptConnection(socket_);
+  }
   std::uint16_t port() const { return port_; }
 
  private:
-  int fd_ = -1;
+  SocketHandle socket_ = kInvalidSocket;
   std::uint16_t port_ = 0;
 };
 
@@ -92,12 +82,12 @@ TEST(Exchange, sendsReceivesAndSeesTheClose) {
   Listener listener;
   std::string received;
   std::thread server([&] {
-    int peer = listener.accept();
+    SocketHandle peer = listener.accept();
     char buffer[64];
-    ssize_t got = ::recv(peer, buffer, sizeof buffer, 0);
+    long got = waitReadable(peer, 5000ms) == WaitResult::kReadable ? receiveBytes(peer, buffer, sizeof buffer) : -1;
     if (got > 0) received.assign(buffer, static_cast<std::size_t>(got));
-    ::send(peer, "hello", 5, 0);
-    ::close(peer);
+    sendBytes(peer, "hello", 5);
+    closeSocket(peer);
   });
 
   SocketHandle s = connectTo(listener.port());
@@ -121,16 +111,15 @@ TEST(Exchange, sendsReceivesAndSeesTheClose) {
 
 TEST(Exchange, silentPeerTimesOutAndResetIsAReceiveError) {
   Listener listener;
-  int peer = -1;
+  SocketHandle peer = kInvalidSocket;
   std::thread server([&] { peer = listener.accept(); });
   SocketHandle s = connectTo(listener.port());
   server.join();
 
   EXPECT_EQ(waitReadable(s, 50ms), WaitResult::kTimedOut);
 
-  linger abortive{1, 0};
-  ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-  ::close(peer);
+  resetOnClose(peer);
+  closeSocket(peer);
   ASSERT_EQ(waitReadable(s, 5000ms), WaitResult::kReadable);
   std::size_t waiting = 0;
   char buffer[16];

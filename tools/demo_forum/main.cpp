@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // quillstash-demo-forum: serves the bundled sample board on 127.0.0.1 until
 // it is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
+#include <thread>
 
 #include "board_server.h"
 #include "boards.h"
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, onSignal);
   std::printf("http://127.0.0.1:%u/index.php\n", server.port());
   std::fflush(stdout);
-  while (!gStop) ::usleep(100000);
+  while (!gStop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   server.stop();
   return 0;
 }

@@ -11,6 +11,8 @@
 
 namespace quillstash::test {
 
+bool canInterruptProcesses() { return true; }
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds budget, std::chrono::milliseconds interruptAfter) {
   ProcessResult result;
