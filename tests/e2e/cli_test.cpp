@@ -207,9 +207,9 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
 
   ASSERT_TRUE(platform::writeWholeFile(out.file("plain").c_str(), "x", 1));
   ProcessResult blocked = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(closedPort) + "/",
-                                                      out.file("plain") + "/inside", "--connect-retries", "0"});
+                                                      out.file("plain/inside"), "--connect-retries", "0"});
   EXPECT_EQ(blocked.exitCode, 1);
-  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out.file("plain") + "/inside/Forum_1"));
+  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out.file("plain/inside/Forum_1")));
 }
 
 TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {

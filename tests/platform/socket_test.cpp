@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/listener.h"
+#include "support/process.h"
 
 namespace quillstash::platform {
 namespace {
@@ -117,6 +118,11 @@ TEST(Exchange, silentPeerTimesOutAndResetIsAReceiveError) {
   server.join();
 
   EXPECT_EQ(waitReadable(s, 50ms), WaitResult::kTimedOut);
+  if (test::runningUnderWine()) {
+    closeSocket(s);
+    closeSocket(peer);
+    GTEST_SKIP() << "wine reports a reset as an orderly close";
+  }
 
   resetOnClose(peer);
   closeSocket(peer);

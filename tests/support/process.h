@@ -19,6 +19,11 @@ struct ProcessResult {
 // child, which a test runner does not give).
 bool canInterruptProcesses();
 
+// True when the tests run under wine rather than on Windows itself. Wine
+// reports a peer's reset as an orderly close (it takes the socket's pending
+// error before the program's receive sees it), so tests of resets skip there.
+bool runningUnderWine();
+
 // Runs `program` with `arguments`, collecting its output, and kills it when it
 // is still running after `budget`. `interruptAfter` (when above zero) sends it
 // SIGINT once that time has passed, where canInterruptProcesses().

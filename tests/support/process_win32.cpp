@@ -48,6 +48,11 @@ void drain(HANDLE pipe, std::string& into) {
 
 bool canInterruptProcesses() { return false; }
 
+bool runningUnderWine() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds budget, std::chrono::milliseconds /*interruptAfter*/) {
   ProcessResult result;
