@@ -17,7 +17,55 @@ using Strings = std::vector<std::string>;
 
 const std::string kBase = "http://forum.example/board/";
 
-TEST(ForumRules, takesTheForumsOfARealIndexPageOnceWithTheirNames) {
+TEST(ForumRules, takesTheForumsOfAnIndexPageOnceWithTheirNames) {
+  struct Case {
+    const char* page;
+    Strings paths;
+    std::string first, last, shape;
+  };
+  const std::string ipb = "index.php?s=c83a5f1e0d7b294a6e1f3c8b5d20a97e&showforum=";
+  const Case cases[] = {
+      {"classic/phpbb2_index.html",
+       {"/01 Watch_ Night Log Archive", "/02 Keepers_General Talk", "/03 New Keepers Say Hello", "/04 Fresnel Lens Care",
+        "/05 Shore Leave_ Anything Goes"},
+       "viewforum.php?f=3", "viewforum.php?f=9", "viewforum.php?f=&amp;sid="},
+      {"classic/ipb1_index.html",
+       {"/01 Barn Owls", "/02 Tawny Owls", "/03 Night Optics", "/04 Sound Recording", "/05 Off Topic_ Everything Else"},
+       ipb + "2", ipb + "8", "index.php?s="},
+  };
+  for (const Case& c : cases) {
+    std::string page = test::fixturePage(c.page);
+    ASSERT_FALSE(page.empty()) << c.page;
+    test::CrawlWorld world;
+    test::RecordingForumSink sink;
+    EXPECT_TRUE(detectForums(page.c_str(), world.state, sink)) << c.page;
+    EXPECT_EQ(sink.paths(), c.paths) << c.page;  // categories, last posts, members and mark-read links are not forums
+    ASSERT_EQ(sink.taken.size(), 5u) << c.page;
+    EXPECT_EQ(sink.addresses()[0], kBase + c.first) << c.page;
+    EXPECT_EQ(sink.addresses()[4], kBase + c.last) << c.page;
+    EXPECT_EQ(world.state.visitedForums.size(), 5u) << c.page;
+    EXPECT_EQ(world.state.forumShape.view().substr(0, c.shape.size()), c.shape) << c.page;
+  }
+}
+
+TEST(ForumRules, skipsMarkReadAndTakesTheFirstForumOfEachLaterRow) {
+  std::string page = test::fixturePage("classic/vbulletin3_index.html");
+  ASSERT_FALSE(page.empty());
+  test::CrawlWorld world;
+  test::RecordingForumSink sink;
+  EXPECT_TRUE(detectForums(page.c_str(), world.state, sink));
+  // Category rows are forums of their own; a row's sub-forum list ("Hand Appliqué", f=12) is not taken.
+  EXPECT_EQ(sink.paths(), (Strings{"/01 Patterns & Blocks", "/02 Log Cabin Corner", "/03 Appliqué Questions",
+                                   "/04 Paper Piecing", "/05 Around the Frame", "/06 Fabric & Batting",
+                                   "/07 Machines & Tools", "/08 Community", "/09 Show & Tell", "/10 Swaps and Bees"}));
+  ASSERT_FALSE(sink.taken.empty());
+  EXPECT_EQ(sink.taken[0].address, kBase + "forumdisplay.php?s=a04f7c2e9b1d36e85f0c4a7b2d9e1f63&f=2");
+  for (const auto& t : sink.taken) EXPECT_EQ(t.address.find("markread"), std::string::npos) << t.address;
+  for (std::size_t i = 0; i < sink.taken.size(); ++i) EXPECT_EQ(sink.taken[i].number, i + 1);
+}
+
+TEST(ForumRulesOnSavedPages, takesTheForumsOfARealIndexPageOnceWithTheirNames) {
+  QUILLSTASH_REQUIRE_CORPUS();
   std::string page = test::corpusPage("phpbb2/index-1.html");
   ASSERT_FALSE(page.empty());
   test::CrawlWorld world;
@@ -31,7 +79,8 @@ TEST(ForumRules, takesTheForumsOfARealIndexPageOnceWithTheirNames) {
   EXPECT_EQ(world.state.forumShape.view().substr(0, 25), "viewforum.php?f=&amp;sid=");
 }
 
-TEST(ForumRules, skipsMarkReadAndTakesTheFirstForumOfEachLaterRow) {
+TEST(ForumRulesOnSavedPages, skipsMarkReadAndTakesTheFirstForumOfEachLaterRow) {
+  QUILLSTASH_REQUIRE_CORPUS();
   std::string page = test::corpusPage("vbulletin3/index-1.html");
   ASSERT_FALSE(page.empty());
   test::CrawlWorld world;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "support/temp_dir.h"
 
@@ -45,7 +46,27 @@ TEST(NextPageLink, aLastPageBlockIsPassedForALaterOne) {
   EXPECT_EQ(nextPage("Pages: <a href=\"a\">1</a> 2 end. Pages: 2 <a href=\"b\">3</a>"), "b");
 }
 
-TEST(NextPageLink, realForumPagesWithoutAPageLinkGiveNothing) {
+TEST(NextPageLink, enginePagesGiveTheirNextPageAndOnlyThat) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"classic/phpbb2_topic.html",
+       "viewtopic.php?t=530&amp;postdays=0&amp;postorder=asc&amp;start=15&amp;sid=5d0e7a31c9f24b86a1e3d07f92c5b418"},
+      // "Goto page" of a topic row lists links only; "Page 1 of 1" has none.
+      {"classic/phpbb2_forum.html", ""},
+      {"classic/phpbb2_index.html", ""},
+      {"classic/vbulletin3_index.html", ""},
+      {"classic/vbulletin3_thread.html", ""},
+      {"classic/ipb1_index.html", ""},
+      {"classic/ipb1_topic.html", ""},  // its topic rows' "(Pages 1 2)" are on the forum page
+  };
+  for (const auto& [name, next] : cases) {
+    std::string page = test::fixturePage(name);
+    ASSERT_FALSE(page.empty()) << name;
+    EXPECT_EQ(nextPage(page), next) << name;
+  }
+}
+
+TEST(NextPageLinkOnSavedPages, realForumPagesWithoutAPageLinkGiveNothing) {
+  QUILLSTASH_REQUIRE_CORPUS();
   for (const char* name : {"phpbb2/forum-1.html", "phpbb2/forum-2.html", "phpbb2/topic-1.html"}) {
     std::string page = test::corpusPage(name);
     ASSERT_FALSE(page.empty()) << name;

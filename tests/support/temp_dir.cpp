@@ -49,6 +49,13 @@ std::string readFile(const std::string& path) {
   return content.str();
 }
 
+std::string fixturePage(const std::string& name) { return readFile(std::string(QUILLSTASH_FIXTURE_DIR) + "/" + name); }
+
 std::string corpusPage(const std::string& name) { return readFile(std::string(QUILLSTASH_CORPUS_DIR) + "/" + name); }
+
+bool corpusPresent() {
+  std::error_code ignored;
+  return std::filesystem::is_directory(QUILLSTASH_CORPUS_DIR, ignored);
+}
 
 }  // namespace quillstash::test

@@ -26,7 +26,19 @@ class TempDir {
 // The whole content of a file, or an empty string when it cannot be read.
 std::string readFile(const std::string& path);
 
-// A page of the saved forum corpus, e.g. "phpbb2/index-1.html"; empty when missing.
+// One of the project's own forum pages under tests/fixtures, e.g.
+// "classic/phpbb2_index.html"; empty when missing.
+std::string fixturePage(const std::string& name);
+
+// A page of the saved forum corpus beside the source tree, e.g.
+// "phpbb2/index-1.html"; empty when missing. The corpus is not part of the
+// repository, so tests over it begin with QUILLSTASH_REQUIRE_CORPUS().
 std::string corpusPage(const std::string& name);
+bool corpusPresent();
 
 }  // namespace quillstash::test
+
+// Reports the running test as skipped when the saved corpus is not there.
+#define QUILLSTASH_REQUIRE_CORPUS()         \
+  if (!::quillstash::test::corpusPresent()) \
+  GTEST_SKIP() << "the saved forum corpus is not at " QUILLSTASH_CORPUS_DIR
