@@ -9,14 +9,10 @@
 
 #include "crawler/table_layout.h"
 #include "crawler_fixtures.h"
-#include "platform/path.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
 namespace {
-
-// The separator the crawler puts between an empty output path and a name.
-const std::string kSep(1, platform::kPathSeparator);
 
 using Strings = std::vector<std::string>;
 
@@ -93,7 +89,7 @@ TEST(TopicRules, lastPageActionAndProfileLinksOfARowAreNotTopics) {
   test::CrawlWorld world;
   test::RecordingTopicWriter writer;
   detectTopics(page, world.state, writer);
-  EXPECT_EQ(writer.paths(), (Strings{kSep + "00001 Hello world.html", kSep + "00002 Twelve.html"}));
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 Hello world.html", "/00002 Twelve.html"}));
 }
 
 TEST(TopicRules, aTopicMetAgainOnALaterPageKeepsItsFirstNumber) {
@@ -102,7 +98,7 @@ TEST(TopicRules, aTopicMetAgainOnALaterPageKeepsItsFirstNumber) {
   test::RecordingTopicWriter writer;
   detectTopics("<a href='viewtopic.php?t=1&sid=aaaa'>One</a><a href='viewtopic.php?t=2'>Two</a>", world.state, writer);
   detectTopics("<a href='viewtopic.php?t=2&sid=bbbb'>Two</a><a href='viewtopic.php?t=3'>Three</a>", world.state, writer);
-  EXPECT_EQ(writer.paths(), (Strings{kSep + "00001 One.html", kSep + "00002 Two.html", kSep + "00003 Three.html"}));
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 One.html", "/00002 Two.html", "/00003 Three.html"}));
 }
 
 TEST(TopicRules, imageOnlyTopicLinkIsSkippedWithoutANumber) {
@@ -110,7 +106,7 @@ TEST(TopicRules, imageOnlyTopicLinkIsSkippedWithoutANumber) {
   test::RecordingTopicWriter writer;
   detectTopics("<a href='viewtopic.php?t=1'><img src='new.gif'></a><a href='viewtopic.php?t=2'>Two</a>", world.state,
                writer);
-  EXPECT_EQ(writer.paths(), (Strings{kSep + "00001 Two.html"}));
+  EXPECT_EQ(writer.paths(), (Strings{"/00001 Two.html"}));
   EXPECT_EQ(world.state.itemNumber, 2u);
   EXPECT_STREQ(world.state.topicShape.c_str(), "viewtopic.php?t=");
 }
@@ -186,14 +182,14 @@ TEST(TopicTableWalk, namesAreSixCharactersShorterThanByRules) {
   test::RecordingTopicWriter writer;
   walkTopicTables(page, world.state, writer);
   ASSERT_EQ(writer.taken.size(), 3u);
-  EXPECT_EQ(writer.taken[0].path, kSep + "00001 " + std::string(44, 'T') + ".html");
+  EXPECT_EQ(writer.taken[0].path, "/00001 " + std::string(44, 'T') + ".html");
   EXPECT_EQ(writer.taken[2].address, kBase + "showthread.php?&t=3");
   EXPECT_STREQ(world.state.topicShape.c_str(), "showthread.php?s=abcdef&t=");
 
   test::CrawlWorld rules;
   test::RecordingTopicWriter ruleWriter;
   detectTopics(page.c_str(), rules.state, ruleWriter);
-  EXPECT_EQ(ruleWriter.taken[0].path, kSep + "00001 " + std::string(50, 'T') + ".html");
+  EXPECT_EQ(ruleWriter.taken[0].path, "/00001 " + std::string(50, 'T') + ".html");
 
   test::CrawlWorld tiny;
   tiny.state.settings.maxFileNameChars = 6;
