@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace quillstash;
   std::vector<char> page = fuzz::takePage(data, size);
   fuzz::World world("http://forum.example/index.php");
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseIndexLayout(page.data(), *record, world.state);
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyForumRow(row, world.state); });
   settleForumColumns(*record);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/scan.h"
+#include "text/address.h"
 #include "text/page_block.h"
 #include "text/strings.h"
 
@@ -15,21 +16,10 @@ using namespace archive_scan;
 
 namespace {
 
-bool isAddressEnd(char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; }
-
-// "s=" followed by a value whose hexadecimal run, counted from the second
-// character after the '=', is at least 7 long (a session id).
-bool isSessionHexParameter(const char* p) {
-  if (p[0] != 's' || p[1] != '=' || isAddressEnd(p[2])) return false;
-  std::size_t run = 0;
-  for (const char* q = p + 3; isHexDigit(*q); ++q) ++run;
-  return run >= 7;
-}
-
 // The end of an attribute value: '>', a quote or the NUL.
 const char* valueEnd(const char* value) {
   const char* p = value;
-  while (*p != '\0' && *p != '>' && *p != '"' && *p != '\'') ++p;
+  while (!isLinkEnd(*p)) ++p;
   return p;
 }
 
@@ -56,34 +46,7 @@ constexpr const char* kSmileyCodes[] = {"", ":P", ":D", ":)", ":(", ":)"};
 
 }  // namespace
 
-void appendCleanAddress(const char* address, TextWriter& out) {
-  const char* p = address;
-  while (!isAddressEnd(*p)) {
-    if (*p == '&') {
-      out.put('&');
-      ++p;
-      if (startsWithFolded(p, "amp;")) p += 4;
-      continue;
-    }
-    if (startsWithFolded(p, "sid=") || startsWithFolded(p, "phpsessi") || isSessionHexParameter(p)) {
-      while (!isAddressEnd(*p) && *p != '&') ++p;
-      continue;
-    }
-    out.put(*p++);
-  }
-  if (out.length() > 0 && out.begin()[out.length() - 1] == '&') out.rewind(out.length() - 1);
-}
-
-std::string_view hostOf(const char* address) {
-  const char* p = address;
-  if (startsWithFolded(p, "http")) {
-    p += 4;
-    while (*p == ':' || *p == '/') ++p;
-  }
-  const char* end = p;
-  while (*end != '\0' && *end != '/') ++end;
-  return std::string_view(p, static_cast<std::size_t>(end - p));
-}
+void appendCleanAddress(const char* address, TextWriter& out) { appendLinkWithoutSessionIds(address, out); }
 
 bool containsFileAddress(const LinkList& list, const char* address) {
   std::string_view candidate(address);
@@ -127,37 +90,7 @@ bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOu
 bool TopicMedia::saveAttachment(const char* address, const JobContext& base, OutputBuffer* linkOutput) {
   auto job = makeJobContext();
   TextWriter out = job->forumAddress.writer();
-  const char* baseAddress = base.forumAddress.c_str();
-  if (startsWithFolded(address, "http")) {
-    // Taken whole.
-  } else if (address[0] == '/') {
-    const char* b = baseAddress;
-    if (startsWithFolded(b, "http")) {
-      out.append("http");
-      b += 4;
-      if (*b == ':') out.put(*b++);
-      for (int i = 0; i < 2 && *b == '/'; ++i) out.put(*b++);
-      while (*b != '\0' && *b != '/') out.put(*b++);
-    } else {
-      while (*b != '\0' && *b != '/') out.put(*b++);
-    }
-  } else {
-    // Relative: after the base cut just after its last '/'. A base without a
-    // path ("http://host") gets the '/' after its host.
-    std::string_view host = hostOf(baseAddress);
-    const char* hostEnd = host.data() + host.size();
-    const char* lastSlash = nullptr;
-    for (const char* b = hostEnd; *b != '\0'; ++b) {
-      if (*b == '/') lastSlash = b;
-    }
-    if (lastSlash == nullptr) {
-      out.append(std::string_view(baseAddress, static_cast<std::size_t>(hostEnd - baseAddress)));
-      out.put('/');
-    } else {
-      out.append(std::string_view(baseAddress, static_cast<std::size_t>(lastSlash + 1 - baseAddress)));
-    }
-  }
-  appendCleanAddress(address, out);
+  appendResolvedAttachment(base.forumAddress.c_str(), address, out);
   out.terminate();
   if (out.truncated()) return false;  // a cut address would fetch something else
   if (!takeAddress(*job)) return false;
@@ -167,7 +100,7 @@ bool TopicMedia::saveAttachment(const char* address, const JobContext& base, Out
 bool TopicMedia::saveImage(const char* address, OutputBuffer& linkOutput) {
   auto job = makeJobContext();
   TextWriter out = job->forumAddress.writer();
-  appendCleanAddress(address, out);
+  appendLinkWithoutSessionIds(address, out);
   out.terminate();
   if (out.truncated() || out.length() == 0) return false;
   if (!takeAddress(*job)) return false;
@@ -270,7 +203,7 @@ const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& li
     linkOpen = false;
     return skipTag(tag);
   }
-  if (startsWithFolded(value, "http") && value[4] == ':' && value[5] == '/' && value[6] == '/') {
+  if (hasHttpScheme(value)) {
     if (isThumbnailLink(value, out)) {
       linkOpen = true;
     } else if (isOnForumHost(value + 7)) {
@@ -278,7 +211,7 @@ const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& li
     } else {
       out.append("<A HREF=\"http://");
       const char* end = value + 7;
-      while (*end != '\0' && *end != '"' && *end != '>' && *end != '\'') ++end;
+      while (!isLinkEnd(*end)) ++end;
       out.append(std::string_view(value + 7, static_cast<std::size_t>(end - (value + 7))));
       out.append("\">");
       linkOpen = true;
@@ -309,7 +242,7 @@ bool TopicMedia::isThumbnailLink(const char* value, OutputBuffer& out) {
 bool TopicMedia::followThumbnailLink(const char* value, OutputBuffer& out) {
   auto job = makeJobContext();
   TextWriter address = job->forumAddress.writer();
-  appendCleanAddress(value, address);
+  appendLinkWithoutSessionIds(value, address);
   address.terminate();
   if (address.truncated()) return false;
   if (!takeAddress(*job)) return false;

@@ -40,15 +40,11 @@ struct MediaContext {
   std::string_view folder;
 };
 
-// Copies the address at `address` into `out` as addresses are stored: it ends
-// at NUL, a quote, '>' or '#'; "&amp;" becomes "&"; "sid=", "phpsessi..." and
-// "s=" with a long hexadecimal value are dropped up to the next '&'; a final
-// '&' is removed.
+// Copies the address at `address` into `out` as addresses are stored
+// (appendLinkWithoutSessionIds): it ends at NUL, a quote, '>' or '#'; "&amp;"
+// becomes "&"; "sid=", "phpsessi..." and "s=" with a long hexadecimal value are
+// dropped up to the next '&'; a final '&' is removed.
 void appendCleanAddress(const char* address, TextWriter& out);
-
-// The host of `address`: after a leading "http" and its run of ':' and '/',
-// up to the next '/' or the end.
-std::string_view hostOf(const char* address);
 
 // True when `list` holds `address`, compared whole with letter case ignored.
 bool containsFileAddress(const LinkList& list, const char* address);

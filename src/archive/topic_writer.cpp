@@ -9,6 +9,7 @@
 #include "archive/scan.h"
 #include "platform/files.h"
 #include "platform/path.h"
+#include "text/address.h"
 #include "text/page_block.h"
 #include "text/strings.h"
 #include "text/wildcard.h"
@@ -73,8 +74,6 @@ const char* findBuiltInNextPage(const char* page, NextPageFinder finder) {
   return findHrefValue(tag, false);
 }
 
-bool isLinkEnd(char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; }
-
 // Fetches topic.forumAddress into `page` (emptied when nothing arrives) and
 // records the address, and the one a redirect led to, in `fetched`.
 std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& context, LinkList& fetched) {
@@ -91,33 +90,8 @@ std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& co
 }  // namespace
 
 bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
-  topic.forumAddress = currentJob.forumAddress;
-  topic.host = currentJob.host;
-  const char* base = currentJob.forumAddress.c_str();
-  std::size_t hostStart = 0;
-  if (startsWithFolded(base, "http") && std::strncmp(base + 4, "://", 3) == 0) hostStart = 7;
-  std::size_t hostEnd = hostStart;
-  while (base[hostEnd] != '\0' && base[hostEnd] != '/') ++hostEnd;
-
-  const char* p = link;
-  if (startsWithFolded(p, "http") && std::strncmp(p + 4, "://", 3) == 0) {
-    // Another host named in the link is replaced by the forum's own.
-    p += 7;
-    while (!isLinkEnd(*p) && *p != '/') ++p;
-  }
-  // Where the link's text goes: after the host for a link from the root,
-  // after the base's last '/' for a relative one.
-  std::size_t keep = hostEnd;
-  bool addSlash = false;
-  if (*p != '/') {
-    for (std::size_t i = hostEnd; base[i] != '\0'; ++i) {
-      if (base[i] == '/') keep = i + 1;
-    }
-    addSlash = keep == hostEnd;
-  }
-  TextWriter out(topic.forumAddress.data, topic.forumAddress.capacity(), keep);
-  if (addSlash) out.put('/');
-  appendCleanAddress(p, out);
+  TextWriter out = topic.forumAddress.writer();
+  appendResolvedPageLink(currentJob.forumAddress.c_str(), link, out);
   out.terminate();
   return !out.truncated();
 }

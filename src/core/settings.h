@@ -19,7 +19,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/socket.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
@@ -115,42 +114,12 @@ class SettingsStore {
   Settings settings_;
 };
 
-// One table found by the layout survey of a page.
-struct TableStat {
-  std::uint32_t rowCount = 0;  // row starts met in the table's own body
-  std::uint32_t maxCells = 0;  // most cell starts between a row start and its end
-  std::uint32_t depth = 0;     // 1 at the top level, one more per enclosing table
-  std::uint32_t reserved = 0;
-};
-
-// Class of a table column. Classifiers write the low byte; kColumnDisabled is
-// written whole and reads as 255 (low byte) or 65535 (low 16 bits).
-using ColumnClass = std::int32_t;
-inline constexpr ColumnClass kColumnNoLink = 0;
-inline constexpr ColumnClass kColumnUnknownLink = 1;
-inline constexpr ColumnClass kColumnForumLink = 2;
-inline constexpr ColumnClass kColumnTopicLink = 3;
-inline constexpr ColumnClass kColumnOtherLink = 4;
-inline constexpr ColumnClass kColumnForumShapedLink = 5;
-inline constexpr ColumnClass kColumnDisabled = -1;
-
-inline constexpr std::size_t kMaxTables = 1024;
-inline constexpr std::size_t kMaxColumns = 100;
-
-// One address to fetch and the work areas of one fetch and one page analysis.
-// Made zero-filled per address (makeJobContext) and owned by whoever made it;
-// used by one thread at a time.
+// One address to fetch. Made zero-filled per address (makeJobContext) and
+// owned by whoever made it; used by one thread at a time. A fetch replaces
+// forumAddress with the address a redirect led to. The work areas of a fetch
+// live in the HTTP layer, those of a page's table survey in the crawler.
 struct JobContext {
-  platform::SocketHandle socket = platform::kInvalidSocket;  // connection in progress
-  platform::Ipv4Endpoint serverAddress;                      // where it goes
-  std::array<TableStat, kMaxTables> tableStats{};            // table survey of the page
-  std::array<ColumnClass, kMaxColumns> columnClasses{};      // column classes of the page
   FixedText<16384> forumAddress;  // the address to fetch (at most 16,383 characters)
-  FixedText<8192> host;           // host name of forumAddress, no port
-  FixedText<8192> path;           // request path of forumAddress, query included
-  FixedText<8192> savePath;       // file written by a fetch into a file
-  FixedText<8192> requestText;    // the request being sent
-  FixedText<8192> messageText;    // scratch for the fetch's log lines
 };
 
 inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<JobContext>(); }

@@ -29,7 +29,7 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
   }
 
   ForumCrawler crawler(state, client, log, settings, writer);
-  crawler.crawlIndex(pageBuffer.data(), currentJob);
+  crawler.crawlIndex(pageBuffer.data());
   if (log.stopRequested()) return false;
   log.logLine("* Forum downloaded successfully");
   return true;

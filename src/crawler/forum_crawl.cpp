@@ -97,14 +97,15 @@ void ForumCrawler::enterForum(JobContext& forum) {
   crawlForum(forum);
 }
 
-void ForumCrawler::crawlIndex(char* page, JobContext& currentJob) {
+void ForumCrawler::crawlIndex(char* page) {
   ForumFolderSink sink(*this, true);
   if (detectForums(page, state_, sink)) return;
-  chooseIndexLayout(page, currentJob, state_);
-  classifyColumns(page, currentJob, [this](TableRow& row) { classifyForumRow(row, state_); });
-  settleForumColumns(currentJob);
+  auto survey = makeTableSurvey();
+  chooseIndexLayout(page, *survey, state_);
+  classifyColumns(page, *survey, [this](TableRow& row) { classifyForumRow(row, state_); });
+  settleForumColumns(*survey);
   PathMark mark(state_.outputPath);
-  walkRows(page, currentJob, [this](TableRow& row) { walkForumRow(row, true); });
+  walkRows(page, *survey, [this](TableRow& row) { walkForumRow(row, true); });
 }
 
 void ForumCrawler::walkForumRow(TableRow& row, bool indexPage) {
@@ -159,7 +160,7 @@ const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
   const char* value = findHrefInTag(link);
   if (value == nullptr) return nullptr;
   *end = value;
-  while (!isLinkEnd(**end, true)) ++*end;
+  while (!isLinkEndOrFragment(**end)) ++*end;
   return value;
 }
 
@@ -169,20 +170,21 @@ void ForumCrawler::crawlForum(JobContext& forum) {
   state_.settings = settings_.snapshot();
   PageBlock page;
   LinkList fetchedPages;  // every page address of this forum, so that none is fetched twice
+  auto survey = makeTableSurvey();  // the table analysis of this forum's pages
 
   applyLinkParameter(state_.settings, forum);
   appendLink(fetchedPages, forum.forumAddress.c_str());
   if (client_.fetchToMemory(forum, page, true) != 0 && !stopping()) {
-    surveyTables(page.data(), forum);
-    keepLayout(forum, state_.indexLayout);
+    surveyTables(page.data(), *survey);
+    keepLayout(*survey, state_.indexLayout);
     trimPathEnd(state_.outputPath);
 
     ForumFolderSink subForums(*this, false);
     if (!detectForums(page.text(), state_, subForums) && !stopping()) {
-      classifyColumns(page.data(), forum, [this](TableRow& row) { classifyForumRow(row, state_); });
-      settleForumColumns(forum);
+      classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyForumRow(row, state_); });
+      settleForumColumns(*survey);
       PathMark mark(state_.outputPath);
-      walkRows(page.data(), forum, [this](TableRow& row) { walkForumRow(row, false); });
+      walkRows(page.data(), *survey, [this](TableRow& row) { walkForumRow(row, false); });
     }
 
     state_.itemNumber = 1;
@@ -190,10 +192,10 @@ void ForumCrawler::crawlForum(JobContext& forum) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();
       if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
-        chooseTopicLayout(page.data(), forum, state_);
-        classifyColumns(page.data(), forum, [this](TableRow& row) { classifyTopicRow(row, state_); });
-        settleTopicColumns(forum);
-        walkRows(page.data(), forum, [this](TableRow& row) { walkTopicRow(row, state_, writer_); });
+        chooseTopicLayout(page.data(), *survey, state_);
+        classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyTopicRow(row, state_); });
+        settleTopicColumns(*survey);
+        walkRows(page.data(), *survey, [this](TableRow& row) { walkTopicRow(row, state_, writer_); });
       }
       if (stopping()) break;
 
@@ -203,7 +205,6 @@ void ForumCrawler::crawlForum(JobContext& forum) {
       std::unique_ptr<JobContext> resolved = resolveLink(next, LinkVariant::kForum, *state_.currentJob);
       if (!resolved) break;
       forum.forumAddress = resolved->forumAddress;
-      forum.host = resolved->host;
       applyLinkParameter(state_.settings, forum);
       const char* address = forum.forumAddress.c_str();
       if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
@@ -224,10 +225,11 @@ std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, C
   if (detectForums(page, state, sink)) return sink.rows();
 
   std::vector<DetectedForum> rows;
-  chooseIndexLayout(page, currentJob, state);
-  classifyColumns(page, currentJob, [&state](TableRow& row) { classifyForumRow(row, state); });
-  settleForumColumns(currentJob);
-  walkRows(page, currentJob, [&](TableRow& row) {
+  auto survey = makeTableSurvey();
+  chooseIndexLayout(page, *survey, state);
+  classifyColumns(page, *survey, [&state](TableRow& row) { classifyForumRow(row, state); });
+  settleForumColumns(*survey);
+  walkRows(page, *survey, [&](TableRow& row) {
     scanForumRow(row, [&](const char* value) {
       std::unique_ptr<JobContext> forum = takeRowForumLink(value, state);
       if (!forum) return;

@@ -29,7 +29,7 @@ class ForumCrawler {
   // The forums of the index page held in `page` (the current job's page):
   // forum detection with the download sink, or else the table layout route.
   // Each forum found is downloaded completely inside this call.
-  void crawlIndex(char* page, JobContext& currentJob);
+  void crawlIndex(char* page);
 
   // Downloads one forum whose folder exists and is named by state.outputPath:
   // its sub-forums, then the topics of its first page and of every following

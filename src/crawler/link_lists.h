@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "text/address.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -81,10 +82,6 @@ class LinkEnds {
   const char* end_ = nullptr;
 };
 
-// True at the characters that end an href value: NUL, a quote, '>', and for
-// forum links also '#'.
-bool isLinkEnd(char c, bool hashEnds);
-
 // At a position holding " hre" (blank, then hre in any case): skips it, an
 // optional 'f' and the run of '=', blanks, CR, LF, TAB and quotes that
 // follows, and returns where the href value begins.
@@ -108,7 +105,7 @@ void appendLink(LinkList& list, const char* text, const char* end);
 
 // Makes the per-link record of the href value at `href`: a fresh JobContext
 // whose forumAddress is the absolute address of the link, resolved against the
-// forumAddress of `currentJob`, and whose host is currentJob's. A link on
+// forumAddress of `currentJob`. A link on
 // another host is fetched from the forum's own host; "&amp;" becomes '&';
 // sid=... and phpsessi... parameters are dropped (and, for kTopicTableWalk,
 // "s=" with a hexadecimal value); a trailing '&' is removed. `href` moves to

@@ -109,7 +109,7 @@ void traversePage(char* page, Visitor& visit) {
 }
 
 struct Survey {
-  JobContext& record;
+  TableSurvey& record;
   std::size_t next = 0;
 
   std::size_t openTable(std::uint32_t depth) {
@@ -131,7 +131,7 @@ struct Survey {
 };
 
 struct Walk {
-  JobContext& record;
+  TableSurvey& record;
   const RowRoutine& routine;
   char* page;
   ReadBudget budget;
@@ -147,7 +147,7 @@ struct Walk {
   void rowEnd(Frame&) {}
 };
 
-void walkTables(char* page, JobContext& record, const RowRoutine& routine) {
+void walkTables(char* page, TableSurvey& record, const RowRoutine& routine) {
   blankScripts(page);
   Walk walk{record, routine, page, ReadBudget(kRowReadFactor * std::strlen(page) + kRowReadAllowance), LinkEnds{}, 0};
   traversePage(page, walk);
@@ -236,14 +236,14 @@ void blankScripts(char* page) {
   }
 }
 
-void surveyTables(char* page, JobContext& record) {
+void surveyTables(char* page, TableSurvey& record) {
   record.tableStats.fill(TableStat{});
   blankScripts(page);
   Survey survey{record};
   traversePage(page, survey);
 }
 
-std::uint32_t layoutScore(const JobContext& record, LayoutKey key) {
+std::uint32_t layoutScore(const TableSurvey& record, LayoutKey key) {
   std::uint32_t score = 0;
   for (const TableStat& stat : record.tableStats) {
     if (stat.rowCount == 0) break;
@@ -252,7 +252,7 @@ std::uint32_t layoutScore(const JobContext& record, LayoutKey key) {
   return score;
 }
 
-LayoutKey chooseLayout(const JobContext& record) {
+LayoutKey chooseLayout(const TableSurvey& record) {
   LayoutKey best;
   std::uint32_t bestScore = 0;
   for (std::uint32_t cells = 3; cells <= 19; ++cells) {
@@ -267,20 +267,20 @@ LayoutKey chooseLayout(const JobContext& record) {
   return best;
 }
 
-void keepLayout(JobContext& record, LayoutKey key) {
+void keepLayout(TableSurvey& record, LayoutKey key) {
   for (TableStat& stat : record.tableStats) {
     if (stat.rowCount == 0) break;
     if (stat.maxCells != key.cells || stat.depth != key.depth) stat.maxCells = 0;
   }
 }
 
-void chooseIndexLayout(char* page, JobContext& record, CrawlState& state) {
+void chooseIndexLayout(char* page, TableSurvey& record, CrawlState& state) {
   surveyTables(page, record);
   state.indexLayout = chooseLayout(record);
   keepLayout(record, state.indexLayout);
 }
 
-void chooseTopicLayout(char* page, JobContext& record, CrawlState& state) {
+void chooseTopicLayout(char* page, TableSurvey& record, CrawlState& state) {
   surveyTables(page, record);
   if (!state.topicLayoutConfirmed.isSet()) {
     LayoutKey key = chooseLayout(record);
@@ -293,18 +293,18 @@ void chooseTopicLayout(char* page, JobContext& record, CrawlState& state) {
   keepLayout(record, state.topicLayoutConfirmed.isSet() ? state.topicLayoutConfirmed : state.topicLayoutCandidate);
 }
 
-void classifyColumns(char* page, JobContext& record, const RowRoutine& classify) {
+void classifyColumns(char* page, TableSurvey& record, const RowRoutine& classify) {
   record.columnClasses.fill(kColumnNoLink);
   walkTables(page, record, classify);
 }
 
-void walkRows(char* page, JobContext& record, const RowRoutine& handle) { walkTables(page, record, handle); }
+void walkRows(char* page, TableSurvey& record, const RowRoutine& handle) { walkTables(page, record, handle); }
 
 void classifyForumRow(TableRow& row, const CrawlState& state) { classifyRow(row, state, false); }
 
 void classifyTopicRow(TableRow& row, const CrawlState& state) { classifyRow(row, state, true); }
 
-void settleForumColumns(JobContext& record) {
+void settleForumColumns(TableSurvey& record) {
   ColumnClasses& classes = record.columnClasses;
   for (ColumnClass& entry : classes) {
     if (entry == kColumnTopicLink || entry == kColumnOtherLink || entry == kColumnForumShapedLink) {
@@ -318,7 +318,7 @@ void settleForumColumns(JobContext& record) {
   }
 }
 
-void settleTopicColumns(JobContext& record) {
+void settleTopicColumns(TableSurvey& record) {
   ColumnClasses& classes = record.columnClasses;
   for (ColumnClass& entry : classes) {
     if (entry == kColumnOtherLink || entry == kColumnForumShapedLink) {

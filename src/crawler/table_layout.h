@@ -18,13 +18,46 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/settings.h"
 #include "crawler/link_lists.h"
 
 namespace quillstash {
 
+// One table found by the layout survey of a page.
+struct TableStat {
+  std::uint32_t rowCount = 0;  // row starts met in the table's own body
+  std::uint32_t maxCells = 0;  // most cell starts between a row start and its end
+  std::uint32_t depth = 0;     // 1 at the top level, one more per enclosing table
+  std::uint32_t reserved = 0;
+};
+
+// Class of a table column. Classifiers write the low byte; kColumnDisabled is
+// written whole and reads as 255 (low byte) or 65535 (low 16 bits).
+using ColumnClass = std::int32_t;
+inline constexpr ColumnClass kColumnNoLink = 0;
+inline constexpr ColumnClass kColumnUnknownLink = 1;
+inline constexpr ColumnClass kColumnForumLink = 2;
+inline constexpr ColumnClass kColumnTopicLink = 3;
+inline constexpr ColumnClass kColumnOtherLink = 4;
+inline constexpr ColumnClass kColumnForumShapedLink = 5;
+inline constexpr ColumnClass kColumnDisabled = -1;
+
+inline constexpr std::size_t kMaxTables = 1024;
+inline constexpr std::size_t kMaxColumns = 100;
+
 using ColumnClasses = std::array<ColumnClass, kMaxColumns>;
+
+// The work areas of one page's table analysis: the table survey and the
+// column classes. Made zero-filled (makeTableSurvey) by whoever analyses a
+// page and kept across the pages of one forum; one thread.
+struct TableSurvey {
+  std::array<TableStat, kMaxTables> tableStats{};
+  ColumnClasses columnClasses{};
+};
+
+inline std::unique_ptr<TableSurvey> makeTableSurvey() { return std::make_unique<TableSurvey>(); }
 
 // How many characters the row routines of one walk may read in all: rows that
 // overlap without end (row starts with no row end, tables nested without
@@ -63,34 +96,34 @@ void blankScripts(char* page);
 
 // Clears record.tableStats, blanks scripts and records every table with a
 // width attribute: its row count, its most cells in a row and its depth.
-void surveyTables(char* page, JobContext& record);
+void surveyTables(char* page, TableSurvey& record);
 
 // Sum of the row counts of the tables of the family `key`, up to the first
 // table without rows.
-std::uint32_t layoutScore(const JobContext& record, LayoutKey key);
+std::uint32_t layoutScore(const TableSurvey& record, LayoutKey key);
 
 // The family with most rows among 3 to 19 cells per row and depths 0 to 4;
 // ties go to fewer cells, then to less depth. (0, 0) when none qualifies.
-LayoutKey chooseLayout(const JobContext& record);
+LayoutKey chooseLayout(const TableSurvey& record);
 
 // Marks every table outside the family `key` (up to the first table without
 // rows) as not walked.
-void keepLayout(JobContext& record, LayoutKey key);
+void keepLayout(TableSurvey& record, LayoutKey key);
 
 // surveyTables, chooseLayout into state.indexLayout, keepLayout.
-void chooseIndexLayout(char* page, JobContext& record, CrawlState& state);
+void chooseIndexLayout(char* page, TableSurvey& record, CrawlState& state);
 
 // surveyTables; while no topic family is confirmed, the family chosen here
 // becomes the candidate, or the confirmed family when the previous page chose
 // it too; keeps the confirmed family, else the candidate.
-void chooseTopicLayout(char* page, JobContext& record, CrawlState& state);
+void chooseTopicLayout(char* page, TableSurvey& record, CrawlState& state);
 
 // Sets every column class to 0 and runs `classify` over every row of every
 // kept table.
-void classifyColumns(char* page, JobContext& record, const RowRoutine& classify);
+void classifyColumns(char* page, TableSurvey& record, const RowRoutine& classify);
 
 // Runs `handle` over every row of every kept table; the classes are kept.
-void walkRows(char* page, JobContext& record, const RowRoutine& handle);
+void walkRows(char* page, TableSurvey& record, const RowRoutine& handle);
 
 // Row classifiers for classifyColumns. The topic classifier hides a row that
 // has a colspan cell in an unclassified column (its "<t" becomes "__") and
@@ -101,8 +134,8 @@ void classifyTopicRow(TableRow& row, const CrawlState& state);
 // Reduce the classes to the link column: the forum columns (else the columns
 // of unknown links); the first topic column (else unknown, forum and disabled
 // columns).
-void settleForumColumns(JobContext& record);
-void settleTopicColumns(JobContext& record);
+void settleForumColumns(TableSurvey& record);
+void settleTopicColumns(TableSurvey& record);
 
 // --- Helpers for row routines ---
 

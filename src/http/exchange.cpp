@@ -15,36 +15,18 @@ constexpr std::chrono::milliseconds kStopCheckStep{100};
 
 }  // namespace
 
-bool hasHttpScheme(const char* text) {
-  return startsWithFolded(text, "http") && text[4] == ':' && text[5] == '/' && text[6] == '/';
+bool splitAddress(const char* address, HttpScratch& http) {
+  TextWriter host = http.host.writer();
+  TextWriter path = http.path.writer();
+  http.serverAddress = platform::Ipv4Endpoint{};
+  return splitAddress(address, host, http.serverAddress.port, path);
 }
 
-bool splitAddress(JobContext& job) {
-  const char* pos = job.forumAddress.c_str();
-  if (hasHttpScheme(pos)) pos += 7;
-
-  TextWriter host = job.host.writer();
-  while (*pos != '\0' && *pos != ':' && *pos != '/' && *pos != '\\') host.put(*pos++);
-  host.terminate();
-
-  job.serverAddress = platform::Ipv4Endpoint{};
-  job.serverAddress.port = 80;
-  if (*pos == ':') {
-    ++pos;
-    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
-  }
-
-  TextWriter path = job.path.writer();
-  appendText(path, pos);
-  path.terminate();
-  return !host.truncated() && !path.truncated();
-}
-
-bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {
+bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {
   std::uint32_t address = 0;
   if (!viaProxy) {
-    if (!platform::resolveHost(job.host.c_str(), address)) return false;
-    job.serverAddress.address = address;
+    if (!platform::resolveHost(http.host.c_str(), address)) return false;
+    http.serverAddress.address = address;
     return true;
   }
   FixedText<256> proxyHost;
@@ -54,10 +36,10 @@ bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy) {
   name.terminate();
   if (*pos == ':') {
     ++pos;
-    job.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
+    http.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
   }
   if (!platform::resolveHost(proxyHost.c_str(), address)) return false;
-  job.serverAddress.address = address;
+  http.serverAddress.address = address;
   return true;
 }
 
@@ -102,11 +84,6 @@ bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length
   return true;
 }
 
-void closeJobSocket(JobContext& job) {
-  if (job.socket != platform::kInvalidSocket) platform::closeSocket(job.socket);
-  job.socket = platform::kInvalidSocket;
-}
-
 const char* findBlankLine(const char* begin, std::size_t length) {
   static constexpr char kBlank[] = "\r\n\r\n";
   if (length < 4) return nullptr;
@@ -132,8 +109,8 @@ void appendCount(TextWriter& out, std::uint64_t value) {
   while (n > 0) out.put(digits[--n]);
 }
 
-LogLineBuilder::LogLineBuilder(JobContext& job)
-    : text_(job.messageText), writer_(job.messageText.data, job.messageText.capacity() - 2) {}
+LogLineBuilder::LogLineBuilder(HttpScratch& http)
+    : text_(http.messageText), writer_(http.messageText.data, http.messageText.capacity() - 2) {}
 
 void LogLineBuilder::send(ActivityLog& log) {
   // The writer kept two characters free for the line end.

@@ -4,34 +4,49 @@
 // Pieces shared by the fetches and the login: splitting an address into host,
 // port and path, resolving the server or the proxy, waiting for data while
 // watching the stop request, and composing log lines in a job's scratch text.
-// All of them work on the caller's JobContext and allocate nothing.
+// All of them work on the caller's HttpScratch and allocate nothing.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "core/activity_log.h"
 #include "core/settings.h"
 #include "platform/socket.h"
+#include "text/address.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
 
-// True when `text` starts with "http" in any letter case followed by "://".
-bool hasHttpScheme(const char* text);
+// The work areas of one fetch or login: the address split into host and
+// path, the server it goes to, the request and log-line texts, the connection
+// and the file a fetch into a file writes. Made zero-filled per fetch
+// (makeHttpScratch) by the HTTP layer; one thread.
+struct HttpScratch {
+  platform::Socket socket;               // connection in progress, closed with the scratch
+  platform::Ipv4Endpoint serverAddress;                      // where it goes
+  FixedText<8192> host;         // host name of the address, no port
+  FixedText<8192> path;         // request path of the address, query included
+  FixedText<8192> savePath;     // file written by a fetch into a file
+  FixedText<8192> requestText;  // the request being sent
+  FixedText<8192> messageText;  // scratch for the log lines
+};
 
-// Splits job.forumAddress into job.host, the port and job.path, and clears
-// job.serverAddress to that port (80 unless the address names one; only the
+inline std::unique_ptr<HttpScratch> makeHttpScratch() { return std::make_unique<HttpScratch>(); }
+
+// Splits `address` into http.host, the port and http.path, and clears
+// http.serverAddress to that port (80 unless the address names one; only the
 // low 16 bits of a named port count). Returns false when the host or the path
 // does not fit its 8,192-byte text; nothing is fetched then.
-bool splitAddress(JobContext& job);
+bool splitAddress(const char* address, HttpScratch& http);
 
-// Resolves the server into job.serverAddress: the proxy host of
+// Resolves the server into http.serverAddress: the proxy host of
 // settings.proxyAddress when `viaProxy` (its port, when it names one, replaces
-// the address's port), else job.host. On failure the calling thread's last
+// the address's port), else http.host. On failure the calling thread's last
 // socket error holds the code.
-bool resolveServer(JobContext& job, const Settings& settings, bool viaProxy);
+bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy);
 
 enum class WaitOutcome { kReadable, kTimedOut, kFailed, kStopped };
 
@@ -47,9 +62,6 @@ bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log);
 // Sends all of `data` (one send call in practice); false on a socket error.
 bool sendAll(platform::SocketHandle socket, const char* data, std::size_t length);
 
-// Closes job.socket when one is open.
-void closeJobSocket(JobContext& job);
-
 // Position just past the first CR LF CR LF in [begin, begin + length), or
 // nullptr. Binary safe.
 const char* findBlankLine(const char* begin, std::size_t length);
@@ -57,11 +69,11 @@ const char* findBlankLine(const char* begin, std::size_t length);
 // Decimal text of a 64-bit count.
 void appendCount(TextWriter& out, std::uint64_t value);
 
-// A log line composed in job.messageText. Text that does not fit is cut, and
+// A log line composed in http.messageText. Text that does not fit is cut, and
 // the line always ends with CR LF.
 class LogLineBuilder {
  public:
-  explicit LogLineBuilder(JobContext& job);
+  explicit LogLineBuilder(HttpScratch& http);
   TextWriter& out() { return writer_; }
   LogLineBuilder& operator<<(std::string_view text) {
     writer_.append(text);

@@ -27,6 +27,7 @@ enum class Step { kData, kEnded, kFull, kRetry, kGiveUp, kRedirect, kBody, kWait
 // The state of one fetch (one address; a redirect starts a new one).
 struct Fetch {
   JobContext& job;
+  HttpScratch& http;
   const Settings& settings;
   ActivityLog& log;
   std::chrono::milliseconds timeout;
@@ -38,14 +39,8 @@ struct Fetch {
   std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
 };
 
-// `address` as an absolute address: "http://" in front unless it starts with "http".
-void appendAbsolute(TextWriter& out, const char* address) {
-  if (!startsWithFolded(address, "http")) out.append("http://");
-  appendText(out, address);
-}
-
 void logAddressTooLong(Fetch& f, const char* address) {
-  LogLineBuilder line(f.job);
+  LogLineBuilder line(f.http);
   line << "[ X ] Address too long, not fetched: ";
   line.out().append(std::string_view(address, ::strnlen(address, 100)));
   line << "...";
@@ -73,22 +68,23 @@ const char* findHeaderField(const char* header, const char* name) {
 
 bool buildRequest(Fetch& f, std::string_view cookie) {
   JobContext& job = f.job;
-  TextWriter r = job.requestText.writer();
+  HttpScratch& http = f.http;
+  TextWriter r = http.requestText.writer();
   r.append("GET ");
   if (f.viaProxy) {
-    appendAbsolute(r, job.forumAddress.c_str());
+    appendAbsoluteAddress(job.forumAddress.c_str(), r);
   } else {
-    if (job.path.data[0] != '/') r.put('/');
-    appendText(r, job.path.c_str());
+    if (http.path.data[0] != '/') r.put('/');
+    appendText(r, http.path.c_str());
   }
   r.append(" HTTP/1.0\r\nHost: ");
-  appendText(r, job.host.c_str());
+  appendText(r, http.host.c_str());
   r.append("\r\nAccept: */*\r\n");
   r.append(cookie);
   r.append("User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
-  LogLineBuilder line(job);
+  LogLineBuilder line(http);
   line << "[ X ] Request too long, not sent: ";
   line.out().append(std::string_view(job.forumAddress.c_str(), ::strnlen(job.forumAddress.c_str(), 100)));
   line << "...";
@@ -100,19 +96,20 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
 // the resolution as the mode allows. False: the call gives up.
 bool prepare(Fetch& f, std::string_view cookie) {
   JobContext& job = f.job;
-  if (!splitAddress(job)) {
+  HttpScratch& http = f.http;
+  if (!splitAddress(job.forumAddress.c_str(), http)) {
     logAddressTooLong(f, job.forumAddress.c_str());
     return false;
   }
-  f.addressPort = job.serverAddress.port;
+  f.addressPort = http.serverAddress.port;
   if (!buildRequest(f, cookie)) return false;
 
   for (;;) {
     if (f.log.stopRequested()) return false;
-    if (resolveServer(job, f.settings, f.viaProxy)) return true;
+    if (resolveServer(http, f.settings, f.viaProxy)) return true;
     const int code = platform::lastSocketError();
-    LogLineBuilder line(job);
-    line << "[ X ] Error resolving " << job.host.view() << " , code: ";
+    LogLineBuilder line(http);
+    line << "[ X ] Error resolving " << http.host.view() << " , code: ";
     if (f.mode == Mode::kFile) {
       appendSocketError(line.out());
       line.send(f.log);
@@ -131,40 +128,40 @@ bool prepare(Fetch& f, std::string_view cookie) {
 // Socket, connect and send of one attempt.
 Step openConnection(Fetch& f) {
   JobContext& job = f.job;
+  HttpScratch& http = f.http;
   if (f.log.stopRequested()) return Step::kGiveUp;
-  job.socket = platform::createTcpSocket();
-  if (job.socket == platform::kInvalidSocket) {
-    LogLineBuilder line(job);
+  http.socket = platform::openTcpSocket();
+  if (!http.socket.isOpen()) {
+    LogLineBuilder line(http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(f.log);
     return Step::kGiveUp;
   }
-  platform::setBlocking(job.socket, true);
-  if (!platform::connectSocket(job.socket, job.serverAddress)) {
-    LogLineBuilder line(job);
-    line << "[ X ] Error connecting to " << job.host.view() << ", code: ";
+  platform::setBlocking(http.socket.handle(), true);
+  if (!platform::connectSocket(http.socket.handle(), http.serverAddress)) {
+    LogLineBuilder line(http);
+    line << "[ X ] Error connecting to " << http.host.view() << ", code: ";
     appendSocketError(line.out());
     line.send(f.log);
-    closeJobSocket(job);
     if (f.retryCount >= f.settings.connectRetries) return Step::kGiveUp;
     ++f.retryCount;
     return connectDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
-  if (!sendAll(job.socket, job.requestText.c_str(), job.requestText.size())) {
+  if (!sendAll(http.socket.handle(), http.requestText.c_str(), http.requestText.size())) {
     const bool again = f.retryCount < f.settings.receiveRetries;
-    LogLineBuilder line(job);
+    LogLineBuilder line(http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << (again ? ", retrying..." : ". Operation aborted");
     line.send(f.log);
-    closeJobSocket(job);
+    http.socket.close();
     if (!again) return Step::kGiveUp;
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
-  if (f.mode == Mode::kFile) job.path.clear();  // now holds the Content-Disposition name
-  LogLineBuilder line(job);
+  if (f.mode == Mode::kFile) http.path.clear();  // now holds the Content-Disposition name
+  LogLineBuilder line(http);
   line << "* Downloading file " << job.forumAddress.view() << " ...";
   line.send(f.log);
   return Step::kConnected;
@@ -172,12 +169,12 @@ Step openConnection(Fetch& f) {
 
 Step receiveError(Fetch& f) {
   const bool again = f.retryCount < f.settings.receiveRetries;
-  LogLineBuilder line(f.job);
+  LogLineBuilder line(f.http);
   line << "[ X ] Error receiving data, ";
   appendSocketError(line.out());
   line << (again ? ", retrying..." : ". Operation aborted");
   line.send(f.log);
-  closeJobSocket(f.job);
+  f.http.socket.close();
   if (!again) return Step::kGiveUp;
   ++f.retryCount;
   return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -187,26 +184,25 @@ Step receiveError(Fetch& f) {
 // set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
 // kRetry or kGiveUp after a failure (socket closed, message logged).
 Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
-  switch (waitForData(f.job.socket, f.timeout, f.log)) {
+  switch (waitForData(f.http.socket.handle(), f.timeout, f.log)) {
     case WaitOutcome::kReadable: break;
     case WaitOutcome::kStopped:
-      closeJobSocket(f.job);
       return Step::kGiveUp;
     case WaitOutcome::kFailed: return receiveError(f);
     case WaitOutcome::kTimedOut: {
       const bool again = f.retryCount < f.settings.receiveRetries;
       f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
-      closeJobSocket(f.job);
+      f.http.socket.close();
       if (!again) return Step::kGiveUp;
       ++f.retryCount;
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
     }
   }
   std::size_t waiting = 0;
-  if (!platform::bytesWaiting(f.job.socket, waiting)) return receiveError(f);
+  if (!platform::bytesWaiting(f.http.socket.handle(), waiting)) return receiveError(f);
   if (waiting == 0) return Step::kEnded;
   if (room == 0) return Step::kFull;
-  const long n = platform::receiveBytes(f.job.socket, at, std::min({waiting, kMaxRead, room}));
+  const long n = platform::receiveBytes(f.http.socket.handle(), at, std::min({waiting, kMaxRead, room}));
   if (n < 0) return receiveError(f);
   if (n == 0) return Step::kEnded;
   got = static_cast<std::size_t>(n);
@@ -215,6 +211,7 @@ Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
 
 Step followRedirect(Fetch& f, const char* location) {
   JobContext& job = f.job;
+  HttpScratch& http = f.http;
   while (*location == ':' || *location == ' ') ++location;
   std::size_t length = 0;
   auto ends = [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7F; };
@@ -222,30 +219,20 @@ Step followRedirect(Fetch& f, const char* location) {
 
   if (f.redirectsLeft <= 0) {
     f.log.logLine("[ X ] Too many redirects, operation aborted\r\n");
-    closeJobSocket(job);
     return Step::kGiveUp;
   }
   FixedText<16384> target;
   TextWriter w = target.writer();
-  if (location[0] == '/') {
-    // Same server: keep the host and the port the page came from.
-    w.append("http://");
-    w.append(job.host.view());
-    if (f.addressPort != 80) {
-      w.put(':');
-      appendDecimal(w, f.addressPort);
-    }
-  }
-  w.append(std::string_view(location, length));
+  // A path on the same server keeps the host and the port the page came from.
+  appendRedirectTarget(http.host.view(), f.addressPort, std::string_view(location, length), w);
   w.terminate();
   if (length > kMaxLocationLength || w.truncated()) {
-    closeJobSocket(job);
     logAddressTooLong(f, target.c_str());
     return Step::kGiveUp;
   }
   job.forumAddress.assign(target.view());
-  closeJobSocket(job);
-  LogLineBuilder line(job);
+  http.socket.close();
+  LogLineBuilder line(http);
   line << "- Moved to " << job.forumAddress.view();
   line.send(f.log);
   return Step::kRedirect;
@@ -265,15 +252,13 @@ Step applyStatus(Fetch& f, const char* header) {
       while (length < kMaxStatusTextLength && static_cast<unsigned char>(p[length]) >= ' ' && p[length] != 0x7F) {
         ++length;
       }
-      LogLineBuilder line(f.job);
+      LogLineBuilder line(f.http);
       line << "[ X ] Server error - " << std::string_view(p, length);
       line.send(f.log);
-      closeJobSocket(f.job);
       return Step::kGiveUp;
     }
     case '4':
       f.log.logLine("[ X ] Not found\r\n");
-      closeJobSocket(f.job);
       return Step::kGiveUp;
     default: break;
   }
@@ -292,7 +277,7 @@ Step applyStatus(Fetch& f, const char* header) {
       for (; *field != '\0' && *field != '\r' && *field != '\n'; ++field) {
         if (field[0] == '=' && field[1] == '"') {
           const char* name = field + 2;
-          TextWriter out = f.job.path.writer();
+          TextWriter out = f.http.path.writer();
           while (*name != '"' && static_cast<unsigned char>(*name) >= ' ' && *name != 0x7F) out.put(*name++);
           out.terminate();
           break;
@@ -348,7 +333,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
       std::size_t got = 0;
       step = readSome(f, data + received, capacity - received, got);
       if (step == Step::kFull) {
-        LogLineBuilder line(f.job);
+        LogLineBuilder line(f.http);
         line << "[ X ] File size exceeds ";
         appendCount(line.out(), capacity);
         line << " bytes, aborting...";
@@ -372,14 +357,14 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
-    closeJobSocket(f.job);
+    f.http.socket.close();
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
     if (length != 0) std::memmove(data, body, length);
     destination.setLength(length);
 
-    LogLineBuilder line(f.job);
+    LogLineBuilder line(f.http);
     line << "* Received ";
     appendCount(line.out(), length);
     line << " bytes";
@@ -406,13 +391,14 @@ struct SavedFile {
 bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32_t itemNumber,
                 TextWriter& linkOutput) {
   JobContext& job = f.job;
-  TextWriter path = job.savePath.writer();
+  HttpScratch& http = f.http;
+  TextWriter path = http.savePath.writer();
   path.append(folder);
   if (!folder.empty() && !platform::isPathSeparator(folder.back())) path.put(platform::kPathSeparator);
   const std::size_t nameStart = path.length();
   writeFiveDigits(path, itemNumber);
   path.put(' ');
-  const char* name = job.path.c_str();
+  const char* name = http.path.c_str();
   if (*name == '\0') {
     // The last segment of the address: after its last '/' that is not its last character.
     const char* address = job.forumAddress.c_str();
@@ -424,13 +410,13 @@ bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32
   }
   copyNamePart(name, path);
   path.terminate();
-  if (path.truncated() || !saved.file.create(job.savePath.c_str())) {
-    LogLineBuilder line(job);
-    line << "[ X ] Error creating file " << job.savePath.view();
+  if (path.truncated() || !saved.file.create(http.savePath.c_str())) {
+    LogLineBuilder line(http);
+    line << "[ X ] Error creating file " << http.savePath.view();
     line.send(f.log);
     return false;
   }
-  linkOutput.append(std::string_view(job.savePath.c_str() + nameStart, path.length() - nameStart));
+  linkOutput.append(std::string_view(http.savePath.c_str() + nameStart, path.length() - nameStart));
   saved.created = true;
   return true;
 }
@@ -466,9 +452,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       if (chunk == 0) return true;
       if (!saved.file.isOpen()) {
         if (target.imageMode && looksLikeHtml(data, chunk)) {
-          LogLineBuilder line(f.job);
+          LogLineBuilder line(f.http);
           line << "[ X ] The image: ";
-          appendAbsolute(line.out(), f.job.forumAddress.c_str());
+          appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
           line << " contains HTML code in it and was not saved";
           line.send(f.log);
           refused = true;
@@ -476,7 +462,6 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
           return false;
         }
         if (!createFile(f, saved, target.folder, target.itemNumber, target.linkOutput)) {
-          closeJobSocket(f.job);
           step = Step::kGiveUp;
           return false;
         }
@@ -485,10 +470,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       }
       rewriteFile = false;
       if (!saved.file.write(data, chunk)) {
-        LogLineBuilder line(f.job);
-        line << "[ X ] Error writing file " << f.job.savePath.view();
+        LogLineBuilder line(f.http);
+        line << "[ X ] Error writing file " << f.http.savePath.view();
         line.send(f.log);
-        closeJobSocket(f.job);
         step = Step::kGiveUp;
         return false;
       }
@@ -541,12 +525,12 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
       return step;
     }
-    closeJobSocket(f.job);
+    f.http.socket.close();
 
-    LogLineBuilder line(f.job);
+    LogLineBuilder line(f.http);
     if (pageLength == 0) {
       line << "[ X ] Error downloading file ";
-      appendAbsolute(line.out(), f.job.forumAddress.c_str());
+      appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
     } else {
       line << "* Received ";
       appendCount(line.out(), pageLength);
@@ -570,15 +554,15 @@ HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, const Lo
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
   const bool sendCookie = forumPage || &job == currentJob_;
+  auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
+    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
     // The cookie line is read once per request, whole.
     const std::string cookie = sendCookie ? loginCookie_.get() : std::string();
     std::size_t length = 0;
     const Step step = fetchMemoryOnce(f, cookie, destination, length);
     if (step == Step::kRedirect) continue;
     if (step != Step::kBody) {
-      closeJobSocket(job);
       destination.clear();
       return 0;
     }
@@ -595,11 +579,11 @@ bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWrit
   const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
   const FileTarget target{linkOutput, imageMode, folder, itemNumber};
   SavedFile saved;
+  auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
+    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
     if (step == Step::kRedirect) continue;
-    closeJobSocket(job);
     saved.file.close();
     return saved.created;
   }

@@ -87,36 +87,6 @@ bool inputIsPassword(const char* tag) {
   return false;
 }
 
-// Copies the action value [v, end) as the form's target: "&amp;" becomes '&'
-// and session ids are left out, so that the login does not carry a session the
-// server made for an anonymous visitor.
-void copyAction(const char* v, const char* end, TextWriter& out) {
-  auto skipParameter = [end](const char* p) {
-    while (p < end && *p != '&' && !isQuote(*p) && *p != '>') ++p;
-    return p;
-  };
-  auto hexValue = [end](const char* value) {
-    for (int i = 1; i <= 7; ++i) {
-      if (value + i >= end || !isHexDigit(value[i])) return false;
-    }
-    return true;
-  };
-  const std::size_t start = out.length();
-  for (const char* p = v; p < end;) {
-    const auto left = static_cast<std::size_t>(end - p);
-    if (left >= 5 && startsWithFolded(p, "&amp;")) {
-      out.put('&');
-      p += 5;
-    } else if ((left >= 4 && startsWithFolded(p, "sid=")) || (left >= 8 && startsWithFolded(p, "phpsessi")) ||
-               (left >= 2 && startsWithFolded(p, "s=") && hexValue(p + 2))) {
-      p = skipParameter(p);
-    } else {
-      out.put(*p++);
-    }
-  }
-  if (out.length() > start && out.begin()[out.length() - 1] == '&') out.rewind(out.length() - 1);
-}
-
 enum class FormMethod { kGet, kPost };
 
 // Reads the start tag of the form at `form` ('<'): its action changes
@@ -135,33 +105,12 @@ bool readFormTag(const char* form, FixedText<16384>& address, FormMethod& method
   const char* vEnd = v;
   while (*vEnd != '\0' && !isQuote(*vEnd) && *vEnd != '>' && (quoted || !isBlank(*vEnd))) ++vEnd;
 
-  if (hasHttpScheme(v)) {
-    // The action's own host is ignored: the login goes to the front page's server.
-    v += 7;
-    while (v < vEnd && *v != '/' && !isQuote(*v) && *v != '>') ++v;
-  }
-  FixedText<16384> action;
-  TextWriter actionOut = action.writer();
-  copyAction(v, vEnd, actionOut);
-  actionOut.terminate();
-
+  // The action's own host is ignored: the login goes to the front page's server.
   FixedText<16384> result;
   TextWriter out = result.writer();
-  const char* a = address.c_str();
-  const char* afterHost = a + (hasHttpScheme(a) ? 7 : 0);
-  if (action.data[0] == '/') {
-    const char* pathStart = std::strchr(afterHost, '/');
-    const std::size_t keep = pathStart != nullptr ? static_cast<std::size_t>(pathStart - a) : address.size();
-    out.append(std::string_view(a, keep));
-  } else if (const char* lastSlash = std::strrchr(afterHost, '/')) {
-    out.append(std::string_view(a, static_cast<std::size_t>(lastSlash + 1 - a)));
-  } else {
-    out.append(address.view());
-    out.put('/');
-  }
-  out.append(action.view());
+  appendResolvedFormAction(address.c_str(), v, vEnd, out);
   out.terminate();
-  if (actionOut.truncated() || out.truncated()) return false;
+  if (out.truncated()) return false;
   address.assign(result.view());
   return true;
 }
@@ -227,19 +176,19 @@ LoginJob::LoginJob(const SettingsStore& settings, ActivityLog& log, LoginCookie&
 namespace {
 
 // Reads the answer's header (never the body) into `page`; returns the bytes read.
-std::size_t readAnswerHeader(JobContext& job, PageBlock& page, std::chrono::milliseconds timeout, ActivityLog& log,
+std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::milliseconds timeout, ActivityLog& log,
                              bool& stopped) {
   char* data = page.data();
   std::size_t received = 0;
   auto receiveFailed = [&]() {
-    LogLineBuilder line(job);
+    LogLineBuilder line(http);
     line << "[ X ] Error receiving data, ";
     appendSocketError(line.out());
     line << ". Operation aborted";
     line.send(log);
   };
   while (received < page.capacity()) {
-    const WaitOutcome wait = waitForData(job.socket, timeout, log);
+    const WaitOutcome wait = waitForData(http.socket.handle(), timeout, log);
     if (wait == WaitOutcome::kStopped) {
       stopped = true;
       break;
@@ -249,12 +198,13 @@ std::size_t readAnswerHeader(JobContext& job, PageBlock& page, std::chrono::mill
       break;
     }
     std::size_t waiting = 0;
-    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(job.socket, waiting)) {
+    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(http.socket.handle(), waiting)) {
       receiveFailed();
       break;
     }
     if (waiting == 0) break;
-    const long n = platform::receiveBytes(job.socket, data + received, std::min(waiting, page.capacity() - received));
+    const long n =
+        platform::receiveBytes(http.socket.handle(), data + received, std::min(waiting, page.capacity() - received));
     if (n <= 0) break;
     received += static_cast<std::size_t>(n);
     if (received > 4 && findBlankLine(data, received) != nullptr) break;
@@ -336,7 +286,8 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   HttpClient client(settings_, log_, loginCookie_, nullptr, receiveTimeout_);
   client.fetchToMemory(*job, page, true);
   if (log_.stopRequested()) return;
-  const bool split = splitAddress(*job);
+  auto http = makeHttpScratch();
+  const bool split = splitAddress(job->forumAddress.c_str(), *http);
 
   const char* form = split ? findLoginForm(page.text()) : nullptr;
   if (form == nullptr) {
@@ -359,8 +310,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   const char* address = job->forumAddress.c_str();
   r.append(method == FormMethod::kGet ? "GET " : "POST ");
   if (viaProxy) {
-    if (!startsWithFolded(address, "http")) r.append("http://");
-    appendText(r, address);
+    appendAbsoluteAddress(address, r);
   } else if (const char* slash = std::strchr(address + (hasHttpScheme(address) ? 7 : 0), '/')) {
     appendText(r, slash);
   } else {
@@ -371,7 +321,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     appendFormFields(fields, r, userName, password);
   }
   r.append(" HTTP/1.0\r\nHost: ");
-  appendText(r, job->host.c_str());
+  appendText(r, http->host.c_str());
   r.append(
       "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/1.02\r\n"
       "Connection: Close\r\nAccept-Encoding: deflate\r\n");
@@ -389,43 +339,40 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
 
-  if (!resolveServer(*job, settings, viaProxy)) {
+  if (!resolveServer(*http, settings, viaProxy)) {
     const int code = platform::lastSocketError();
-    LogLineBuilder line(*job);
-    line << "[ X ] Error resolving " << job->host.view() << " , code: ";
+    LogLineBuilder line(*http);
+    line << "[ X ] Error resolving " << http->host.view() << " , code: ";
     appendDecimal(line.out(), static_cast<std::uint32_t>(code));
     line.send(log_);
     return;
   }
-  job->socket = platform::createTcpSocket();
-  if (job->socket == platform::kInvalidSocket) {
-    LogLineBuilder line(*job);
+  http->socket = platform::openTcpSocket();
+  if (!http->socket.isOpen()) {
+    LogLineBuilder line(*http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(log_);
     return;
   }
-  platform::setBlocking(job->socket, true);
-  if (!platform::connectSocket(job->socket, job->serverAddress)) {
-    LogLineBuilder line(*job);
-    line << "[ X ] Error connecting to " << job->host.view() << ", code: ";
+  platform::setBlocking(http->socket.handle(), true);
+  if (!platform::connectSocket(http->socket.handle(), http->serverAddress)) {
+    LogLineBuilder line(*http);
+    line << "[ X ] Error connecting to " << http->host.view() << ", code: ";
     appendSocketError(line.out());
     line.send(log_);
-    closeJobSocket(*job);
     return;
   }
-  if (!sendAll(job->socket, r.begin(), r.length())) {
-    LogLineBuilder line(*job);
+  if (!sendAll(http->socket.handle(), r.begin(), r.length())) {
+    LogLineBuilder line(*http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << ". Operation aborted";
     line.send(log_);
-    closeJobSocket(*job);
     return;
   }
   bool stopped = false;
-  const std::size_t received = readAnswerHeader(*job, page, receiveTimeout_, log_, stopped);
-  closeJobSocket(*job);
+  const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, log_, stopped);
   if (stopped) return;
   collectCookies(page.data(), received, loginCookie_, log_);
 }

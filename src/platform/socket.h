@@ -57,6 +57,48 @@ long receiveBytes(SocketHandle socket, char* buffer, std::size_t capacity);
 
 void closeSocket(SocketHandle socket);
 
+// An owned socket: closed by its destructor, by close(), or when another is
+// moved into it, so that no stop or error path leaves one open. Move-only;
+// belongs to the thread that uses it.
+class Socket {
+ public:
+  Socket() = default;
+  explicit Socket(SocketHandle handle) : handle_(handle) {}
+  Socket(Socket&& other) noexcept : handle_(other.release()) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = other.release();
+    }
+    return *this;
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() { close(); }
+
+  SocketHandle handle() const { return handle_; }
+  bool isOpen() const { return handle_ != kInvalidSocket; }
+
+  // Ends the connection now (a retry or the end of a response); nothing when closed.
+  void close() {
+    if (handle_ != kInvalidSocket) closeSocket(handle_);
+    handle_ = kInvalidSocket;
+  }
+
+  // Gives the handle up without closing it.
+  SocketHandle release() {
+    SocketHandle handle = handle_;
+    handle_ = kInvalidSocket;
+    return handle;
+  }
+
+ private:
+  SocketHandle handle_ = kInvalidSocket;
+};
+
+// A new TCP socket, owned; not open when creation failed.
+inline Socket openTcpSocket() { return Socket(createTcpSocket()); }
+
 // The calling thread's last socket error as a Windows Sockets code.
 int lastSocketError();
 void setLastSocketError(int code);

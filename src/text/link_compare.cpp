@@ -3,34 +3,20 @@
 
 #include <cstring>
 
+#include "text/address.h"
 #include "text/strings.h"
 
 namespace quillstash {
 
 namespace {
 
-// An "s=" value needs more hexadecimal digits than this to count as a
-// session id; shorter ones (s=1, posts=20) are ordinary parameters.
-constexpr int kShortSValueDigits = 8;
-
-bool isLinkEnd(char c) {
-  return c == '\0' || c == '"' || c == '\'';
-}
-
 // A skipped session parameter runs up to the next '&' and never past the end
 // of the link or of an attribute.
 bool endsSessionParameter(char c) {
-  return isLinkEnd(c) || c == '&' || c == '>';
+  return isStoredLinkEnd(c) || c == '&' || c == '>';
 }
 
-bool startsSessionParameter(const char* p) {
-  if (startsWithFolded(p, "sid=") || startsWithFolded(p, "phpsessi")) return true;
-  if (!startsWithFolded(p, "s=")) return false;
-  const char* digits = p + 2;
-  int count = 0;
-  while (count <= kShortSValueDigits && isHexDigit(digits[count])) ++count;
-  return count > kShortSValueDigits;
-}
+bool startsSessionParameter(const char* p) { return startsNamedSessionId(p) || startsLongHexSessionId(p); }
 
 // Moves past session parameters and parameter separators ("&", "&amp;") at `p`.
 const char* skipIgnorable(const char* p) {
@@ -63,14 +49,14 @@ const char* pathOf(const char* link) {
   if (*p == 's' || *p == 'S') ++p;
   if (*p == ':') ++p;
   for (int i = 0; i < 2 && *p == '/'; ++i) ++p;
-  while (!isLinkEnd(*p) && *p != '/') ++p;
+  while (!isStoredLinkEnd(*p) && *p != '/') ++p;
   return p;
 }
 
 // What follows the last '/' of the link (all of it when there is none).
 const char* lastSegmentOf(const char* link) {
   const char* segment = link;
-  for (const char* p = link; !isLinkEnd(*p); ++p) {
+  for (const char* p = link; !isStoredLinkEnd(*p); ++p) {
     if (*p == '/') segment = p + 1;
   }
   return segment;
@@ -96,12 +82,12 @@ bool linkEquals(const char* stored, const char* candidate, const char** candidat
   for (;;) {
     c = skipIgnorable(c);
     t = skipIgnorable(t);
-    if (isLinkEnd(*t)) break;
-    if (isLinkEnd(*c) || !foldedEqual(*c, *t)) return false;
+    if (isStoredLinkEnd(*t)) break;
+    if (isStoredLinkEnd(*c) || !foldedEqual(*c, *t)) return false;
     ++c;
     ++t;
   }
-  if (!isLinkEnd(*c)) return false;
+  if (!isStoredLinkEnd(*c)) return false;
   if (candidateEnd != nullptr) *candidateEnd = c;
   return true;
 }

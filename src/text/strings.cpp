@@ -2,6 +2,7 @@
 #include "text/strings.h"
 
 #include "platform/path.h"
+#include "text/address.h"
 
 namespace quillstash {
 
@@ -219,10 +220,9 @@ void cleanPathComponent(char* path) {
 }
 
 std::uint8_t linkContains(const char* link, const KeywordEntry& entry) {
-  auto isLinkEnd = [](char c) { return c == '\0' || c == '"' || c == '\'' || c == '>' || c == '#'; };
   const char* end = link;
   const char* segment = link;
-  for (; !isLinkEnd(*end); ++end) {
+  for (; !isLinkEndOrFragment(*end); ++end) {
     if (*end == '/' && isAsciiLetter(end[1])) segment = end;
   }
   const char* keyword = entry.keyword;

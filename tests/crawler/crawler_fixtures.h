@@ -20,7 +20,6 @@ struct CrawlWorld {
 
   explicit CrawlWorld(const char* address = "http://forum.example/board/index.php") {
     job->forumAddress.assign(address);
-    job->host.assign("forum.example");
     loadDefaultSettings(state.settings);
     state.currentJob = job.get();
     state.startRun();

@@ -28,7 +28,6 @@ class ForumCrawl : public ::testing::Test {
     s.receiveRetryDelayMs = 1;
     s.receiveRetries = 0;
     settings.replace(s);
-    world.job->host.assign("127.0.0.1");
     world.state.settings = s;
     world.state.outputPath.assign(dir.path());
   }

@@ -27,9 +27,15 @@ std::string table(int rows, int cells, const std::string& cell = "x", bool width
 // A table whose one row holds `inner` in its one cell.
 std::string wrap(const std::string& inner) { return "<table width=1><tr><td>" + inner + "</td></tr></table>"; }
 
+TEST(TableSurvey, startsZeroFilled) {
+  auto record = makeTableSurvey();
+  EXPECT_EQ(record->tableStats[kMaxTables - 1].rowCount, 0u);
+  EXPECT_EQ(record->columnClasses[0], kColumnNoLink);
+}
+
 TEST(TableSurvey, recordsRowsCellsAndDepthOfTablesWithAWidth) {
   std::string page = table(2, 3) + wrap(table(4, 5)) + table(3, 7, "x", false);
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   const auto& s = record->tableStats;
   EXPECT_EQ(s[0].rowCount, 2u);
@@ -44,7 +50,7 @@ TEST(TableSurvey, recordsRowsCellsAndDepthOfTablesWithAWidth) {
 
 TEST(TableSurvey, tableWithoutWidthIsInvisibleButItsNestedTablesAreNot) {
   std::string page = "<table><tr><td>" + table(6, 4) + "</td></tr></table>";
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   EXPECT_EQ(record->tableStats[0].rowCount, 6u);
   EXPECT_EQ(record->tableStats[0].depth, 1u);
@@ -53,7 +59,7 @@ TEST(TableSurvey, tableWithoutWidthIsInvisibleButItsNestedTablesAreNot) {
 
 TEST(TableSurvey, scriptsHoldingTableMarkupAreBlanked) {
   std::string page = "<script>document.write('<table width=1><tr><td>a<td>b<td>c</tr>');</script>" + table(2, 4);
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   EXPECT_EQ(record->tableStats[0].maxCells, 4u);
   EXPECT_EQ(page.find("document"), std::string::npos);
@@ -63,7 +69,7 @@ TEST(TableSurvey, scriptsHoldingTableMarkupAreBlanked) {
 TEST(TableLayout, choosesTheFamilyWithMostRowsAndBreaksTiesTowardsSmallerTables) {
   // 40 rows of two cells never qualify; 20 forum rows of five cells at depth 2 win.
   std::string page = table(40, 2) + wrap(table(20, 5));
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   EXPECT_EQ(chooseLayout(*record), (LayoutKey{5, 2}));
 
@@ -78,7 +84,7 @@ TEST(TableLayout, choosesTheFamilyWithMostRowsAndBreaksTiesTowardsSmallerTables)
 
 TEST(TableLayout, aTableWithoutRowsEndsScoringAndPruning) {
   std::string page = table(3, 4) + "<table width=1></table>" + table(9, 5);
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   EXPECT_EQ(chooseLayout(*record), (LayoutKey{4, 1}));
   keepLayout(*record, LayoutKey{4, 1});
@@ -91,7 +97,7 @@ TEST(TableLayout, aTableWithoutRowsEndsScoringAndPruning) {
 
 TEST(TableLayout, topicFamilyIsConfirmedByTwoPagesInARow) {
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   std::string four = table(5, 4);
   std::string five = table(5, 5);
   chooseTopicLayout(four.data(), *record, world.state);
@@ -113,7 +119,7 @@ TEST(ColumnClasses, memberColumnStaysOtherAndUnknownLinksCanBecomeForums) {
                      "<tr><td>" + forumCell(1) + "</td><td>" + forumCell(2) + "</td><td>t</td></tr>"
                      "<tr><th>head</th><td>a</td><td>&nbsp; <b><A HREF='profile.php?u=1'>u</A></b></td></tr></table>";
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseIndexLayout(page.data(), *record, world.state);
   EXPECT_EQ(world.state.indexLayout, (LayoutKey{3, 1}));
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyForumRow(row, world.state); });
@@ -129,7 +135,7 @@ TEST(ColumnClasses, memberColumnStaysOtherAndUnknownLinksCanBecomeForums) {
 TEST(ColumnClasses, forumShapeMarksForumLinksWithoutKeywords) {
   std::string page = table(3, 3, "<a href='index.php?c=7'>cat</a>");
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseIndexLayout(page.data(), *record, world.state);
   const RowRoutine classify = [&](TableRow& row) { classifyForumRow(row, world.state); };
   classifyColumns(page.data(), *record, classify);
@@ -143,7 +149,7 @@ TEST(ColumnClasses, topicRowWithColspanIsHiddenAndDisablesTheFirstColumn) {
   std::string page = "<table width=1><tr><td colspan=3>Announcements</td></tr>"
                      "<tr><td><img></td><td><a href='showthread.php?t=1'>T</a></td><td>x</td></tr></table>";
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseTopicLayout(page.data(), *record, world.state);
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyTopicRow(row, world.state); });
   EXPECT_EQ(record->columnClasses[0], kColumnDisabled);
@@ -155,7 +161,7 @@ TEST(ColumnClasses, topicRowWithColspanIsHiddenAndDisablesTheFirstColumn) {
 }
 
 TEST(ColumnClasses, settlingTopicsKeepsTheFirstTopicColumnOrElseUnknownForumAndDisabled) {
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   ColumnClasses& c = record->columnClasses;
   c = ColumnClasses{};
   c[0] = kColumnDisabled;
@@ -191,7 +197,7 @@ TEST(ColumnClasses, settlingTopicsKeepsTheFirstTopicColumnOrElseUnknownForumAndD
 TEST(TableBounds, tablesPastTheTableLimitAreNeitherCountedNorWalked) {
   std::string page;
   for (int i = 0; i < 1100; ++i) page += table(1, 3);
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);
   EXPECT_EQ(layoutScore(*record, LayoutKey{3, 1}), 1024u);
   keepLayout(*record, LayoutKey{3, 1});
@@ -203,7 +209,7 @@ TEST(TableBounds, tablesPastTheTableLimitAreNeitherCountedNorWalked) {
 TEST(TableBounds, cellsPastTheColumnLimitArePassedOver) {
   std::string page = table(2, 150, "<a href='viewforum.php?f=1'>f</a>");
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(page.data(), *record);  // no family is kept: every recorded table is walked
   EXPECT_EQ(record->tableStats[0].maxCells, 150u);
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyForumRow(row, world.state); });
@@ -216,7 +222,7 @@ TEST(TableBounds, deepNestingAndEndlessRowsFinishQuickly) {
   std::string deep;
   for (int i = 0; i < 200000; ++i) deep += "<table width=1><tr><td>";
   for (int i = 0; i < 200000; ++i) deep += "</td></tr></table>";
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   surveyTables(deep.data(), *record);
   EXPECT_EQ(record->tableStats[1023].depth, 1024u);
 
@@ -244,7 +250,7 @@ namespace {
 // The number of forum-link columns after the index layout settles.
 int settledForumColumns(std::string& page) {
   test::CrawlWorld world;
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseIndexLayout(page.data(), *record, world.state);
   if (!world.state.indexLayout.isSet()) return -1;
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyForumRow(row, world.state); });

@@ -20,7 +20,7 @@ const std::string kBase = "http://forum.example/board/";
 
 // The table route of a forum page, as the forum crawl runs it.
 void walkTopicTables(std::string& page, CrawlState& state, TopicWriter& writer) {
-  auto record = makeJobContext();
+  auto record = makeTableSurvey();
   chooseTopicLayout(page.data(), *record, state);
   classifyColumns(page.data(), *record, [&](TableRow& row) { classifyTopicRow(row, state); });
   settleTopicColumns(*record);

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "text/address.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace quillstash {
+namespace {
+
+using Resolver = const char* (*)(std::string_view, const char*, TextWriter&);
+
+// The resolved address and the rest of the link text the resolver left unread.
+std::pair<std::string, std::string> resolve(Resolver resolver, const char* base, const char* link) {
+  FixedText<256> text;
+  TextWriter out = text.writer();
+  const char* stop = resolver(base, link, out);
+  out.terminate();
+  return {out.truncated() ? "<cut>" : text.c_str(), stop};
+}
+
+std::string pageLink(const char* base, const char* link) {
+  FixedText<256> text;
+  TextWriter out = text.writer();
+  appendResolvedPageLink(base, link, out);
+  out.terminate();
+  return text.c_str();
+}
+
+std::string attachment(const char* base, const char* link) {
+  FixedText<256> text;
+  TextWriter out = text.writer();
+  appendResolvedAttachment(base, link, out);
+  out.terminate();
+  return text.c_str();
+}
+
+std::string formAction(const char* base, const std::string& action) {
+  FixedText<256> text;
+  TextWriter out = text.writer();
+  // The page continues after the value, as a tag does.
+  std::string page = action + "\" method=post>";
+  appendResolvedFormAction(base, page.c_str(), page.c_str() + action.size(), out);
+  out.terminate();
+  return text.c_str();
+}
+
+TEST(Address, listLinksResolveOnTheBaseHostAndDifferInFragmentsAndHexSessions) {
+  const char* base = "http://forum.example/board/index.php";
+  EXPECT_EQ(resolve(appendResolvedForumLink, base, "viewforum.php?f=3#top\">x").first,
+            "http://forum.example/board/viewforum.php?f=3");
+  EXPECT_EQ(resolve(appendResolvedForumLink, base, "viewforum.php?f=3#top\">x").second, "#top\">x");
+  EXPECT_EQ(resolve(appendResolvedTopicLink, base, "t.php?t=3#p9'").first, "http://forum.example/board/t.php?t=3#p9");
+  EXPECT_EQ(resolve(appendResolvedForumLink, base, "HTTP://mirror.example/x/f.php?f=1&amp;sid=ab&amp;g=2>").first,
+            "http://forum.example/x/f.php?f=1&&g=2");
+  // Only the table walk drops "s=" with a hexadecimal value.
+  EXPECT_EQ(resolve(appendResolvedTopicLink, base, "t.php?s=0123456789abcdef&t=5").first,
+            "http://forum.example/board/t.php?s=0123456789abcdef&t=5");
+  EXPECT_EQ(resolve(appendResolvedTopicTableLink, base, "t.php?t=5&s=0123456789abcdef").first,
+            "http://forum.example/board/t.php?t=5");
+  EXPECT_EQ(resolve(appendResolvedTopicTableLink, base, "t.php?t=5&s=12").first,
+            "http://forum.example/board/t.php?t=5&s=12");
+  // A base without a path loses its query before the link's '/'.
+  EXPECT_EQ(resolve(appendResolvedForumLink, "http://forum.example?x=1", "f.php").first, "http://forum.example/f.php");
+  EXPECT_EQ(resolve(appendResolvedForumLink, "http://forum.example/b/", "/f.php").first, "http://forum.example/f.php");
+  // An address that does not fit is reported, never cut silently.
+  std::string longLink(300, 'a');
+  EXPECT_EQ(resolve(appendResolvedForumLink, base, longLink.c_str()).first, "<cut>");
+}
+
+TEST(Address, pageLinksAndAttachmentsDropEverySessionIdAndFragment) {
+  EXPECT_EQ(pageLink("http://forum.test/board/t.php?t=1", "http://mirror.test/x/t.php?t=1&amp;sid=abc&amp;s=0123456789&amp;p=2#r"),
+            "http://forum.test/x/t.php?t=1&&&p=2");
+  EXPECT_EQ(pageLink("http://forum.test/board/t.php", "t.php?p=3'"), "http://forum.test/board/t.php?p=3");
+  // A base without a path is kept whole.
+  EXPECT_EQ(pageLink("http://forum.test?x=1", "t.php"), "http://forum.test?x=1/t.php");
+
+  // Attachments keep a host they name and resolve the others like pages.
+  const char* base = "http://forum.test:8080/board/t.php?t=1";
+  EXPECT_EQ(attachment(base, "http://files.test/a.zip?PHPSESSID=1&id=2"), "http://files.test/a.zip?&id=2");
+  EXPECT_EQ(attachment(base, "/download.php?id=2&amp;sid=9\""), "http://forum.test:8080/download.php?id=2");
+  EXPECT_EQ(attachment(base, "download.php?id=2#x"), "http://forum.test:8080/board/download.php?id=2");
+  EXPECT_EQ(attachment("http://forum.test", "d.php?id=2"), "http://forum.test/d.php?id=2");
+}
+
+TEST(Address, formActionsStayOnTheFrontPagesServerWithoutSessions) {
+  const char* base = "http://forum.test/board/index.php";
+  EXPECT_EQ(formAction(base, "login.php?mode=login&amp;sid=0a1b2c"), "http://forum.test/board/login.php?mode=login");
+  EXPECT_EQ(formAction(base, "http://other.test/auth/login.php?S=x0123456&a=1"), "http://forum.test/auth/login.php?&a=1");
+  // The value's own end counts, not the page's: a short tail is not a session id.
+  EXPECT_EQ(formAction(base, "login.php?s=x012"), "http://forum.test/board/login.php?s=x012");
+  EXPECT_EQ(formAction("http://forum.test", "login.php"), "http://forum.test/login.php");
+}
+
+TEST(Address, sessionIdsAndLinkEnds) {
+  EXPECT_TRUE(startsNamedSessionId("SID=1"));
+  EXPECT_TRUE(startsNamedSessionId("PHPSESSID=abc"));
+  EXPECT_FALSE(startsNamedSessionId("side=1"));
+  EXPECT_TRUE(startsLongHexSessionId("S=abcdef012"));
+  EXPECT_FALSE(startsLongHexSessionId("s=abcdef01"));
+  EXPECT_TRUE(isLinkEndOrFragment('#'));
+  EXPECT_FALSE(isLinkEnd('#'));
+  EXPECT_TRUE(isLinkEnd('>'));
+  EXPECT_FALSE(isStoredLinkEnd('>'));
+}
+
+TEST(Address, splitsHostPortAndPathAndBuildsRedirects) {
+  FixedText<64> host;
+  FixedText<64> path;
+  TextWriter h = host.writer();
+  TextWriter p = path.writer();
+  std::uint16_t port = 0;
+  EXPECT_TRUE(splitAddress("HTTP://forum.test:65617/b/i.php?x=1", h, port, p));
+  EXPECT_STREQ(host.c_str(), "forum.test");
+  EXPECT_EQ(port, 65617 & 0xFFFF);
+  EXPECT_STREQ(path.c_str(), "/b/i.php?x=1");
+  h = host.writer();
+  p = path.writer();
+  EXPECT_TRUE(splitAddress("forum.test", h, port, p));
+  EXPECT_EQ(port, 80);
+  EXPECT_STREQ(path.c_str(), "");
+  h = host.writer();
+  p = path.writer();
+  EXPECT_FALSE(splitAddress(("http://" + std::string(100, 'h')).c_str(), h, port, p));
+
+  FixedText<128> target;
+  TextWriter t = target.writer();
+  appendRedirectTarget("forum.test", 8080, "/next.php", t);
+  t.terminate();
+  EXPECT_STREQ(target.c_str(), "http://forum.test:8080/next.php");
+  t = target.writer();
+  appendRedirectTarget("forum.test", 80, "http://b.test/x", t);
+  t.terminate();
+  EXPECT_STREQ(target.c_str(), "http://b.test/x");
+  t = target.writer();
+  appendAbsoluteAddress("forum.test/x", t);
+  t.terminate();
+  EXPECT_STREQ(target.c_str(), "http://forum.test/x");
+}
+
+}  // namespace
+}  // namespace quillstash
