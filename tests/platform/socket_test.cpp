@@ -135,35 +135,35 @@ TEST(Exchange, silentPeerTimesOutAndResetIsAReceiveError) {
   closeSocket(s);
 }
 
-// True once the peer at `fd` sees the connection closed (recv gives 0).
-bool peerSeesClose(int fd) {
-  timeval budget{5, 0};  // fails instead of hanging when the close never comes
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &budget, sizeof budget);
+// True once the peer `socket` sees the connection closed (a receive gives 0).
+bool peerSeesClose(SocketHandle socket) {
+  // Fails instead of hanging when the close never comes.
+  if (waitReadable(socket, std::chrono::seconds(5)) != WaitResult::kReadable) return false;
   char byte;
-  return ::recv(fd, &byte, 1, 0) == 0;
+  return receiveBytes(socket, &byte, 1) == 0;
 }
 
 TEST(OwnedSocket, closesWhenDestroyedOrReplacedAndMovesWithoutClosing) {
   Listener listener;
   Socket first(connectTo(listener.port()));
-  const int firstPeer = listener.accept();
+  const SocketHandle firstPeer = listener.accept();
   Socket second(connectTo(listener.port()));
-  const int secondPeer = listener.accept();
+  const SocketHandle secondPeer = listener.accept();
 
   Socket moved(std::move(first));
   EXPECT_FALSE(first.isOpen());
   EXPECT_TRUE(moved.isOpen());
   EXPECT_EQ(sendBytes(moved.handle(), "x", 1), 1);  // the move kept the connection
   char byte = 0;
-  EXPECT_EQ(::recv(firstPeer, &byte, 1, 0), 1);
+  EXPECT_EQ(receiveBytes(firstPeer, &byte, 1), 1);
 
   moved = std::move(second);  // the connection it held ends
   EXPECT_TRUE(peerSeesClose(firstPeer));
   { Socket last(std::move(moved)); }  // and this one with its owner
   EXPECT_TRUE(peerSeesClose(secondPeer));
   EXPECT_FALSE(openTcpSocket().handle() == kInvalidSocket);
-  ::close(firstPeer);
-  ::close(secondPeer);
+  closeSocket(firstPeer);
+  closeSocket(secondPeer);
 }
 
 TEST(Errors, lastErrorBelongsToTheCallingThread) {
