@@ -42,6 +42,20 @@ std::string homeDirectory() {
   return home;
 }
 
+std::string userStateDirectory() {
+  // The user's local application data folder, as the system names it.
+  std::wstring base;
+  PWSTR folder = nullptr;
+  if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &folder) == S_OK && folder != nullptr) base = folder;
+  ::CoTaskMemFree(folder);
+  if (base.empty()) return std::string();
+  const std::wstring state = base + L"\\quillstash";
+  if (!::CreateDirectoryW(state.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) return std::string();
+  const DWORD attributes = ::GetFileAttributesW(state.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return std::string();
+  return win32::narrow(state.c_str());
+}
+
 std::vector<std::string> programArguments(int argc, char** argv) {
   int count = 0;
   LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
