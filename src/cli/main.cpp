@@ -12,10 +12,12 @@
 #include "cli/stream_log_view.h"
 #include "core/version.h"
 #include "platform/interrupt.h"
+#include "platform/process.h"
 
 int main(int argc, char** argv) {
   using namespace quillstash;
-  std::vector<std::string> arguments(argv + 1, argv + argc);
+  platform::useBinaryStandardStreams();
+  std::vector<std::string> arguments = platform::programArguments(argc, argv);
   cli::ParseResult parsed = cli::parseArguments(arguments);
   if (!parsed.ok) {
     std::fprintf(stderr, "quillstash-cli: %s\nTry 'quillstash-cli --help' for more information.\n", parsed.error.c_str());

@@ -71,6 +71,7 @@ std::string titleName(const char* page, std::uint32_t maxFileNameChars) {
   dropIndexWord(name);
   dropLeadingEntities(name);
   dropTrailer(name);
+  makePortableName(name);  // also turns "." and ".." into nothing
   if (name == "." || name == "..") name.clear();
   return name;
 }

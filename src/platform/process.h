@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillstash::platform {
 
@@ -17,6 +18,14 @@ std::string homeDirectory();
 // parents when missing. No trailing separator; empty when there is no home
 // folder or the folder cannot be made.
 std::string userStateDirectory();
+
+// The program's arguments after its name, as UTF-8 (Windows hands main() the
+// arguments in the system's code page, which cannot hold every name).
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// Makes standard output and standard error carry bytes unchanged: the log's
+// lines already end in CR LF, which Windows' text mode would turn into CR CR LF.
+void useBinaryStandardStreams();
 
 // Blocks the calling thread.
 void sleepMilliseconds(std::uint32_t milliseconds);

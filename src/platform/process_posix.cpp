@@ -53,6 +53,12 @@ std::string userStateDirectory() {
   return folder;
 }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void useBinaryStandardStreams() {}  // no text mode here
+
 void sleepMilliseconds(std::uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -190,7 +190,30 @@ void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit) {
 }
 
 void copyNamePart(const char*& pos, TextWriter& out) {
+  const std::size_t start = out.length();
   copyVisibleText(pos, out, 40, true);
+  std::size_t end = out.length();
+  while (end > start && (out.begin()[end - 1] == '.' || out.begin()[end - 1] == ' ')) --end;
+  out.rewind(end);
+}
+
+bool isDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  auto is = [&stem](const char* device) { return stem.size() == std::strlen(device) && startsWithFolded(stem.data(), device); };
+  if (is("CON") || is("PRN") || is("AUX") || is("NUL")) return true;
+  if (stem.size() != 4 || stem[3] < '1' || stem[3] > '9') return false;
+  return startsWithFolded(stem.data(), "COM") || startsWithFolded(stem.data(), "LPT");
+}
+
+void makePortableName(std::string& name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  if (isDeviceName(name)) {
+    std::size_t stemEnd = name.find('.');
+    if (stemEnd == std::string::npos) stemEnd = name.size();
+    while (stemEnd > 0 && name[stemEnd - 1] == ' ') --stemEnd;
+    name.insert(stemEnd, 1, '_');
+  }
 }
 
 void cleanPathComponent(char* path) {

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "text/text_writer.h"
 
@@ -78,8 +80,21 @@ char* putUtf8(char* out, std::uint32_t code);
 void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit);
 
 // As copyLinkText with the limit fixed at 40, also stopping before a double
-// quote or an apostrophe (a value taken from an attribute or a header).
+// quote or an apostrophe (a value taken from an attribute or a header), and
+// without the dots and blanks it would leave at the end of the name.
 void copyNamePart(const char*& pos, TextWriter& out);
+
+// True when `name` (one file or folder name) is one Windows keeps for a
+// device: CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any case, alone
+// or before a dot ("nul.txt"), blanks before the dot included ("con .txt").
+bool isDeviceName(std::string_view name);
+
+// Makes `name` (one file or folder name, as the name makers leave it: without
+// the characters <>:"/\|?* or controls) one that every system the archive may
+// be copied to accepts: trailing dots and blanks are removed, and a device
+// name gets an '_' after its first part ("Con" -> "Con_", "aux.txt" ->
+// "aux_.txt"). Other names are left as they are.
+void makePortableName(std::string& name);
 
 // Cleans the last component of the NUL-terminated path (the text after its last
 // path separator) in place: "&amp;" becomes '&', "&#N;" the character N in

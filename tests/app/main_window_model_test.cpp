@@ -10,6 +10,7 @@
 
 #include "board_server.h"
 #include "boards.h"
+#include "platform/path.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
@@ -60,7 +61,7 @@ struct Fixture {
 
 TEST(MainWindowModel, startsWithTheHomeFolderAndTheGivenLogFile) {
   Fixture f;
-  EXPECT_EQ(f.model.outputDirectory(), f.output.path() + "/");
+  EXPECT_EQ(f.model.outputDirectory(), f.output.path() + platform::kPathSeparator);
   EXPECT_EQ(f.model.title(), "Quillstash 1.02");
   EXPECT_STREQ(f.model.downloadButtonText(), "&Download");
   EXPECT_TRUE(f.model.browseEnabled());

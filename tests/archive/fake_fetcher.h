@@ -60,10 +60,13 @@ class FakeFetcher final : public PageFetcher {
     }
     std::size_t slash = address.find_last_of('/', address.size() >= 2 ? address.size() - 2 : 0);
     std::string name = slash == std::string::npos ? address : address.substr(slash + 1);
-    char number[32];
+    char number[64];
     TextWriter digits(number, sizeof(number));
     writeFiveDigits(digits, itemNumber);
-    std::string fileName = std::string(digits.view()) + " " + name;
+    digits.put(' ');
+    const char* read = name.c_str();
+    copyNamePart(read, digits);  // the client's own name rule
+    std::string fileName(digits.view());
     std::string path = std::string(folder) + fileName;
     if (!platform::writeWholeFile(path.c_str(), body->data(), body->size())) return FileOutcome::kFailed;
     linkOutput.append(fileName);

@@ -88,7 +88,7 @@ TEST_F(Media, anAttachmentLinkedFromTwoTopicsIsSavedOnce) {
   media(12).saveAttachmentsOfPage(page);
   media(13).saveAttachmentsOfPage(page);
   EXPECT_EQ(fetcher_.fileRequests, (std::vector<std::string>{"http://forum.test/forum/attachment.php?id=3"}));
-  EXPECT_EQ(test::readFile(dir_.file("00012 attachment.php?id=3")), "ZIP");
+  EXPECT_EQ(test::readFile(dir_.file("00012 attachment.php_id=3")), "ZIP");
   settings_.saveAttachments = false;
   files_.clear();
   media(14).saveAttachmentsOfPage(page);

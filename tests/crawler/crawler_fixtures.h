@@ -9,6 +9,7 @@
 #include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
 #include "crawler/topic_detection.h"
+#include "platform/path.h"
 
 namespace quillstash::test {
 
@@ -25,9 +26,18 @@ struct CrawlWorld {
   }
 };
 
+// `path` with the platform's separators written as '/', so that expected
+// paths read the same on every platform.
+inline std::string genericPath(std::string path) {
+  for (char& c : path) {
+    if (platform::isPathSeparator(c)) c = '/';
+  }
+  return path;
+}
+
 // Remembers what each accepted forum or topic looked like.
 struct Taken {
-  std::string path;     // outputPath at the call
+  std::string path;     // outputPath at the call, in its generic form
   std::string address;  // the resolved address
   std::uint32_t number;
 };
@@ -50,7 +60,7 @@ struct TakenList {
 class RecordingForumSink : public ForumSink, public TakenList {
  public:
   void takeForum(CrawlState& state, JobContext& forum) override {
-    taken.push_back({std::string(state.outputPath.view()), std::string(forum.forumAddress.view()), state.itemNumber});
+    taken.push_back({genericPath(std::string(state.outputPath.view())), std::string(forum.forumAddress.view()), state.itemNumber});
     ++state.itemNumber;
   }
 };
@@ -58,7 +68,7 @@ class RecordingForumSink : public ForumSink, public TakenList {
 class RecordingTopicWriter : public TopicWriter, public TakenList {
  public:
   void writeTopic(CrawlState& state, JobContext& topic) override {
-    taken.push_back({std::string(state.outputPath.view()), std::string(topic.forumAddress.view()), state.itemNumber});
+    taken.push_back({genericPath(std::string(state.outputPath.view())), std::string(topic.forumAddress.view()), state.itemNumber});
   }
 };
 

@@ -70,8 +70,9 @@ TEST_F(ForumCrawl, followsEveryPageOnceAndNumbersTopicsAcrossThem) {
       "<tr><td><a href='viewtopic.php?t=3'>Three</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
   crawl("/viewforum.php?f=1");
   EXPECT_EQ(forumRequests(), (std::vector<std::string>{"GET /viewforum.php?f=1 HTTP/1.0", "GET /viewforum.php?f=1&start=2 HTTP/1.0"}));
-  std::vector<std::string> expected = {dir.path() + "/00001 One.html", dir.path() + "/00002 Two.html",
-                                       dir.path() + "/00003 Three.html"};
+  std::vector<std::string> expected = {test::genericPath(dir.file("00001 One.html")),
+                                       test::genericPath(dir.file("00002 Two.html")),
+                                       test::genericPath(dir.file("00003 Three.html"))};
   EXPECT_EQ(writer.paths(), expected);
   EXPECT_TRUE(world.state.visitedTopics.empty());  // emptied at the end of the forum
   EXPECT_EQ(world.state.itemNumber, 1u);           // given back as it was found
@@ -83,7 +84,7 @@ TEST_F(ForumCrawl, aFollowingPageThatCannotBeFetchedEndsTheForum) {
   server.route("/viewforum.php?f=1&start=2", ScriptedResponse::make("HTTP/1.0 500 Internal Server Error", "", ""));
   crawl("/viewforum.php?f=1");
   EXPECT_EQ(server.requestCount(), 2u);
-  EXPECT_EQ(writer.paths(), (std::vector<std::string>{dir.path() + "/00001 One.html"}));
+  EXPECT_EQ(writer.paths(), (std::vector<std::string>{test::genericPath(dir.file("00001 One.html"))}));
   EXPECT_NE(view.text().find("[ X ] Server error - 500 Internal Server Error\r\n"), std::string::npos);
 }
 
@@ -91,13 +92,13 @@ TEST_F(ForumCrawl, subForumsAreCrawledFirstInFoldersOfTheirOwn) {
   server.route("/viewforum.php?f=1", ScriptedResponse::ok(forumPage(
       "", "<tr><td><a href='viewforum.php?f=2'>Lamps</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
   server.route("/viewforum.php?f=2", ScriptedResponse::ok(forumPage("", "<tr><td><a href='viewtopic.php?t=9'>Nine</a></td></tr>")));
-  world.state.outputPath.assign(dir.path() + "/Board/03 Forum");
-  ASSERT_EQ(platform::createDirectory((dir.path() + "/Board").c_str()), platform::CreateDirectoryResult::kCreated);
+  world.state.outputPath.assign(dir.file("Board/03 Forum"));
+  ASSERT_EQ(platform::createDirectory((dir.file("Board")).c_str()), platform::CreateDirectoryResult::kCreated);
   ASSERT_EQ(platform::createDirectory(world.state.outputPath.c_str()), platform::CreateDirectoryResult::kCreated);
   crawl("/viewforum.php?f=1");
-  EXPECT_TRUE(platform::pathExists((dir.path() + "/Board/03 Forum/01 Lamps").c_str()));
-  EXPECT_EQ(writer.paths(), (std::vector<std::string>{dir.path() + "/Board/03 Forum/01 Lamps/00001 Nine.html",
-                                                      dir.path() + "/Board/03 Forum/00001 One.html"}));
+  EXPECT_TRUE(platform::pathExists((dir.file("Board/03 Forum/01 Lamps")).c_str()));
+  EXPECT_EQ(writer.paths(), (std::vector<std::string>{test::genericPath(dir.file("Board/03 Forum/01 Lamps/00001 Nine.html")),
+                                                      test::genericPath(dir.file("Board/03 Forum/00001 One.html"))}));
 }
 
 }  // namespace

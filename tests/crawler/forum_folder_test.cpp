@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/path.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
@@ -34,10 +35,13 @@ TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
   EXPECT_EQ(folderFor(titled("&#66;oard")), "/out/Board");
   EXPECT_EQ(folderFor(titled("&#201;cole Navale")), "/out/\xC3\x89" "cole Navale");
   EXPECT_EQ(folderFor(titled("&#47;&#9;Board")), "/out/Board");
+  // A name every system the archive may be copied to accepts.
+  EXPECT_EQ(folderFor(titled("Aux")), "/out/Aux_");
+  EXPECT_EQ(folderFor(titled("The Lounge...")), "/out/The Lounge");
 }
 
 TEST(ForumFolder, addsTheSeparatorAndHonoursTheNameLength) {
-  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out"), "/out/Harbour Watch");
+  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out"), std::string("/out") + platform::kPathSeparator + "Harbour Watch");
   EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out/", 8), "/out/Harbour W");
 }
 
@@ -58,6 +62,7 @@ TEST(ForumFolder, neverNamesTheOutputDirectoryOrItsParent) {
   std::string base = dir.path() + "/";
   EXPECT_EQ(folderFor(titled(".."), base), base + "Forum_1");
   EXPECT_EQ(folderFor(titled("."), base), base + "Forum_1");
+  EXPECT_EQ(folderFor(titled("..."), base), base + "Forum_1");
   EXPECT_EQ(folderFor(titled("../../etc"), base), base + "..-..-etc");
 }
 

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "http_world.h"
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -14,7 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "platform/listener.h"
 #include "support/http_test_server.h"
+#include "support/process.h"
 
 namespace quillstash {
 namespace {
@@ -27,15 +26,9 @@ const std::string kRequestTail = "Accept: */*\r\nUser-Agent: Quillstash/1.02\r\n
 
 // A port on loopback where nothing listens.
 std::uint16_t closedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return ntohs(address.sin_port);
+  std::uint16_t port = 0;
+  platform::closeSocket(platform::listenOnLoopback(0, port));
+  return port;
 }
 
 class FetchToMemory : public ::testing::Test, protected test::HttpWorld {
@@ -196,6 +189,7 @@ TEST_F(FetchToMemory, keepsTenMebibytesAndCutsAnythingBeyond) {
 }
 
 TEST_F(FetchToMemory, retriesTimeOutsAndReceiveErrorsOnOneCounterThenAborts) {
+  if (test::runningUnderWine()) GTEST_SKIP() << "wine reports a reset as an orderly close";
   configure([](Settings& s) { s.receiveRetries = 2; });
   ScriptedResponse stall = ScriptedResponse::ok("late");
   stall.stallBeforeAnswer = 10s;

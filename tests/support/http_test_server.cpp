@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "support/http_test_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+
+#include "platform/listener.h"
 
 namespace quillstash::test {
 namespace {
@@ -29,11 +25,13 @@ std::size_t requestBodyLength(const std::string& header) {
   return static_cast<std::size_t>(std::strtoul(header.c_str() + at + 17, nullptr, 10));
 }
 
+constexpr auto kPollSlice = std::chrono::milliseconds(20);
+
 // False when the client went away: nothing more to say.
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(platform::SocketHandle connection, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    const long n = platform::sendBytes(connection, bytes.data() + done, bytes.size() - done);
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -58,20 +56,8 @@ ScriptedResponse ScriptedResponse::raw(std::string bytes) {
 }
 
 HttpTestServer::HttpTestServer() {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) throw std::runtime_error("test server: no socket");
-  int yes = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 16) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    ::close(listener_);
-    throw std::runtime_error("test server: cannot listen on loopback");
-  }
-  port_ = ntohs(address.sin_port);
+  listener_ = platform::listenOnLoopback(0, port_);
+  if (listener_ == platform::kInvalidSocket) throw std::runtime_error("test server: cannot listen on loopback");
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -88,13 +74,13 @@ HttpTestServer::~HttpTestServer() {
     connections.swap(connections_);
   }
   for (std::thread& t : connections) t.join();
-  if (listener_ >= 0) ::close(listener_);
+  platform::closeSocket(listener_);
 }
 
 void HttpTestServer::stopListening() {
   std::unique_lock<std::mutex> lock(mutex_);
   listening_ = false;
-  changed_.wait(lock, [this] { return listener_ < 0; });
+  changed_.wait(lock, [this] { return listener_ == platform::kInvalidSocket; });
 }
 
 std::string HttpTestServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
@@ -143,22 +129,21 @@ void HttpTestServer::acceptLoop() {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) return;
       if (!listening_) {
-        ::close(listener_);
-        listener_ = -1;
+        platform::closeSocket(listener_);
+        listener_ = platform::kInvalidSocket;
         changed_.notify_all();
         return;
       }
     }
-    pollfd entry{listener_, POLLIN, 0};
-    if (::poll(&entry, 1, 20) <= 0) continue;
-    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+    if (platform::waitReadable(listener_, kPollSlice) != platform::WaitResult::kReadable) continue;
+    const platform::SocketHandle connection = platform::acceptConnection(listener_);
+    if (connection == platform::kInvalidSocket) continue;
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.emplace_back([this, connection] { serve(connection); });
   }
 }
 
-void HttpTestServer::serve(int connection) {
+void HttpTestServer::serve(platform::SocketHandle connection) {
   // Read the request header, then the body its Content-Length announces.
   std::string request;
   std::size_t needed = std::string::npos;
@@ -169,9 +154,8 @@ void HttpTestServer::serve(int connection) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
     }
-    pollfd entry{connection, POLLIN, 0};
-    if (::poll(&entry, 1, 20) <= 0) continue;
-    const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+    if (platform::waitReadable(connection, kPollSlice) != platform::WaitResult::kReadable) continue;
+    const long n = platform::receiveBytes(connection, buffer, sizeof buffer);
     if (n <= 0) break;
     request.append(buffer, static_cast<std::size_t>(n));
     const std::size_t blank = request.find("\r\n\r\n");
@@ -198,17 +182,16 @@ void HttpTestServer::serve(int connection) {
     }
     // Held open until the client closes, so that only a Content-Length can end the read.
     while (going && response.keepOpen) {
-      pollfd entry{connection, POLLIN, 0};
-      if (::poll(&entry, 1, 20) > 0 && ::recv(connection, buffer, sizeof buffer, 0) <= 0) break;
+      if (platform::waitReadable(connection, kPollSlice) == platform::WaitResult::kReadable &&
+          platform::receiveBytes(connection, buffer, sizeof buffer) <= 0) {
+        break;
+      }
       std::lock_guard<std::mutex> lock(mutex_);
       going = !stopping_;
     }
   }
-  if (response.resetAtEnd) {
-    linger abort{1, 0};
-    ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-  }
-  ::close(connection);
+  if (response.resetAtEnd) platform::resetOnClose(connection);
+  platform::closeSocket(connection);
 }
 
 }  // namespace quillstash::test

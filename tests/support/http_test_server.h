@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/socket.h"
+
 namespace quillstash::test {
 
 struct ScriptedResponse {
@@ -77,12 +79,12 @@ class HttpTestServer {
 
  private:
   void acceptLoop();
-  void serve(int connection);
+  void serve(platform::SocketHandle connection);
   ScriptedResponse responseFor(const std::string& target);
   // Sleeps up to `duration`; false when the server is stopping.
   bool pause(std::chrono::milliseconds duration);
 
-  int listener_ = -1;
+  platform::SocketHandle listener_ = platform::kInvalidSocket;
   std::uint16_t port_ = 0;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;

@@ -14,9 +14,19 @@ struct ProcessResult {
   std::string err;        // standard error
 };
 
+// False where runProcess cannot interrupt a process as a user's Ctrl-C
+// would (Windows: a console control event needs a console shared with the
+// child, which a test runner does not give).
+bool canInterruptProcesses();
+
+// True when the tests run under wine rather than on Windows itself. Wine
+// reports a peer's reset as an orderly close (it takes the socket's pending
+// error before the program's receive sees it), so tests of resets skip there.
+bool runningUnderWine();
+
 // Runs `program` with `arguments`, collecting its output, and kills it when it
 // is still running after `budget`. `interruptAfter` (when above zero) sends it
-// SIGINT once that time has passed.
+// SIGINT once that time has passed, where canInterruptProcesses().
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds budget = std::chrono::seconds(60),
                          std::chrono::milliseconds interruptAfter = std::chrono::milliseconds(0));

@@ -1,19 +1,32 @@
 // SPDX-License-Identifier: MIT
 #include "support/temp_dir.h"
 
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/path.h"
+
 namespace quillstash::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quillstash-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-  path_ = pattern;
+  // A new folder of a random name; create_directory fails on an existing one.
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "quillstash-test-%08x", static_cast<unsigned>(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(base / name, error)) {
+      path_ = (base / name).string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -21,7 +34,13 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+  std::string path = path_ + platform::kPathSeparator + name;
+  for (std::size_t i = path_.size(); i < path.size(); ++i) {
+    if (path[i] == '/') path[i] = platform::kPathSeparator;
+  }
+  return path;
+}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -16,7 +16,7 @@ class TempDir {
 
   // The folder's path, without a trailing separator.
   const std::string& path() const { return path_; }
-  // path() + separator + name.
+  // path() + separator + name, with every '/' of `name` made the platform's separator.
   std::string file(const std::string& name) const;
 
  private:

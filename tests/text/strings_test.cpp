@@ -174,6 +174,26 @@ TEST(NamePart, stopsAtQuotesAndAfterFortyCharacters) {
   EXPECT_EQ(namePart(std::string(50, 'x')), std::string(40, 'x'));
 }
 
+TEST(PortableName, deviceNamesAndTrailingDotsAreMadeSafeAndOtherNamesKept) {
+  auto portable = [](std::string name) {
+    makePortableName(name);
+    return name;
+  };
+  EXPECT_EQ(portable("CON"), "CON_");
+  EXPECT_EQ(portable("nul.txt"), "nul_.txt");
+  EXPECT_EQ(portable("Aux .tar.gz"), "Aux_ .tar.gz");
+  EXPECT_EQ(portable("com7"), "com7_");
+  EXPECT_EQ(portable("LPT9..."), "LPT9_");
+  EXPECT_EQ(portable("Board. . "), "Board");
+  EXPECT_EQ(portable("..."), "");
+  // Names that only look alike stay byte for byte.
+  for (const char* kept : {"CONSOLE", "COM0", "COM10", "LPT", "PRN-1", "Caf\xE9 & Bar", "con_", "x.CON", "My.Board"}) {
+    EXPECT_EQ(portable(kept), kept);
+  }
+  EXPECT_EQ(namePart("report. . \""), "report");
+  EXPECT_EQ(namePart("archive.tar.gz"), "archive.tar.gz");
+}
+
 TEST(PathComponent, entitiesOfTheLastComponentAreDecoded) {
   EXPECT_EQ(cleaned("out/Caf&#233;s &amp; Bars..."), "out/Caf\xC3\xA9s & Bars");  // names are UTF-8
   EXPECT_EQ(cleaned("out/&#128512;&#1114112;"), "out/\xF0\x9F\x98\x80_");

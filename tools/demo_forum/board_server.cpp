@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "board_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/listener.h"
 
 namespace quillstash::demo {
 namespace {
@@ -44,10 +40,10 @@ std::string headerValue(const std::string& head, const char* name) {
   return head.substr(from, end - from);
 }
 
-bool sendAll(int fd, const std::string& data) {
+bool sendAll(platform::SocketHandle connection, const std::string& data) {
   std::size_t sent = 0;
   while (sent < data.size()) {
-    ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    long n = platform::sendBytes(connection, data.data() + sent, data.size() - sent);
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
   }
@@ -107,22 +103,8 @@ Response Response::redirect(const std::string& location) {
 }
 
 bool BoardServer::start(std::uint16_t port) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener_ < 0) return false;
-  int yes = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 16) != 0) {
-    ::close(listener_);
-    listener_ = -1;
-    return false;
-  }
-  socklen_t size = sizeof address;
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-  port_ = ntohs(address.sin_port);
+  listener_ = platform::listenOnLoopback(port, port_);
+  if (listener_ == platform::kInvalidSocket) return false;
   running_.store(true);
   thread_ = std::thread([this] { serve(); });
   return true;
@@ -131,8 +113,8 @@ bool BoardServer::start(std::uint16_t port) {
 void BoardServer::stop() {
   if (!running_.exchange(false)) return;
   if (thread_.joinable()) thread_.join();
-  ::close(listener_);
-  listener_ = -1;
+  platform::closeSocket(listener_);
+  listener_ = platform::kInvalidSocket;
 }
 
 std::vector<std::string> BoardServer::requestLines() const {
@@ -142,24 +124,24 @@ std::vector<std::string> BoardServer::requestLines() const {
 
 void BoardServer::serve() {
   while (running_.load()) {
-    pollfd entry{listener_, POLLIN, 0};
-    if (::poll(&entry, 1, 100) <= 0) continue;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
+    if (platform::waitReadable(listener_, std::chrono::milliseconds(100)) != platform::WaitResult::kReadable) continue;
+    platform::SocketHandle connection = platform::acceptConnection(listener_);
+    if (connection == platform::kInvalidSocket) continue;
     answer(connection);
-    ::close(connection);
+    platform::closeSocket(connection);
   }
 }
 
-void BoardServer::answer(int connection) {
+void BoardServer::answer(platform::SocketHandle connection) {
   std::string raw;
   char buffer[16384];
   std::size_t headEnd = std::string::npos;
   std::size_t wanted = 0;
   for (;;) {
-    pollfd entry{connection, POLLIN, 0};
-    if (::poll(&entry, 1, 10000) <= 0) return;  // a silent client is dropped
-    ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    if (platform::waitReadable(connection, std::chrono::seconds(10)) != platform::WaitResult::kReadable) {
+      return;  // a silent client is dropped
+    }
+    long got = platform::receiveBytes(connection, buffer, sizeof buffer);
     if (got <= 0) break;
     raw.append(buffer, static_cast<std::size_t>(got));
     if (raw.size() > kMaxRequest) return;

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/socket.h"
+
 namespace quillstash::demo {
 
 struct Request {
@@ -62,10 +64,10 @@ class BoardServer {
 
  private:
   void serve();
-  void answer(int connection);
+  void answer(platform::SocketHandle connection);
 
   Handler handler_;
-  int listener_ = -1;
+  platform::SocketHandle listener_ = platform::kInvalidSocket;
   std::uint16_t port_ = 0;
   std::atomic<bool> running_{false};
   std::thread thread_;

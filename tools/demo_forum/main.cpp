@@ -2,13 +2,14 @@
 // quillstash-demo-forum: serves the bundled sample board, or with --engine NAME
 // the same small board as that forum engine prints it, on 127.0.0.1 until it
 // is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
+#include <thread>
 
 #include "board_server.h"
 #include "boards.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, onSignal);
   std::printf("http://127.0.0.1:%u%s\n", server.port(), engine != nullptr ? engine->startPath : "/index.php");
   std::fflush(stdout);
-  while (!gStop) ::usleep(100000);
+  while (!gStop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   server.stop();
   return 0;
 }

@@ -11,6 +11,10 @@
 
 namespace quillstash::test {
 
+bool canInterruptProcesses() { return true; }
+
+bool runningUnderWine() { return false; }
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds budget, std::chrono::milliseconds interruptAfter) {
   ProcessResult result;
