@@ -209,6 +209,7 @@ bool linkEquals(const char* stored, const char* candidate, const char** candidat
 }
 
 const std::string* findLink(const LinkList& list, const char*& candidate) {
+  if (list.entries_.empty()) return nullptr;
   list.indexCompared();
   const char* c = candidate;
   constexpr std::uint32_t kNone = 0xFFFFFFFFu;
