@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/advanced_settings_model.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "app/window_fields.h"
@@ -53,7 +54,14 @@ constexpr Model::Group kGroups[] = {
 };
 
 constexpr int kNumberFields[] = {Model::kConnectRetriesEdit, Model::kConnectDelayEdit, Model::kReceiveRetriesEdit,
-                                 Model::kReceiveDelayEdit, Model::kDownloadDelayEdit};
+                                 Model::kReceiveDelayEdit,   Model::kDownloadDelayEdit, Model::kConnectTimeoutEdit,
+                                 Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit};
+
+constexpr Model::LimitField kLimitFields[] = {
+    {Model::kConnectTimeoutEdit, "Connect timeout (sec.):", &Settings::connectTimeoutS},
+    {Model::kMinRateTimeEdit, "Fail below 1 KB/s after (sec.):", &Settings::minRateTimeS},
+    {Model::kFetchDeadlineEdit, "Give up an address after (sec.):", &Settings::fetchDeadlineS},
+};
 
 constexpr std::uint32_t kMsPerSecond = 1000;
 
@@ -70,6 +78,7 @@ std::span<const Model::CheckBox> AdvancedSettingsModel::checkBoxes() { return kC
 std::span<const Model::TextField> AdvancedSettingsModel::textFields() { return kTextFields; }
 std::span<const Model::Group> AdvancedSettingsModel::groups() { return kGroups; }
 std::span<const int> AdvancedSettingsModel::numberFields() { return kNumberFields; }
+std::span<const Model::LimitField> AdvancedSettingsModel::limitFields() { return kLimitFields; }
 
 AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int editId) {
   switch (editId) {
@@ -81,6 +90,10 @@ AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int edit
       return {0, 600000, false};  // ten minutes
     case kDownloadDelayEdit:
       return {0, 3600, true};  // an hour
+    case kConnectTimeoutEdit:
+    case kMinRateTimeEdit:
+    case kFetchDeadlineEdit:
+      return {1, kMaxLimitSeconds, false};
     default:
       return {0, std::numeric_limits<std::uint32_t>::max(), false};
   }
@@ -113,6 +126,7 @@ AdvancedSettingsModel::AdvancedSettingsModel(const Settings& settings) {
   texts_[kConnectRetriesEdit] = formatUnsignedField(settings.connectRetries);
   texts_[kConnectDelayEdit] = formatUnsignedField(settings.connectRetryDelayMs);
   texts_[kReceiveDelayEdit] = formatUnsignedField(settings.receiveRetryDelayMs);
+  for (const auto& field : kLimitFields) texts_[field.id] = formatUnsignedField(settings.*field.seconds);
   for (const auto& box : kCheckBoxes) checked_[box.id] = settings.*box.bit;
   for (const auto& field : kTextFields) texts_[field.id] = std::string((settings.*field.text).view());
 }
@@ -158,8 +172,11 @@ Settings AdvancedSettingsModel::accept(const Settings& current) const {
     std::uint32_t seconds = readUnsignedField(text(kDownloadDelayEdit));
     result.downloadDelayMs = (seconds > kMaxSeconds ? kMaxSeconds : seconds) * kMsPerSecond;
   }
-  result.receiveRetries = readUnsignedField(text(kReceiveRetriesEdit));
-  result.connectRetries = readUnsignedField(text(kConnectRetriesEdit));
+  result.receiveRetries = std::min(readUnsignedField(text(kReceiveRetriesEdit)), kMaxRetries);
+  result.connectRetries = std::min(readUnsignedField(text(kConnectRetriesEdit)), kMaxRetries);
+  for (const auto& field : kLimitFields) {
+    result.*field.seconds = std::clamp(readUnsignedField(text(field.id)), std::uint32_t{1}, kMaxLimitSeconds);
+  }
   result.connectRetryDelayMs = readUnsignedField(text(kConnectDelayEdit));
   result.receiveRetryDelayMs = readUnsignedField(text(kReceiveDelayEdit));
   return result;

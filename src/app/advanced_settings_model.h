@@ -30,6 +30,7 @@ class AdvancedSettingsModel {
   static constexpr int kProxyEdit = 112, kConnectRetriesEdit = 113, kConnectDelayEdit = 114;
   static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
   static constexpr int kLinkParameterEdit = 118;
+  static constexpr int kConnectTimeoutEdit = 119, kMinRateTimeEdit = 120, kFetchDeadlineEdit = 121;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
@@ -55,7 +56,7 @@ class AdvancedSettingsModel {
   static std::span<const CheckBox> checkBoxes();
   static std::span<const TextField> textFields();  // 100 to 112 and 118
   static std::span<const Group> groups();
-  // The five number edits: 113 to 117.
+  // The number edits: 113 to 117 and the time limits 119 to 121.
   static std::span<const int> numberFields();
   // What a number edit takes: whole numbers from min to max, or for the
   // forum delay seconds with up to three decimals (min and max in seconds).
@@ -68,6 +69,14 @@ class AdvancedSettingsModel {
   // Ok is refused while a number edit holds what it does not take: the
   // first such edit's id, or 0 when every one is right.
   int invalidNumberField() const;
+  // A time limit's edit, its label and the seconds it holds.
+  struct LimitField {
+    int id;
+    const char* label;
+    std::uint32_t Settings::*seconds;
+  };
+  static std::span<const LimitField> limitFields();
+  static constexpr std::uint32_t kMaxLimitSeconds = 86400;
   static constexpr const char* kMaximumRetriesLabel = "Maximum retries:";
   static constexpr const char* kOkText = "&Ok";
   static constexpr const char* kCancelText = "C&ancel";
@@ -90,8 +99,10 @@ class AdvancedSettingsModel {
   void setText(int editId, std::string_view text);
 
   // Ok: `current` with the flag bits rebuilt from the boxes, every string read
-  // back (also from greyed fields) and the numbers parsed. The saving bits and
-  // maxFileNameChars are left as they are in `current`.
+  // back (also from greyed fields) and the numbers parsed. Retry counts above
+  // kMaxRetries become kMaxRetries; time limits are kept within 1 to
+  // kMaxLimitSeconds. The saving bits and maxFileNameChars are left as they are
+  // in `current`.
   Settings accept(const Settings& current) const;
 
  private:

@@ -6,6 +6,7 @@
 
 #include "app/window_fields.h"
 #include "platform/path.h"
+#include "text/address.h"
 
 namespace quillstash {
 
@@ -113,13 +114,28 @@ void MainWindowModel::setLogToFile(bool on) {
   session_.log().setLogToFile(on);
 }
 
+bool MainWindowModel::addressUsable(const std::string& address) {
+  if (address.empty()) {
+    session_.log().logLine(kNoAddressLine);
+    return false;
+  }
+  const std::string_view problem = checkForumAddress(address);
+  if (problem.empty()) return true;
+  std::string line = "[ X ] ";
+  line += problem;
+  line += "\r\n";
+  session_.log().logLine(line);
+  return false;
+}
+
 void MainWindowModel::pressDownload() {
   if (closed_) return;
   switch (runState()) {
     case RunState::kIdle: {
       if (selectPending()) return;
-      session_.log().setRunState(RunState::kRunning);
       std::string address(limitField(forumAddress_, kReadLimit));
+      if (!addressUsable(address)) return;
+      session_.log().setRunState(RunState::kRunning);
       title_ = downloadTitle(kTitle, address);
       ended_ = false;
       WindowLogView::BusyScope busy(logView_);
@@ -158,8 +174,7 @@ MainWindowModel::SelectResult MainWindowModel::pressSelect() {
   if (closed_ || !selectEnabled()) return result;
   WindowLogView::BusyScope busy(logView_);
   std::string address(limitField(forumAddress_, kReadLimit));
-  if (address.empty()) {
-    session_.log().logLine(kNoAddressLine);
+  if (!addressUsable(address)) {
     addressEdited_ = false;
     return result;
   }

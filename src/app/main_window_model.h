@@ -145,6 +145,10 @@ class MainWindowModel {
   int indexFetches() const { return indexFetches_; }
 
  private:
+  // False, with the reason logged, when `address` cannot be fetched: empty,
+  // or refused by the address check (nothing is looked up or written then).
+  bool addressUsable(const std::string& address);
+
   Session& session_;
   WindowLogView& logView_;
   std::string forumAddress_;

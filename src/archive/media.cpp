@@ -65,8 +65,8 @@ bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOu
   PageBlock receiveBuffer;
   FixedText<8192> name;
   TextWriter nameWriter = name.writer();
-  bool saved = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
-                                            context_.itemNumber);
+  const bool saved = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
+                                                  context_.itemNumber) == FileOutcome::kSaved;
   if (!saved || nameWriter.length() == 0) return false;
   if (linkOutput != nullptr) {
     // The name goes inside a quoted attribute: quotes and angle brackets

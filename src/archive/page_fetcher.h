@@ -23,9 +23,9 @@ class PageFetcher {
   virtual std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) = 0;
   // As HttpClient::fetchToFile: the file is `folder` + five-digit
   // `itemNumber` + ' ' + its name; on success the name is appended at
-  // `linkOutput`.
-  virtual bool fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
-                           std::string_view folder, std::uint32_t itemNumber) = 0;
+  // `linkOutput`; a failed or stopped fetch leaves no file.
+  virtual FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                                  std::string_view folder, std::uint32_t itemNumber) = 0;
 };
 
 // The PageFetcher of a real download. The caller keeps `client` alive.
@@ -35,8 +35,8 @@ class HttpPageFetcher final : public PageFetcher {
   std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) override {
     return client_.fetchToMemory(job, destination, forumPage);
   }
-  bool fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
-                   std::string_view folder, std::uint32_t itemNumber) override {
+  FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                          std::string_view folder, std::uint32_t itemNumber) override {
     return client_.fetchToFile(job, receiveBuffer, linkOutput, imageMode, folder, itemNumber);
   }
 

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include "text/address.h"
+
 namespace quillstash::cli {
 namespace {
 
@@ -19,6 +21,26 @@ std::optional<std::uint32_t> readNumber(const std::string& text) {
   }
   if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
   return static_cast<std::uint32_t>(value);
+}
+
+// A byte count with an optional K, M or G suffix (powers of 1024), from 1
+// byte to 1 TiB, or nothing.
+std::optional<std::uint64_t> readByteCount(std::string text) {
+  std::uint64_t unit = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K': case 'k': unit = std::uint64_t{1} << 10; break;
+      case 'M': case 'm': unit = std::uint64_t{1} << 20; break;
+      case 'G': case 'g': unit = std::uint64_t{1} << 30; break;
+      default: break;
+    }
+    if (unit != 1) text.pop_back();
+  }
+  std::optional<std::uint32_t> count = readNumber(text);
+  if (!count || *count == 0) return std::nullopt;
+  const std::uint64_t bytes = *count * unit;
+  if (bytes > (std::uint64_t{1} << 40)) return std::nullopt;
+  return bytes;
 }
 
 struct TextOption {
@@ -66,17 +88,24 @@ std::string usageText() {
          "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
          "Standard output carries the activity log; the exit status is 0 when the forum was\n"
          "downloaded, 1 when the download did not finish, 2 for a usage error.\n"
+         "FORUM_ADDRESS is an http:// address (http:// is assumed when no scheme is given).\n"
          "\n"
          "  -u, --user NAME              log in with this user name first\n"
          "  -p, --password PASS          log in with this password first\n"
          "      --proxy HOST[:PORT]      fetch forum pages through an HTTP proxy\n"
          "      --proxy-everything       also fetch attachments and images through the proxy\n"
          "      --delay SECONDS          wait after each forum page fetched\n"
-         "      --connect-retries N      retries after a failed connect (default 2)\n"
+         "      --connect-retries N      retries after a failed connect (default 2, at most 100)\n"
          "      --connect-retry-delay MS wait before a connect retry (default 100, 0 = none)\n"
-         "      --receive-retries N      retries after a failed or timed-out receive (default 10)\n"
+         "      --receive-retries N      retries after a failed or timed-out receive (default 10, at most 100)\n"
          "      --receive-retry-delay MS wait before a receive retry (default 100, 0 = none)\n"
          "      --receive-timeout SECONDS  wait for data before each read (default 120)\n"
+         "      --connect-timeout SECONDS  wait for a connection (default 30)\n"
+         "      --min-rate-time SECONDS  fail a fetch that stays under 1 KiB/s this long (default 60)\n"
+         "      --fetch-deadline SECONDS give up an address after this long, all its retries\n"
+         "                               together (default 600)\n"
+         "      --max-file-size BYTES    largest attachment or image saved; K, M or G suffixes\n"
+         "                               count 1024s (default 1G, at most 1024G)\n"
          "      --forum-link-prefix T    text before each forum link\n"
          "      --forum-link-pattern P   wildcard pattern every forum link matches\n"
          "      --forum-link-suffix T    text always found after a forum link\n"
@@ -175,9 +204,26 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       settings.downloadDelayMs = seconds * 1000;
       settings.useDownloadDelay = true;
     } else if (name == "--connect-retries") {
-      if (!number(settings.connectRetries)) return fail("option --connect-retries takes a number");
+      if (!number(settings.connectRetries) || settings.connectRetries > kMaxRetries) {
+        return fail("option --connect-retries takes a number from 0 to 100");
+      }
     } else if (name == "--receive-retries") {
-      if (!number(settings.receiveRetries)) return fail("option --receive-retries takes a number");
+      if (!number(settings.receiveRetries) || settings.receiveRetries > kMaxRetries) {
+        return fail("option --receive-retries takes a number from 0 to 100");
+      }
+    } else if (name == "--connect-timeout" || name == "--min-rate-time" || name == "--fetch-deadline") {
+      std::uint32_t seconds = 0;
+      if (!number(seconds) || seconds == 0 || seconds > 86400) {
+        return fail("option " + name + " takes a number of seconds from 1 to 86400");
+      }
+      (name == "--connect-timeout" ? settings.connectTimeoutS
+       : name == "--min-rate-time" ? settings.minRateTimeS
+                                   : settings.fetchDeadlineS) = seconds;
+    } else if (name == "--max-file-size") {
+      std::optional<std::string> text = value();
+      std::optional<std::uint64_t> bytes = text ? readByteCount(*text) : std::nullopt;
+      if (!bytes) return fail("option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)");
+      settings.maxFileBytes = *bytes;
     } else if (name == "--connect-retry-delay") {
       if (!number(settings.connectRetryDelayMs)) return fail("option --connect-retry-delay takes a number of milliseconds");
       settings.useConnectRetryDelay = settings.connectRetryDelayMs != 0;
@@ -223,6 +269,9 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
   options.forumAddress = positional[0];
   if (options.forumAddress.empty()) return fail("empty forum address");
   if (options.forumAddress.size() > 8191) return fail("forum address longer than 8191 characters");
+  if (std::string_view problem = checkForumAddress(options.forumAddress); !problem.empty()) {
+    return fail(std::string(problem));
+  }
   if (positional.size() == 2) {
     options.outputDirectory = positional[1];
     if (options.outputDirectory.empty()) return fail("empty output directory");

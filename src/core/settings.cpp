@@ -34,6 +34,10 @@ void loadDefaultSettings(Settings& settings) {
   settings.receiveRetryDelayMs = 100;
   settings.connectRetryDelayMs = 100;
   settings.maxFileNameChars = 50;
+  settings.connectTimeoutS = 30;
+  settings.minRateTimeS = 60;
+  settings.fetchDeadlineS = 600;
+  settings.maxFileBytes = std::uint64_t{1} << 30;
 }
 
 void applyLinkParameter(const Settings& settings, JobContext& job) {

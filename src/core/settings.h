@@ -33,6 +33,11 @@ struct SettingText : FixedText<256> {
   }
 };
 
+// Highest retry counts the options and dialogs accept.
+inline constexpr std::uint32_t kMaxRetries = 100;
+// Bytes per second a fetch must reach over every minRateTimeS seconds.
+inline constexpr std::uint64_t kMinTransferRate = 1024;
+
 struct Settings {
   // Numbers (milliseconds, counts, characters).
   std::uint32_t downloadDelayMs = 0;     // pause after each forum page fetched
@@ -41,6 +46,12 @@ struct Settings {
   std::uint32_t receiveRetryDelayMs = 0;
   std::uint32_t connectRetryDelayMs = 0;
   std::uint32_t maxFileNameChars = 0;    // characters taken from a title or link text
+
+  // Limits of one fetch (seconds, bytes).
+  std::uint32_t connectTimeoutS = 0;     // longest wait for one connect
+  std::uint32_t minRateTimeS = 0;        // a fetch below kMinTransferRate this long fails
+  std::uint32_t fetchDeadlineS = 0;      // one address, all attempts, retries and redirects
+  std::uint64_t maxFileBytes = 0;        // largest attachment or image kept
 
   // Proxy.
   bool useProxy = false;
@@ -89,7 +100,8 @@ struct Settings {
 // Clears every field and stores the built-in defaults: every detection string
 // present but switched off, retry delays of 100 ms switched on, 2 connect and
 // 10 receive retries, a 10 s forum delay switched off, names of 50 characters,
-// attachments and external images saved.
+// attachments and external images saved, a 30 s connect time-out, a 60 s
+// minimum-rate window, a 600 s deadline per address and files up to 1 GiB.
 void loadDefaultSettings(Settings& settings);
 
 // The settings record shared by the user-interface thread and the workers.

@@ -107,6 +107,18 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   addRetryGroup(Model::kReceiveGroup, Model::kReceiveRetriesEdit, Model::kReceiveDelayBox, Model::kReceiveDelayEdit);
   layout->addLayout(retryRow);
 
+  // Time limits of each fetch.
+  auto* limits = new QGridLayout;
+  int limitRow = 0;
+  for (const auto& field : Model::limitFields()) {
+    limits->addWidget(new QLabel(QString::fromLatin1(field.label), this), limitRow, 0);
+    QLineEdit* edit = makeEdit(field.id, this);
+    edit->setMaximumWidth(80);
+    limits->addWidget(edit, limitRow++, 1);
+  }
+  limits->setColumnStretch(2, 1);
+  layout->addLayout(limits);
+
   // Detection: forums, topics, posts, and the link parameter.
   QGroupBox* detection = makeGroup(Model::kDetectionGroup, page);
   auto* detectionLayout = new QVBoxLayout(detection);

@@ -60,6 +60,26 @@ WaitOutcome waitForData(platform::SocketHandle socket, std::chrono::milliseconds
   }
 }
 
+ConnectOutcome connectWithin(platform::SocketHandle socket, const platform::Ipv4Endpoint& endpoint,
+                             std::chrono::milliseconds timeout, const ActivityLog& log) {
+  if (log.stopRequested()) return ConnectOutcome::kStopped;
+  if (!platform::setBlocking(socket, false)) return ConnectOutcome::kFailed;
+  platform::ConnectProgress progress = platform::startConnect(socket, endpoint);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (progress == platform::ConnectProgress::kPending) {
+    if (log.stopRequested()) return ConnectOutcome::kStopped;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      platform::setLastSocketError(10060);
+      return ConnectOutcome::kTimedOut;
+    }
+    progress = platform::waitConnected(socket, std::min(left, kStopCheckStep));
+  }
+  if (progress == platform::ConnectProgress::kFailed) return ConnectOutcome::kFailed;
+  return platform::setBlocking(socket, true) ? ConnectOutcome::kConnected : ConnectOutcome::kFailed;
+}
+
 bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log) {
   const auto step = static_cast<std::uint32_t>(kStopCheckStep.count());
   while (milliseconds > 0) {
@@ -113,8 +133,26 @@ LogLineBuilder::LogLineBuilder(HttpScratch& http)
     : text_(http.messageText), writer_(http.messageText.data, http.messageText.capacity() - 2) {}
 
 void LogLineBuilder::send(ActivityLog& log) {
-  // The writer kept two characters free for the line end.
   std::size_t length = writer_.length();
+  auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+  if (std::any_of(text_.data, text_.data + length, isControl)) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    FixedText<8192> escaped;
+    TextWriter out(escaped.data, escaped.capacity() - 2);
+    for (std::size_t i = 0; i < length; ++i) {
+      const auto byte = static_cast<unsigned char>(text_.data[i]);
+      if (!isControl(text_.data[i])) {
+        out.put(text_.data[i]);
+      } else if (out.remaining() >= 3) {
+        out.put('%');
+        out.put(kHex[byte >> 4]);
+        out.put(kHex[byte & 0x0F]);
+      }
+    }
+    length = out.length();
+    std::memcpy(text_.data, escaped.data, length);
+  }
+  // The writer kept two characters free for the line end.
   text_.data[length] = '\r';
   text_.data[length + 1] = '\n';
   text_.data[length + 2] = '\0';

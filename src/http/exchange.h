@@ -55,6 +55,15 @@ enum class WaitOutcome { kReadable, kTimedOut, kFailed, kStopped };
 // the whole time-out.
 WaitOutcome waitForData(platform::SocketHandle socket, std::chrono::milliseconds timeout, const ActivityLog& log);
 
+enum class ConnectOutcome { kConnected, kTimedOut, kFailed, kStopped };
+
+// Connects `socket` to `endpoint` without blocking, waiting at most `timeout`
+// in short slices that look at the stop request. kFailed leaves the calling
+// thread's last socket error set; kTimedOut sets it to 10060. The socket is
+// blocking again when this returns kConnected.
+ConnectOutcome connectWithin(platform::SocketHandle socket, const platform::Ipv4Endpoint& endpoint,
+                             std::chrono::milliseconds timeout, const ActivityLog& log);
+
 // Sleeps `milliseconds` in short steps; returns false as soon as a stop is
 // requested.
 bool sleepUnlessStopped(std::uint32_t milliseconds, const ActivityLog& log);
@@ -70,7 +79,9 @@ const char* findBlankLine(const char* begin, std::size_t length);
 void appendCount(TextWriter& out, std::uint64_t value);
 
 // A log line composed in http.messageText. Text that does not fit is cut, and
-// the line always ends with CR LF.
+// the line always ends with CR LF. Control characters in the text (which
+// addresses and server answers may carry) are shown as %XX, so that no byte
+// from a page can start a log line of its own.
 class LogLineBuilder {
  public:
   explicit LogLineBuilder(HttpScratch& http);

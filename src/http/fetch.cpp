@@ -19,6 +19,10 @@ constexpr std::size_t kMaxRead = 1048576;          // largest single read
 constexpr std::size_t kMaxLocationLength = 8191;   // longest redirect target taken
 constexpr std::size_t kMaxStatusTextLength = 200;  // of a server error line
 constexpr std::size_t kNoBlankLine = static_cast<std::size_t>(-1);
+// Longest response header taken; a longer one ends the fetch.
+constexpr std::size_t kMaxHeaderBytes = 65536;
+
+using Clock = std::chrono::steady_clock;
 
 enum class Mode { kMemory, kFile };
 
@@ -38,7 +42,39 @@ struct Fetch {
   std::uint16_t addressPort = 80;  // the address's own port (the proxy's may differ)
   std::uint32_t retryCount = 0;    // shared by every kind of failure
   std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
+  Clock::time_point deadline = Clock::time_point::max();  // of the whole call
+  Clock::time_point rateWindowStart{};                    // minimum-rate window of this attempt
+  std::uint64_t rateWindowBytes = 0;
+  bool deadlineLogged = false;
 };
+
+// The end of a call that starts now: the fetch deadline, when one is set.
+Clock::time_point callDeadline(const Settings& settings) {
+  if (settings.fetchDeadlineS == 0) return Clock::time_point::max();
+  return Clock::now() + std::chrono::seconds(settings.fetchDeadlineS);
+}
+
+// True once the call's deadline has passed; logs it the first time.
+bool deadlinePassed(Fetch& f) {
+  if (Clock::now() < f.deadline) return false;
+  if (!f.deadlineLogged) {
+    f.deadlineLogged = true;
+    LogLineBuilder line(f.http);
+    line << "[ X ] Time limit of ";
+    appendCount(line.out(), f.settings.fetchDeadlineS);
+    line << " s passed, giving up ";
+    appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
+    line.send(f.log);
+  }
+  return true;
+}
+
+// `wanted`, shortened to what is left before the call's deadline.
+std::chrono::milliseconds untilDeadline(const Fetch& f, std::chrono::milliseconds wanted) {
+  if (f.deadline == Clock::time_point::max()) return wanted;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(f.deadline - Clock::now());
+  return std::max(std::chrono::milliseconds(0), std::min(wanted, left));
+}
 
 void logAddressTooLong(Fetch& f, const char* address) {
   LogLineBuilder line(f.http);
@@ -48,14 +84,33 @@ void logAddressTooLong(Fetch& f, const char* address) {
   line.send(f.log);
 }
 
+// Sleeps before a retry, never past the call's deadline; false when the call
+// should give up instead (stopped, or the deadline passed).
+bool retryDelay(Fetch& f, bool use, std::uint32_t milliseconds) {
+  if (use && milliseconds != 0) {
+    const auto wait = untilDeadline(f, std::chrono::milliseconds(milliseconds));
+    if (!sleepUnlessStopped(static_cast<std::uint32_t>(wait.count()), f.log)) return false;
+  }
+  return !f.log.stopRequested() && !deadlinePassed(f);
+}
+
 bool connectDelay(Fetch& f) {
-  if (!f.settings.useConnectRetryDelay || f.settings.connectRetryDelayMs == 0) return !f.log.stopRequested();
-  return sleepUnlessStopped(f.settings.connectRetryDelayMs, f.log);
+  return retryDelay(f, f.settings.useConnectRetryDelay, f.settings.connectRetryDelayMs);
 }
 
 bool receiveDelay(Fetch& f) {
-  if (!f.settings.useReceiveRetryDelay || f.settings.receiveRetryDelayMs == 0) return !f.log.stopRequested();
-  return sleepUnlessStopped(f.settings.receiveRetryDelayMs, f.log);
+  return retryDelay(f, f.settings.useReceiveRetryDelay, f.settings.receiveRetryDelayMs);
+}
+
+// The login's "Cookie: ...\r\n" line up to its first line break, without
+// control characters, so that no byte of it can start a header of its own.
+void appendCookieLine(std::string_view cookie, TextWriter& out) {
+  const std::string_view line = cookie.substr(0, cookie.find_first_of("\r\n"));
+  if (line.empty()) return;
+  for (char c : line) {
+    if ((static_cast<unsigned char>(c) >= 0x20 || c == '\t') && c != 0x7F) out.put(c);
+  }
+  out.append("\r\n");
 }
 
 // The text after "\r\n" + `name` (any letter case) in the NUL-terminated
@@ -73,15 +128,19 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   TextWriter r = http.requestText.writer();
   r.append("GET ");
   if (f.viaProxy) {
-    appendAbsoluteAddress(job.forumAddress.c_str(), r);
+    FixedText<16384> absolute;
+    TextWriter a = absolute.writer();
+    appendAbsoluteAddress(job.forumAddress.c_str(), a);
+    a.terminate();
+    appendRequestText(absolute.view(), r);
   } else {
     if (http.path.data[0] != '/') r.put('/');
-    appendText(r, http.path.c_str());
+    appendRequestText(http.path.view(), r);
   }
   r.append(" HTTP/1.0\r\nHost: ");
-  appendText(r, http.host.c_str());
+  appendRequestText(http.host.view(), r);
   r.append("\r\nAccept: */*\r\n");
-  r.append(cookie);
+  appendCookieLine(cookie, r);
   r.append("User-Agent: Quillstash/" QUILLSTASH_VERSION "\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
@@ -106,7 +165,7 @@ bool prepare(Fetch& f, std::string_view cookie) {
   if (!buildRequest(f, cookie)) return false;
 
   for (;;) {
-    if (f.log.stopRequested()) return false;
+    if (f.log.stopRequested() || deadlinePassed(f)) return false;
     if (resolveServer(http, f.settings, f.viaProxy)) return true;
     const int code = platform::lastSocketError();
     LogLineBuilder line(http);
@@ -130,7 +189,7 @@ bool prepare(Fetch& f, std::string_view cookie) {
 Step openConnection(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
-  if (f.log.stopRequested()) return Step::kGiveUp;
+  if (f.log.stopRequested() || deadlinePassed(f)) return Step::kGiveUp;
   http.socket = platform::openTcpSocket();
   if (!http.socket.isOpen()) {
     LogLineBuilder line(http);
@@ -139,8 +198,15 @@ Step openConnection(Fetch& f) {
     line.send(f.log);
     return Step::kGiveUp;
   }
-  platform::setBlocking(http.socket.handle(), true);
-  if (!platform::connectSocket(http.socket.handle(), http.serverAddress)) {
+  // No time-out set: a day, which the deadline usually cuts shorter.
+  const std::chrono::milliseconds connectTimeout =
+      untilDeadline(f, f.settings.connectTimeoutS != 0 ? std::chrono::seconds(f.settings.connectTimeoutS)
+                                                       : std::chrono::seconds(86400));
+  const ConnectOutcome connected =
+      connectWithin(http.socket.handle(), http.serverAddress, connectTimeout, f.log);
+  if (connected == ConnectOutcome::kStopped) return Step::kGiveUp;
+  if (connected != ConnectOutcome::kConnected) {
+    http.socket.close();
     LogLineBuilder line(http);
     line << "[ X ] Error connecting to " << http.host.view() << ", code: ";
     appendSocketError(line.out());
@@ -161,6 +227,8 @@ Step openConnection(Fetch& f) {
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
+  f.rateWindowStart = Clock::now();
+  f.rateWindowBytes = 0;
   if (f.mode == Mode::kFile) http.path.clear();  // now holds the Content-Disposition name
   LogLineBuilder line(http);
   line << "* Downloading file " << job.forumAddress.view() << " ...";
@@ -168,11 +236,17 @@ Step openConnection(Fetch& f) {
   return Step::kConnected;
 }
 
-Step receiveError(Fetch& f) {
+// A failed attempt after the request went out: logged with its reason (the
+// socket error when `reason` is empty), then retried as the settings allow.
+Step receiveError(Fetch& f, std::string_view reason = {}) {
   const bool again = f.retryCount < f.settings.receiveRetries;
   LogLineBuilder line(f.http);
-  line << "[ X ] Error receiving data, ";
-  appendSocketError(line.out());
+  if (reason.empty()) {
+    line << "[ X ] Error receiving data, ";
+    appendSocketError(line.out());
+  } else {
+    line << "[ X ] " << reason;
+  }
   line << (again ? ", retrying..." : ". Operation aborted");
   line.send(f.log);
   f.http.socket.close();
@@ -185,18 +259,47 @@ Step receiveError(Fetch& f) {
 // set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
 // kRetry or kGiveUp after a failure (socket closed, message logged).
 Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
-  switch (waitForData(f.http.socket.handle(), f.timeout, f.log)) {
-    case WaitOutcome::kReadable: break;
-    case WaitOutcome::kStopped:
+  const Clock::time_point waitEnd = Clock::now() + f.timeout;
+  const auto rateWindow = std::chrono::seconds(f.settings.minRateTimeS);
+  for (bool readable = false; !readable;) {
+    if (deadlinePassed(f)) {
+      f.http.socket.close();
       return Step::kGiveUp;
-    case WaitOutcome::kFailed: return receiveError(f);
-    case WaitOutcome::kTimedOut: {
+    }
+    const Clock::time_point now = Clock::now();
+    auto slice = std::chrono::ceil<std::chrono::milliseconds>(waitEnd - now);
+    if (f.settings.minRateTimeS != 0) {
+      const Clock::time_point windowEnd = f.rateWindowStart + rateWindow;
+      if (now >= windowEnd) {
+        if (f.rateWindowBytes < kMinTransferRate * f.settings.minRateTimeS) {
+          FixedText<96> reason;
+          TextWriter r = reason.writer();
+          r.append("Transfer too slow: under ");
+          appendCount(r, kMinTransferRate);
+          r.append(" bytes/s for ");
+          appendCount(r, f.settings.minRateTimeS);
+          r.append(" s");
+          return receiveError(f, r.view());
+        }
+        f.rateWindowStart = now;
+        f.rateWindowBytes = 0;
+        continue;
+      }
+      slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(windowEnd - now));
+    }
+    if (slice.count() <= 0) {
       const bool again = f.retryCount < f.settings.receiveRetries;
       f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
       f.http.socket.close();
       if (!again) return Step::kGiveUp;
       ++f.retryCount;
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
+    }
+    switch (waitForData(f.http.socket.handle(), untilDeadline(f, slice), f.log)) {
+      case WaitOutcome::kReadable: readable = true; break;
+      case WaitOutcome::kStopped: return Step::kGiveUp;
+      case WaitOutcome::kFailed: return receiveError(f);
+      case WaitOutcome::kTimedOut: break;  // the checks above tell which limit it was
     }
   }
   std::size_t waiting = 0;
@@ -207,6 +310,7 @@ Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
   if (n < 0) return receiveError(f);
   if (n == 0) return Step::kEnded;
   got = static_cast<std::size_t>(n);
+  f.rateWindowBytes += got;
   return Step::kData;
 }
 
@@ -312,6 +416,18 @@ Step examineResponse(Fetch& f, char* data, std::size_t searchedUpTo, std::size_t
   return step;
 }
 
+// Ends an attempt whose response header has no end within kMaxHeaderBytes.
+Step headerTooLong(Fetch& f) {
+  f.http.socket.close();
+  LogLineBuilder line(f.http);
+  line << "[ X ] Response header longer than ";
+  appendCount(line.out(), kMaxHeaderBytes);
+  line << " bytes, operation aborted: ";
+  appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
+  line.send(f.log);
+  return Step::kGiveUp;
+}
+
 // One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
 Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, std::size_t& length) {
   if (!prepare(f, cookie)) return Step::kGiveUp;
@@ -349,6 +465,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
         step = examineResponse(f, data, before, received, false, bodyStart);
         if (step == Step::kGiveUp || step == Step::kRedirect) return step;
         headerDone = step == Step::kBody;
+        if (!headerDone && received >= kMaxHeaderBytes) return headerTooLong(f);
       }
     }
     if (step == Step::kRetry) continue;
@@ -381,23 +498,23 @@ bool looksLikeHtml(const char* body, std::size_t length) {
   return i < length && body[i] == '<';
 }
 
-// The saved file of one fetchToFile call, kept across its attempts and redirects.
+// The saved file of one fetchToFile call, kept across its attempts and
+// redirects. Written beside its final name; removed unless committed.
 struct SavedFile {
   platform::OutputFile file;
-  bool created = false;  // created, and its name appended to the link output
   std::uint64_t bytes = 0;  // body bytes written by the last attempt
+  std::size_t nameStart = 0;  // where the file's name starts in http.savePath
 };
 
 // Names and creates the file for the first body bytes. False (logged) when it
 // cannot be created.
-bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32_t itemNumber,
-                TextWriter& linkOutput) {
+bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32_t itemNumber) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   TextWriter path = http.savePath.writer();
   path.append(folder);
   if (!folder.empty() && !platform::isPathSeparator(folder.back())) path.put(platform::kPathSeparator);
-  const std::size_t nameStart = path.length();
+  saved.nameStart = path.length();
   writeFiveDigits(path, itemNumber);
   path.put(' ');
   const char* name = http.path.c_str();
@@ -418,8 +535,6 @@ bool createFile(Fetch& f, SavedFile& saved, std::string_view folder, std::uint32
     line.send(f.log);
     return false;
   }
-  linkOutput.append(std::string_view(http.savePath.c_str() + nameStart, path.length() - nameStart));
-  saved.created = true;
   return true;
 }
 
@@ -430,11 +545,22 @@ struct FileTarget {
   std::uint32_t itemNumber;
 };
 
-// One address into a file: kBody (done), kRedirect or kGiveUp.
-Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedFile& saved) {
+void logFileTooLarge(Fetch& f) {
+  LogLineBuilder line(f.http);
+  line << "[ X ] File size exceeds ";
+  appendCount(line.out(), f.settings.maxFileBytes);
+  line << " bytes, aborting: ";
+  appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
+  line.send(f.log);
+}
+
+// One address into a file: kBody (done: saved, or an image refused as HTML),
+// kRedirect or kGiveUp.
+Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedFile& saved, bool& kept) {
   if (!prepare(f, std::string_view())) return Step::kGiveUp;
   char* data = buffer.data();
   const std::size_t capacity = buffer.capacity();
+  const std::uint64_t maxBytes = f.settings.maxFileBytes != 0 ? f.settings.maxFileBytes : UINT64_MAX;
   for (;;) {
     Step step = openConnection(f);
     if (step == Step::kRetry) continue;
@@ -450,8 +576,13 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
 
     // Takes `chunk` bytes at the buffer's start as body. False ends the attempt with `step` set.
     auto takeBody = [&](std::size_t chunk) {
-      pageLength += chunk;
       if (chunk == 0) return true;
+      if (pageLength + chunk > maxBytes) {
+        logFileTooLarge(f);
+        step = Step::kGiveUp;
+        return false;
+      }
+      pageLength += chunk;
       if (!saved.file.isOpen()) {
         if (target.imageMode && looksLikeHtml(data, chunk)) {
           LogLineBuilder line(f.http);
@@ -463,7 +594,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
           step = Step::kEnded;
           return false;
         }
-        if (!createFile(f, saved, target.folder, target.itemNumber, target.linkOutput)) {
+        if (!createFile(f, saved, target.folder, target.itemNumber)) {
           step = Step::kGiveUp;
           return false;
         }
@@ -491,6 +622,11 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       step = examineResponse(f, data, 0, collected, true, bodyStart);
       if (step != Step::kBody) return false;
       headerDone = true;
+      if (f.announced > maxBytes) {
+        logFileTooLarge(f);
+        step = Step::kGiveUp;
+        return false;
+      }
       std::size_t chunk = 0;
       if (!hasHeader) {
         chunk = collected;  // no header at all: everything is body
@@ -506,8 +642,6 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
         step = Step::kEnded;
         break;
       }
-      // A header that fills the whole buffer is taken as it is.
-      if (!headerDone && collected == capacity && !finishHeader()) break;
       std::size_t got = 0;
       char* at = headerDone ? data : data + collected;
       step = readSome(f, at, headerDone ? capacity : capacity - collected, got);
@@ -522,24 +656,54 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       const std::size_t from = before >= 3 ? before - 3 : 0;
       const bool complete = (collected >= 4 && !startsWithFolded(data, "http")) ||
                             findBlankLine(data + from, collected - from) != nullptr;
-      if (complete && !finishHeader()) break;
+      if (complete) {
+        if (!finishHeader()) break;
+      } else if (collected >= kMaxHeaderBytes) {
+        return headerTooLong(f);
+      }
     }
     if (step == Step::kRetry) continue;
     if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
       return step;
     }
-    f.http.socket.close();
-
-    LogLineBuilder line(f.http);
-    if (pageLength == 0) {
-      line << "[ X ] Error downloading file ";
-      appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
-    } else {
+    if (refused) {
+      f.http.socket.close();
+      LogLineBuilder line(f.http);
       line << "* Received ";
       appendCount(line.out(), pageLength);
       line << " bytes";
+      line.send(f.log);
+      return Step::kBody;
     }
+    if (f.announced != 0 && pageLength < f.announced) {
+      // The server closed before the length it announced: a cut file.
+      FixedText<128> reason;
+      TextWriter r = reason.writer();
+      r.append("Connection closed after ");
+      appendCount(r, pageLength);
+      r.append(" of ");
+      appendCount(r, f.announced);
+      r.append(" bytes");
+      step = receiveError(f, r.view());
+      if (step == Step::kRetry) continue;
+      return step;
+    }
+    f.http.socket.close();
+    if (pageLength == 0) return Step::kGiveUp;  // nothing to keep
+    if (!saved.file.commit()) {
+      LogLineBuilder line(f.http);
+      line << "[ X ] Error writing file " << f.http.savePath.view();
+      line.send(f.log);
+      return Step::kGiveUp;
+    }
+    kept = true;
+    target.linkOutput.append(std::string_view(f.http.savePath.c_str() + saved.nameStart,
+                                              f.http.savePath.size() - saved.nameStart));
+    LogLineBuilder line(f.http);
+    line << "* Received ";
+    appendCount(line.out(), pageLength);
+    line << " bytes";
     line.send(f.log);
     return Step::kBody;
   }
@@ -558,9 +722,11 @@ HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, const Lo
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
   const bool sendCookie = forumPage || &job == currentJob_;
+  const Clock::time_point deadline = callDeadline(settings);
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
     Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
+    f.deadline = deadline;
     // The cookie line is read once per request, whole.
     const std::string cookie = sendCookie ? loginCookie_.get() : std::string();
     std::size_t length = 0;
@@ -578,20 +744,33 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
   }
 }
 
-bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
-                             std::string_view folder, std::uint32_t itemNumber) {
+FileOutcome HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput,
+                                    bool imageMode, std::string_view folder, std::uint32_t itemNumber) {
   const Settings settings = settings_.snapshot();
   const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
   const FileTarget target{linkOutput, imageMode, folder, itemNumber};
-  SavedFile saved;
+  const Clock::time_point deadline = callDeadline(settings);
+  SavedFile saved;  // its .part goes with it unless committed
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
     Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
-    const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
+    f.deadline = deadline;
+    bool kept = false;
+    const Step step = fetchFileOnce(f, receiveBuffer, target, saved, kept);
     if (step == Step::kRedirect) continue;
-    saved.file.close();
-    if (saved.created) log_.progress().fetched(saved.bytes);
-    return saved.created;
+    if (kept) {
+      log_.progress().fetched(saved.bytes);
+      return FileOutcome::kSaved;
+    }
+    saved.file.discard();
+    if (log_.stopRequested()) return FileOutcome::kStopped;
+    if (step == Step::kGiveUp) {
+      LogLineBuilder line(*http);
+      line << "[ X ] Error downloading file ";
+      appendAbsoluteAddress(job.forumAddress.c_str(), line.out());
+      line.send(log_);
+    }
+    return FileOutcome::kFailed;
   }
 }
 

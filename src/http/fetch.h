@@ -16,6 +16,11 @@
 
 namespace quillstash {
 
+// How one fetchToFile call ended: the file saved whole, nothing saved after a
+// failure or a refusal (logged with an "[ X ] " line), or nothing saved
+// because a stop was requested.
+enum class FileOutcome { kSaved, kFailed, kStopped };
+
 class HttpClient {
  public:
   static constexpr std::chrono::milliseconds kDefaultReceiveTimeout{120000};
@@ -26,7 +31,10 @@ class HttpClient {
   // threads at once; each call's state is its own. `receiveTimeout` is the
   // longest wait for data before a read. Every call reads the settings once,
   // at its start, and gives up quietly soon after log.stopRequested() turns
-  // true (between reads, attempts and in every wait).
+  // true (between reads, attempts and in every wait, within 0.5 s). Each call
+  // ends by settings.fetchDeadlineS, all attempts, retries and redirects
+  // together; an attempt fails when it stays under kMinTransferRate for
+  // settings.minRateTimeS, and a connect waits at most settings.connectTimeoutS.
   HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
              const JobContext* currentJob, std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
 
@@ -41,13 +49,16 @@ class HttpClient {
 
   // GETs job.forumAddress and streams its body into the file
   // `folder` + five-digit `itemNumber` + ' ' + the file's name, where `folder`
-  // ends with a path separator. On success appends that file name (without
-  // the folder) at `linkOutput` and returns true; a file created before a
-  // later failure stays, and still counts. `imageMode` refuses a body that is
-  // HTML. Uses `receiveBuffer` for every read; files of any size are saved
-  // whole. No cookie line, no download delay. Called on the download thread.
-  bool fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
-                   std::string_view folder, std::uint32_t itemNumber);
+  // ends with a path separator. The body is written beside that name (".part"
+  // added) and renamed to it only when complete: when the server closes
+  // before the Content-Length it sent, the body outgrows
+  // settings.maxFileBytes, the header outgrows 64 KiB, a limit of time passes
+  // or a stop is requested, nothing is left. On kSaved appends the file name
+  // (without the folder) at `linkOutput`. `imageMode` refuses a body that is
+  // HTML. Uses `receiveBuffer` for every read. No cookie line, no download
+  // delay. Called on the download thread.
+  FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                          std::string_view folder, std::uint32_t itemNumber);
 
   // Redirects followed within one call before it gives up.
   static constexpr int kMaxRedirects = 10;

@@ -311,9 +311,13 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   const char* address = job->forumAddress.c_str();
   r.append(method == FormMethod::kGet ? "GET " : "POST ");
   if (viaProxy) {
-    appendAbsoluteAddress(address, r);
+    FixedText<16384> absolute;
+    TextWriter a = absolute.writer();
+    appendAbsoluteAddress(address, a);
+    a.terminate();
+    appendRequestText(absolute.view(), r);
   } else if (const char* slash = std::strchr(address + (hasHttpScheme(address) ? 7 : 0), '/')) {
-    appendText(r, slash);
+    appendRequestText(slash, r);
   } else {
     r.put('/');
   }
@@ -322,7 +326,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     appendFormFields(fields, r, userName, password);
   }
   r.append(" HTTP/1.0\r\nHost: ");
-  appendText(r, http->host.c_str());
+  appendRequestText(http->host.view(), r);
   r.append(
       "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/" QUILLSTASH_VERSION "\r\n"
       "Connection: Close\r\nAccept-Encoding: deflate\r\n");
@@ -356,8 +360,12 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  platform::setBlocking(http->socket.handle(), true);
-  if (!platform::connectSocket(http->socket.handle(), http->serverAddress)) {
+  const ConnectOutcome connected =
+      connectWithin(http->socket.handle(), http->serverAddress,
+                    std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000),
+                    log_);
+  if (connected == ConnectOutcome::kStopped) return;
+  if (connected != ConnectOutcome::kConnected) {
     LogLineBuilder line(*http);
     line << "[ X ] Error connecting to " << http->host.view() << ", code: ";
     appendSocketError(line.out());

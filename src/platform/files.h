@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quillstash::platform {
 
@@ -27,8 +28,11 @@ bool writeWholeFile(const char* path, const char* data, std::size_t size);
 // so that other programs may read the file meanwhile.
 bool appendToFile(const char* path, const char* data, std::size_t size);
 
-// A file written piece by piece (a download streamed to disk). Creating
-// replaces any old file of that name. Closed by the destructor.
+// A file written piece by piece (a download streamed to disk), beside its
+// final name as NAME.part: commit() renames it to NAME, replacing any old
+// file, only when it is complete. Until then the final name is untouched, and
+// discard(), a new create() or the destructor removes the .part, so that an
+// error, a stop or a cut transfer never leaves half a file. One thread.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -36,15 +40,22 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // Opens `path` + ".part" for writing, emptied.
   bool create(const char* path);
   bool write(const char* data, std::size_t size);
   // Empties the file and starts writing it again from the start.
   bool restart();
-  void close();
+  // Closes the file and renames it to its final name; false (and the .part
+  // removed) when either fails.
+  bool commit();
+  // Closes and removes the .part; nothing when none is open.
+  void discard();
   bool isOpen() const { return handle_ >= 0; }
 
  private:
   std::intptr_t handle_ = -1;  // the platform's file handle, -1 when closed
+  std::string finalPath_;
+  std::string partPath_;
 };
 
 }  // namespace quillstash::platform

@@ -59,11 +59,13 @@ bool appendToFile(const char* path, const char* data, std::size_t size) {
   return ok;
 }
 
-OutputFile::~OutputFile() { close(); }
+OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::create(const char* path) {
-  close();
-  int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  discard();
+  finalPath_ = path;
+  partPath_ = finalPath_ + ".part";
+  int fd = ::open(partPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   handle_ = fd;
   return true;
@@ -79,11 +81,20 @@ bool OutputFile::restart() {
   return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
-void OutputFile::close() {
-  if (isOpen()) {
-    ::close(static_cast<int>(handle_));
-    handle_ = -1;
-  }
+bool OutputFile::commit() {
+  if (!isOpen()) return false;
+  const bool closed = ::close(static_cast<int>(handle_)) == 0;
+  handle_ = -1;
+  if (closed && ::rename(partPath_.c_str(), finalPath_.c_str()) == 0) return true;
+  ::unlink(partPath_.c_str());
+  return false;
+}
+
+void OutputFile::discard() {
+  if (!isOpen()) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+  ::unlink(partPath_.c_str());
 }
 
 }  // namespace quillstash::platform

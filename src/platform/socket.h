@@ -41,6 +41,18 @@ bool setBlocking(SocketHandle socket, bool blocking);
 // Blocking connect; waits as long as the system lets it.
 bool connectSocket(SocketHandle socket, const Ipv4Endpoint& endpoint);
 
+enum class ConnectProgress { kConnected, kPending, kFailed };
+
+// Starts a connect on a non-blocking socket: kConnected when it completed at
+// once, kPending while it goes on (finish it with waitConnected), kFailed with
+// the last socket error set.
+ConnectProgress startConnect(SocketHandle socket, const Ipv4Endpoint& endpoint);
+
+// Waits at most `timeout` for a pending connect: kConnected, kPending when the
+// time passed first (call again or give up), kFailed with the last socket
+// error set (10061 refused, ...).
+ConnectProgress waitConnected(SocketHandle socket, std::chrono::milliseconds timeout);
+
 // One send call; returns the bytes sent or -1.
 long sendBytes(SocketHandle socket, const char* data, std::size_t length);
 

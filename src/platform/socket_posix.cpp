@@ -154,6 +154,49 @@ bool connectSocket(SocketHandle socket, const Ipv4Endpoint& endpoint) {
   return true;
 }
 
+ConnectProgress startConnect(SocketHandle socket, const Ipv4Endpoint& endpoint) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(endpoint.port);
+  target.sin_addr.s_addr = htonl(endpoint.address);
+  if (::connect(fd(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+    return ConnectProgress::kConnected;
+  }
+  // An interrupted connect goes on in the background, like a pending one.
+  if (errno == EINPROGRESS || errno == EINTR) return ConnectProgress::kPending;
+  failWithErrno();
+  return ConnectProgress::kFailed;
+}
+
+ConnectProgress waitConnected(SocketHandle socket, std::chrono::milliseconds timeout) {
+  pollfd entry{};
+  entry.fd = fd(socket);
+  entry.events = POLLOUT;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() < 0) left = std::chrono::milliseconds(0);
+    const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+    if (ready == 0) return ConnectProgress::kPending;
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      failWithErrno();
+      return ConnectProgress::kFailed;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(fd(socket), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+      failWithErrno();
+      return ConnectProgress::kFailed;
+    }
+    if (error != 0) {
+      tLastError = winsockCodeForErrno(error);
+      return ConnectProgress::kFailed;
+    }
+    return ConnectProgress::kConnected;
+  }
+}
+
 long sendBytes(SocketHandle socket, const char* data, std::size_t length) {
   ssize_t sent;
   do {

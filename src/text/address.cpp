@@ -254,4 +254,66 @@ void appendAbsoluteAddress(const char* address, TextWriter& out) {
   appendText(out, address);
 }
 
+namespace {
+
+bool isBlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
+
+}  // namespace
+
+std::string_view checkForumAddress(std::string_view address) {
+  if (address.empty()) return "the forum address is empty";
+  for (char c : address) {
+    if (isBlankOrControl(static_cast<unsigned char>(c))) return "the forum address contains a blank or a control character";
+  }
+  std::string_view rest = address;
+  const std::size_t schemeEnd = address.find("://");
+  if (schemeEnd != std::string_view::npos && address.find_first_of("/?#") > schemeEnd) {
+    const std::string_view scheme = address.substr(0, schemeEnd);
+    auto named = [&](std::string_view word) {
+      if (scheme.size() != word.size()) return false;
+      for (std::size_t i = 0; i < word.size(); ++i) {
+        if (static_cast<char>(scheme[i] | 0x20) != word[i]) return false;
+      }
+      return true;
+    };
+    if (named("https")) {
+      if (!kHttpsSupported) return "https:// addresses are not supported yet; use http://";
+    } else if (!named("http")) {
+      return "the forum address must start with http://";
+    }
+    rest = address.substr(schemeEnd + 3);
+  }
+  const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  if (authority.find('@') != std::string_view::npos) return "user names in the forum address (user@host) are not supported";
+  if (!authority.empty() && authority[0] == '[') return "IPv6 addresses are not supported; use a host name or an IPv4 address";
+  const std::size_t colon = authority.find(':');
+  const std::string_view host = authority.substr(0, colon);
+  if (host.empty()) return "the forum address has no host";
+  if (colon != std::string_view::npos) {
+    const std::string_view port = authority.substr(colon + 1);
+    std::uint32_t value = 0;
+    bool digits = !port.empty() && port.size() <= 5;
+    for (char c : port) {
+      if (!isDecimalDigit(c)) digits = false;
+      if (digits) value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (!digits || value < 1 || value > 65535) return "the port of the forum address must be a number from 1 to 65535";
+  }
+  return {};
+}
+
+void appendRequestText(std::string_view text, TextWriter& out) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (isBlankOrControl(byte)) {
+      out.put('%');
+      out.put(kHex[byte >> 4]);
+      out.put(kHex[byte & 0x0F]);
+    } else {
+      out.put(c);
+    }
+  }
+}
+
 }  // namespace quillstash

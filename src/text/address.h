@@ -51,6 +51,25 @@ std::string_view hostOf(const char* address);
 // and the rest as the path, query included. False when host or path did not fit.
 bool splitAddress(const char* address, TextWriter& host, std::uint16_t& port, TextWriter& path);
 
+// --- Addresses the user types -------------------------------------------------
+
+// Whether "https://" addresses are fetched; the one switch for the whole program.
+inline constexpr bool kHttpsSupported = false;
+
+// Checks a forum address before anything is fetched or written: the scheme is
+// http:// (or missing, which means http://), there is a host, a named port is
+// 1-65535, and there are no blanks or control characters, no user@host and no
+// IPv6 literal (the network layer is IPv4 only). Empty when the address is
+// fine, else a short text naming the problem. Looks nothing up.
+std::string_view checkForumAddress(std::string_view address);
+
+// --- Requests ----------------------------------------------------------------------
+
+// Appends `text` for a request line or a header value: control characters,
+// blanks and DEL (0x00-0x20, 0x7F) become %XX, so that bytes taken from a page
+// can neither split the request line nor start a header line of their own.
+void appendRequestText(std::string_view text, TextWriter& out);
+
 // --- Clean copies ----------------------------------------------------------------
 
 // Copies the link at `link` up to isLinkEndOrFragment: "&amp;" becomes '&',

@@ -53,7 +53,6 @@ struct Fixture {
   MainWindowModel::SelectResult select() {
     MainWindowModel::SelectResult result = model.pressSelect();
     if (!result.pending) return result;
-    EXPECT_FALSE(model.selectEnabled());
     session.waitForIndexFetch();
     return model.finishSelect();
   }
@@ -131,6 +130,19 @@ TEST(MainWindowModel, selectWithoutAnAddressLogsItAndShowsNothing) {
   MainWindowModel::SelectResult result = f.select();
   EXPECT_FALSE(result.showDialog);
   EXPECT_EQ(f.view.text(), "* No address entered\r\n");
+  EXPECT_TRUE(f.server.requestLines().empty());
+}
+
+TEST(MainWindowModel, anAddressThatCannotBeFetchedIsRefusedBeforeAnythingStarts) {
+  Fixture f;
+  f.model.editForumAddress("http://127.0.0.1:" + std::to_string(f.server.port()) + "0000/index.php");
+  EXPECT_FALSE(f.model.pressSelect().showDialog);
+  f.model.pressDownload();
+  EXPECT_FALSE(f.session.downloadStarted());
+  EXPECT_EQ(f.model.runState(), RunState::kIdle);
+  EXPECT_EQ(f.model.title(), "Quillstash 1.02");
+  const std::string line = "[ X ] the port of the forum address must be a number from 1 to 65535\r\n";
+  EXPECT_EQ(f.view.text(), line + line);
   EXPECT_TRUE(f.server.requestLines().empty());
 }
 

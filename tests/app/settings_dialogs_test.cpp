@@ -184,6 +184,18 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   Settings after = dialog.accept(defaults());
   EXPECT_EQ(after.topicLinkPrefix.view().size(), SettingText::kMaxLength);
   EXPECT_EQ(after.downloadDelayMs, 4294967000u);
+
+  // Retry counts are capped; time limits stay between 1 s and a day.
+  EXPECT_EQ(dialog.text(Advanced::kFetchDeadlineEdit), "600");
+  dialog.setText(Advanced::kReceiveRetriesEdit, "4294967295");
+  dialog.setText(Advanced::kConnectTimeoutEdit, "0");
+  dialog.setText(Advanced::kMinRateTimeEdit, "15");
+  dialog.setText(Advanced::kFetchDeadlineEdit, "999999");
+  after = dialog.accept(defaults());
+  EXPECT_EQ(after.receiveRetries, kMaxRetries);
+  EXPECT_EQ(after.connectTimeoutS, 1u);
+  EXPECT_EQ(after.minRateTimeS, 15u);
+  EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
 TEST(AdvancedSettingsModel, wildcardsHelpNamesEveryWildcard) {

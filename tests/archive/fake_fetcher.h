@@ -41,17 +41,17 @@ class FakeFetcher final : public PageFetcher {
     return n;
   }
 
-  bool fetchToFile(JobContext& job, PageBlock&, TextWriter& linkOutput, bool imageMode, std::string_view folder,
-                   std::uint32_t itemNumber) override {
+  FileOutcome fetchToFile(JobContext& job, PageBlock&, TextWriter& linkOutput, bool imageMode,
+                          std::string_view folder, std::uint32_t itemNumber) override {
     std::string address = job.forumAddress.c_str();
     fileRequests.push_back(address);
     const std::string* body = find(address.c_str());
-    if (body == nullptr || body->empty()) return false;
+    if (body == nullptr || body->empty()) return FileOutcome::kFailed;
     if (imageMode) {
       std::size_t first = body->find_first_not_of(" \t\r\n");
       if (first != std::string::npos && (*body)[first] == '<') {
         log_.logLine("[ X ] The image: " + address + " contains HTML code in it and was not saved\r\n");
-        return false;
+        return FileOutcome::kFailed;
       }
     }
     std::size_t slash = address.find_last_of('/', address.size() >= 2 ? address.size() - 2 : 0);
@@ -61,9 +61,9 @@ class FakeFetcher final : public PageFetcher {
     writeFiveDigits(digits, itemNumber);
     std::string fileName = std::string(digits.view()) + " " + name;
     std::string path = std::string(folder) + fileName;
-    if (!platform::writeWholeFile(path.c_str(), body->data(), body->size())) return false;
+    if (!platform::writeWholeFile(path.c_str(), body->data(), body->size())) return FileOutcome::kFailed;
     linkOutput.append(fileName);
-    return true;
+    return FileOutcome::kSaved;
   }
 
  private:

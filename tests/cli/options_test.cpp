@@ -68,7 +68,13 @@ TEST(CliOptions, usageErrorsNameTheProblem) {
       {{}, "missing forum address"},
       {{"--frobnicate", "host"}, "unknown option --frobnicate"},
       {{"--delay", "soon", "host"}, "option --delay takes a number of seconds"},
-      {{"--connect-retries", "-1", "host"}, "option --connect-retries takes a number"},
+      {{"--connect-retries", "-1", "host"}, "option --connect-retries takes a number from 0 to 100"},
+      {{"--receive-retries", "4294967295", "host"}, "option --receive-retries takes a number from 0 to 100"},
+      {{"--fetch-deadline", "0", "host"}, "option --fetch-deadline takes a number of seconds from 1 to 86400"},
+      {{"--max-file-size", "2048G", "host"}, "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
+      {{"--max-file-size", "10X", "host"}, "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
+      {{"https://host/"}, "https:// addresses are not supported yet; use http://"},
+      {{"http://host:99999/"}, "the port of the forum address must be a number from 1 to 65535"},
       {{"--max-name-chars", "99999999999", "host"}, "option --max-name-chars takes a number"},
       {{"--skip", "0", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},
       {{"--skip", "1025", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},
@@ -83,6 +89,21 @@ TEST(CliOptions, usageErrorsNameTheProblem) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, c.message);
   }
+}
+
+TEST(CliOptions, timeAndSizeLimits) {
+  ParseResult r = parse({"host"});
+  EXPECT_EQ(r.options.settings.connectTimeoutS, 30u);
+  EXPECT_EQ(r.options.settings.maxFileBytes, std::uint64_t{1} << 30);
+  r = parse({"--connect-timeout", "5", "--min-rate-time=7", "--fetch-deadline", "90", "--max-file-size", "3M",
+             "--receive-retries", "100", "host"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.options.settings.connectTimeoutS, 5u);
+  EXPECT_EQ(r.options.settings.minRateTimeS, 7u);
+  EXPECT_EQ(r.options.settings.fetchDeadlineS, 90u);
+  EXPECT_EQ(r.options.settings.maxFileBytes, 3u * 1024 * 1024);
+  EXPECT_EQ(r.options.settings.receiveRetries, 100u);
+  EXPECT_EQ(parse({"--max-file-size", "1500", "host"}).options.settings.maxFileBytes, 1500u);
 }
 
 TEST(CliOptions, helpAndVersionNeedNoAddress) {

@@ -28,15 +28,16 @@ class FetchToFile : public ::testing::Test, protected test::HttpWorld {
     job->forumAddress.assign(address);
     link.clear();
     TextWriter out = link.writer();
-    const bool saved = client.fetchToFile(*job, buffer, out, imageMode, folder, 12);
+    outcome = client.fetchToFile(*job, buffer, out, imageMode, folder, 12);
     out.terminate();
-    return saved;
+    return outcome == FileOutcome::kSaved;
   }
 
   test::TempDir dir;
   std::unique_ptr<JobContext> job;
   PageBlock buffer;
   FixedText<8192> link;
+  FileOutcome outcome = FileOutcome::kFailed;
   HttpClient client{settings, log, cookie, nullptr, 1s};
 };
 
@@ -170,7 +171,9 @@ TEST_F(FetchToFile, usesTheProxyOnlyWhenItServesMoreThanForumLinks) {
 
 TEST_F(FetchToFile, reportsAnUnresolvableNameWithTheErrorText) {
   EXPECT_FALSE(save("http:///x.png"));
-  EXPECT_EQ(view.text(), "[ X ] Error resolving  , code:  (WSAHOST_NOT_FOUND - Authoritative Answer Host not found.)\r\n");
+  EXPECT_EQ(view.text(),
+            "[ X ] Error resolving  , code:  (WSAHOST_NOT_FOUND - Authoritative Answer Host not found.)\r\n"
+            "[ X ] Error downloading file http:///x.png\r\n");
 }
 
 }  // namespace

@@ -51,9 +51,10 @@ TEST(Files, appendKeepsWhatWasThere) {
   EXPECT_EQ(readFile(file), "one\r\ntwo\r\n");
 }
 
-TEST(Files, outputFileStreamsAndRestarts) {
+TEST(Files, outputFileIsWrittenBesideItsNameAndAppearsOnlyWhenCommitted) {
   TempDir dir;
   std::string file = dir.file("00002 pic.jpg");
+  ASSERT_TRUE(writeWholeFile(file.c_str(), "old", 3));
   {
     OutputFile out;
     ASSERT_TRUE(out.create(file.c_str()));
@@ -61,11 +62,25 @@ TEST(Files, outputFileStreamsAndRestarts) {
     EXPECT_TRUE(out.write("def", 3));
     EXPECT_TRUE(out.restart());
     EXPECT_TRUE(out.write("xyz", 3));
+    EXPECT_EQ(readFile(file + ".part"), "xyz");
+    EXPECT_EQ(readFile(file), "old");
+    EXPECT_TRUE(out.commit());
   }
+  EXPECT_EQ(readFile(file), "xyz");
+  EXPECT_FALSE(pathExists((file + ".part").c_str()));
+
+  // Dropped without a commit (an error or a stop): the .part goes, the old file stays.
+  {
+    OutputFile out;
+    ASSERT_TRUE(out.create(file.c_str()));
+    EXPECT_TRUE(out.write("cut", 3));
+  }
+  EXPECT_FALSE(pathExists((file + ".part").c_str()));
   EXPECT_EQ(readFile(file), "xyz");
 
   OutputFile closed;
   EXPECT_FALSE(closed.write("a", 1));
+  EXPECT_FALSE(closed.commit());
   EXPECT_FALSE(closed.create(dir.file("missing/x").c_str()));
 }
 

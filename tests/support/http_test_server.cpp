@@ -29,13 +29,15 @@ std::size_t requestBodyLength(const std::string& header) {
   return static_cast<std::size_t>(std::strtoul(header.c_str() + at + 17, nullptr, 10));
 }
 
-void writeAll(int fd, const std::string& bytes) {
+// False when the client went away: nothing more to say.
+bool writeAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;  // the client went away: nothing more to say
+    if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 }  // namespace
@@ -190,6 +192,9 @@ void HttpTestServer::serve(int connection) {
     for (std::size_t i = 0; i < response.pieces.size() && going; ++i) {
       if (i != 0) going = pause(response.pauseBetweenPieces);
       if (going) writeAll(connection, response.pieces[i]);
+    }
+    while (going && response.repeatLastPiece && !response.pieces.empty()) {
+      going = pause(response.pauseBetweenPieces) && writeAll(connection, response.pieces.back());
     }
     // Held open until the client closes, so that only a Content-Length can end the read.
     while (going && response.keepOpen) {

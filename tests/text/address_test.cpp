@@ -139,5 +139,44 @@ TEST(Address, splitsHostPortAndPathAndBuildsRedirects) {
   EXPECT_STREQ(target.c_str(), "http://forum.test/x");
 }
 
+TEST(Address, forumAddressesAreCheckedBeforeAnythingIsFetched) {
+  struct Case {
+    const char* address;
+    const char* problem;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"http://forum.example.org/index.php", ""},
+      {"HTTP://127.0.0.1:8080/", ""},
+      {"forum.example.org/board/", ""},
+      {"host:65535", ""},
+      {"http://host/a?b=http://c", ""},
+      {"https://forum.example.org/", "https:// addresses are not supported yet; use http://"},
+      {"ftp://forum.example.org/", "the forum address must start with http://"},
+      {"file:///etc/passwd", "the forum address must start with http://"},
+      {"http://", "the forum address has no host"},
+      {"http:///index.php", "the forum address has no host"},
+      {"http://host:99999/", "the port of the forum address must be a number from 1 to 65535"},
+      {"http://host:0/", "the port of the forum address must be a number from 1 to 65535"},
+      {"http://host:/", "the port of the forum address must be a number from 1 to 65535"},
+      {"http://host:8o/", "the port of the forum address must be a number from 1 to 65535"},
+      {"http://user:pw@host/", "user names in the forum address (user@host) are not supported"},
+      {"http://[::1]:8080/", "IPv6 addresses are not supported; use a host name or an IPv4 address"},
+      {"http://host/a b", "the forum address contains a blank or a control character"},
+      {"http://host/a\r\nX: 1", "the forum address contains a blank or a control character"},
+      {"", "the forum address is empty"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(checkForumAddress(c.address), c.problem) << c.address;
+  }
+}
+
+TEST(Address, requestTextPercentEncodesControlCharactersAndBlanks) {
+  FixedText<64> text;
+  TextWriter out = text.writer();
+  appendRequestText(std::string_view("/a b\r\n\x7f\x01?q=%41&x=\xC3\xA9", 19), out);
+  out.terminate();
+  EXPECT_EQ(text.view(), "/a%20b%0D%0A%7F%01?q=%41&x=\xC3\xA9");
+}
+
 }  // namespace
 }  // namespace quillstash
