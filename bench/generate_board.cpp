@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Writes a large classic board as static files for a web server, so that the
 // archiver can be measured against other tools on one realistic site:
-//   generate_board OUTPUT_DIR [TOPICS]
+//   generate_board OUTPUT_DIR [TOPICS] [--one-forum]
+// --one-forum puts every topic, each of one page, in a single forum, to show
+// how the cost per topic grows with the size of a forum.
 // Files: index.html, f/<forum>-<start>.html, t/<topic>-<start>.html, and one
 // page for the profile, posting, search, member-list and FAQ links. The
 // nginx configuration written by bench/run maps the board's addresses on them.
@@ -42,12 +44,13 @@ Request requestFor(const std::string& path, long id, const char* idName, long st
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: generate_board OUTPUT_DIR [TOPICS]\n");
+    std::fprintf(stderr, "usage: generate_board OUTPUT_DIR [TOPICS] [--one-forum]\n");
     return 2;
   }
   std::filesystem::path root = argv[1];
   int topicCount = argc > 2 ? std::atoi(argv[2]) : 3000;
   if (topicCount < 1) topicCount = 1;
+  const bool oneForum = argc > 3 && std::string(argv[3]) == "--one-forum";
 
   // Ten top-level forums in two categories, each with two sub-forums: thirty
   // forums of about a hundred topics each, 25 topics to a forum page, 15 posts
@@ -60,7 +63,11 @@ int main(int argc, char** argv) {
   shape.postsPerPage = 15;
   shape.postPadding = 2100;
   int id = 1;
-  for (int top = 0; top < 10; ++top) {
+  if (oneForum) {
+    shape.categories = {"On Shore"};
+    shape.forums.push_back({id++, 0, 1, "Station 1", "Logs and talk", false});
+  }
+  for (int top = 0; top < (oneForum ? 0 : 10); ++top) {
     int parent = id++;
     shape.forums.push_back({parent, 0, top < 5 ? 1 : 2, "Station " + std::to_string(top + 1), "Logs and talk", false});
     for (int sub = 0; sub < 2; ++sub) {
@@ -69,7 +76,7 @@ int main(int argc, char** argv) {
     }
   }
   for (int t = 0; t < topicCount; ++t) {
-    shape.topics.push_back({1000 + t, 1 + t % static_cast<int>(shape.forums.size()), "Watch report number " + std::to_string(t + 1), 45});
+    shape.topics.push_back({1000 + t, 1 + t % static_cast<int>(shape.forums.size()), "Watch report number " + std::to_string(t + 1), oneForum ? 5 : 45});
   }
   const ClassicBoard board(shape);
 

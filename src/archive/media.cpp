@@ -49,16 +49,7 @@ constexpr const char* kSmileyCodes[] = {"", ":P", ":D", ":)", ":(", ":)"};
 
 void appendCleanAddress(const char* address, TextWriter& out) { appendLinkWithoutSessionIds(address, out); }
 
-bool containsFileAddress(const LinkList& list, const char* address) {
-  std::string_view candidate(address);
-  for (const std::string& entry : list) {
-    if (entry.size() != candidate.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; same && i < entry.size(); ++i) same = foldedEqual(entry[i], candidate[i]);
-    if (same) return true;
-  }
-  return false;
-}
+bool containsFileAddress(const LinkList& list, const char* address) { return list.containsFolded(address); }
 
 bool TopicMedia::isOnForumHost(const char* host) const {
   return startsWithHost(host, hostOf(context_.currentJob.forumAddress.c_str()));

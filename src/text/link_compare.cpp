@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text/link_compare.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/address.h"
@@ -62,7 +63,122 @@ const char* lastSegmentOf(const char* link) {
   return segment;
 }
 
+// Compared forms, as linkEquals pairs them up. The hash of a form is taken
+// over exactly the characters linkEquals compares (after skipIgnorable at each
+// position, folded as foldedEqual folds), so two links that linkEquals finds
+// equal have the same hash of the forms it compares. Each form has its own kind
+// so that, say, a relative entry is never found by an absolute entry's key.
+enum class FormKey : std::uint64_t {
+  kAbsoluteWhole = 1,  // an absolute entry as it is: found by absolute candidates
+  kRootWhole,          // a root-relative entry as it is: by root-relative candidates and absolute ones' paths
+  kRelativeWhole,      // a relative entry as it is: by relative candidates and others' last segments
+  kAbsolutePath,       // an absolute entry's path: found by root-relative candidates
+  kLastSegment,        // an absolute or root-relative entry's last segment: found by relative candidates
+};
+
+constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ull;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
+
+std::uint64_t foldedByte(char c) { return static_cast<unsigned char>(c) | 0x20u; }
+
+// Hash of the characters linkEquals compares from `p` on.
+std::uint64_t comparedHash(const char* p) {
+  std::uint64_t h = kFnvOffset;
+  for (;;) {
+    p = skipIgnorable(p);
+    if (isStoredLinkEnd(*p)) return h;
+    h = (h ^ foldedByte(*p)) * kFnvPrime;
+    ++p;
+  }
+}
+
+// The table key of a compared form: its hash mixed with its kind.
+std::uint64_t formKey(std::uint64_t hash, FormKey kind) {
+  std::uint64_t x = hash ^ (static_cast<std::uint64_t>(kind) * 0x9e3779b97f4a7c15ull);
+  x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+  x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+
+std::uint64_t foldedHash(std::string_view text) {
+  std::uint64_t h = kFnvOffset;
+  for (char c : text) h = (h ^ foldedByte(c)) * kFnvPrime;
+  return formKey(h, FormKey{0});
+}
+
 }  // namespace
+
+void LinkHashTable::insert(std::uint64_t hash, std::uint32_t entry) {
+  if ((used_ + 1) * 2 > slots_.size()) {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    used_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.entry != kEmpty) insert(slot.hash, slot.entry);
+    }
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  while (slots_[i].entry != kEmpty) i = (i + 1) & mask;
+  slots_[i] = Slot{hash, entry};
+  ++used_;
+}
+
+void LinkHashTable::clear() {
+  slots_ = {};
+  used_ = 0;
+}
+
+LinkList::LinkList(std::initializer_list<std::string_view> links) {
+  for (std::string_view link : links) entries_.emplace_back(link);
+}
+
+void LinkList::clear() {
+  entries_.clear();
+  compared_.clear();
+  folded_.clear();
+}
+
+void LinkList::indexCompared() const {
+  for (; compared_.indexed < entries_.size(); ++compared_.indexed) {
+    const char* t = entries_[compared_.indexed].c_str();
+    const auto entry = static_cast<std::uint32_t>(compared_.indexed);
+    LinkHashTable& table = compared_.table;
+    switch (formOf(t)) {
+      case LinkForm::kAbsolute:
+        table.insert(formKey(comparedHash(t), FormKey::kAbsoluteWhole), entry);
+        table.insert(formKey(comparedHash(pathOf(t)), FormKey::kAbsolutePath), entry);
+        table.insert(formKey(comparedHash(lastSegmentOf(t)), FormKey::kLastSegment), entry);
+        break;
+      case LinkForm::kRootRelative:
+        table.insert(formKey(comparedHash(t), FormKey::kRootWhole), entry);
+        table.insert(formKey(comparedHash(lastSegmentOf(t)), FormKey::kLastSegment), entry);
+        break;
+      case LinkForm::kRelative:
+        table.insert(formKey(comparedHash(t), FormKey::kRelativeWhole), entry);
+        break;
+    }
+  }
+}
+
+void LinkList::indexFolded() const {
+  for (; folded_.indexed < entries_.size(); ++folded_.indexed) {
+    folded_.table.insert(foldedHash(entries_[folded_.indexed]), static_cast<std::uint32_t>(folded_.indexed));
+  }
+}
+
+bool LinkList::containsFolded(std::string_view text) const {
+  indexFolded();
+  bool found = false;
+  folded_.table.forEach(foldedHash(text), [&](std::uint32_t entry) {
+    const std::string& stored = entries_[entry];
+    if (found || stored.size() != text.size()) return;
+    bool same = true;
+    for (std::size_t i = 0; same && i < stored.size(); ++i) same = foldedEqual(stored[i], text[i]);
+    found = same;
+  });
+  return found;
+}
 
 bool linkEquals(const char* stored, const char* candidate, const char** candidateEnd) {
   const char* c = candidate;
@@ -93,14 +209,42 @@ bool linkEquals(const char* stored, const char* candidate, const char** candidat
 }
 
 const std::string* findLink(const LinkList& list, const char*& candidate) {
-  for (const std::string& stored : list) {
-    const char* end = nullptr;
-    if (linkEquals(stored.c_str(), candidate, &end)) {
-      candidate = end;
-      return &stored;
-    }
+  if (list.entries_.empty()) return nullptr;
+  list.indexCompared();
+  const char* c = candidate;
+  constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::uint32_t first = kNone;
+  const char* firstEnd = nullptr;
+  // The first entry under `key` that linkEquals accepts; equal hashes are checked in full.
+  auto consider = [&](std::uint64_t key) {
+    list.compared_.table.forEach(key, [&](std::uint32_t entry) {
+      const char* end = nullptr;
+      if (entry < first && linkEquals(list.entries_[entry].c_str(), c, &end)) {
+        first = entry;
+        firstEnd = end;
+      }
+    });
+  };
+  const std::uint64_t whole = comparedHash(c);
+  switch (formOf(c)) {
+    case LinkForm::kAbsolute:
+      consider(formKey(whole, FormKey::kAbsoluteWhole));
+      consider(formKey(comparedHash(pathOf(c)), FormKey::kRootWhole));
+      consider(formKey(comparedHash(lastSegmentOf(c)), FormKey::kRelativeWhole));
+      break;
+    case LinkForm::kRootRelative:
+      consider(formKey(whole, FormKey::kRootWhole));
+      consider(formKey(whole, FormKey::kAbsolutePath));
+      consider(formKey(comparedHash(lastSegmentOf(c)), FormKey::kRelativeWhole));
+      break;
+    case LinkForm::kRelative:
+      consider(formKey(whole, FormKey::kRelativeWhole));
+      consider(formKey(whole, FormKey::kLastSegment));
+      break;
   }
-  return nullptr;
+  if (first == kNone) return nullptr;
+  candidate = firstEnd;
+  return &list.entries_[first];
 }
 
 bool applyLinkParameter(char* address, std::size_t capacity, const char* parameter) {

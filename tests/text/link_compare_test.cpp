@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace quillstash {
 namespace {
@@ -110,6 +113,70 @@ TEST(LinkCompare, textCutOffInsideAShapeNeverReadsPastItsEnd) {
   EXPECT_FALSE(same("/", "http:/"));
   EXPECT_TRUE(same("x", "http://h/x"));
   EXPECT_FALSE(same("http://h/x", "/"));
+}
+
+// Links spelled in the ways forum pages spell them: absolute, root-relative
+// and relative, any letter case, "&" or "&amp;", session ids of every kind in
+// any place, short "s=" values, fragments, slashes inside session values.
+std::string generatedLink(std::mt19937& random) {
+  auto pick = [&](std::initializer_list<const char*> options) {
+    std::uniform_int_distribution<std::size_t> d(0, options.size() - 1);
+    return std::string(options.begin()[d(random)]);
+  };
+  std::string link = pick({"http://host/forum/", "HTTP://HOST/Forum/", "https://host/forum/", "http://other/forum/",
+                           "http://host/", "http:/host/", "http", "/forum/", "/Forum/", "/", "", "forum/", "x/"});
+  link += pick({"viewtopic.php", "VIEWTOPIC.PHP", "v.php", "", "index.php/t"});
+  const int parameters = static_cast<int>(random() % 4);
+  for (int i = 0; i < parameters; ++i) {
+    link += pick({"?", "&", "&amp;", "&AMP;", "&&", "", "/"});
+    link += pick({"t=1", "t=2", "T=1", "f=1", "sid=abc", "SID=0a/b", "phpsessid=xyz", "PHPSESSID=1",
+                  "s=0123456789abcdef", "S=abcdefabc", "s=12345678", "s=1", "posts=123456789",
+                  "posts=abcdef012", "start=20", "amp;t=1", "#p1", "#P1"});
+  }
+  return link;
+}
+
+TEST(LinkCompare, indexedLookupFindsWhatComparingEveryEntryFinds) {
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 20; ++round) {
+    LinkList list;
+    std::vector<std::string> plain;
+    for (int step = 0; step < 400; ++step) {
+      std::string link = generatedLink(random);
+      if (random() % 3 == 0) {
+        list.push_back(link);
+        plain.push_back(link);
+        continue;
+      }
+      // The candidate as it sits in a page: a closing quote and more text.
+      const std::string page = link + (random() % 2 == 0 ? "'>next" : "\"");
+      const char* expectedEnd = page.c_str();
+      std::size_t expected = plain.size();
+      for (std::size_t i = 0; i < plain.size() && expected == plain.size(); ++i) {
+        if (linkEquals(plain[i].c_str(), page.c_str(), &expectedEnd)) expected = i;
+      }
+      const char* candidate = page.c_str();
+      const std::string* hit = findLink(list, candidate);
+      if (expected == plain.size()) {
+        EXPECT_EQ(hit, nullptr) << page;
+        EXPECT_EQ(candidate, page.c_str());
+      } else {
+        ASSERT_NE(hit, nullptr) << page << " equals " << plain[expected];
+        EXPECT_EQ(hit, &list[expected]) << page;
+        EXPECT_EQ(candidate, expectedEnd) << page;
+      }
+
+      const bool folded = std::any_of(plain.begin(), plain.end(), [&](const std::string& stored) {
+        return stored.size() == link.size() &&
+               std::equal(stored.begin(), stored.end(), link.begin(), [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+      });
+      EXPECT_EQ(list.containsFolded(link), folded) << link;
+    }
+    list.clear();
+    const char* candidate = "/forum/v.php";
+    EXPECT_EQ(findLink(list, candidate), nullptr);
+    EXPECT_FALSE(list.containsFolded(""));
+  }
 }
 
 TEST(LinkParameter, replacesAParameterOfTheSameName) {
