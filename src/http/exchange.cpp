@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/process.h"
 #include "text/strings.h"
@@ -19,7 +20,88 @@ bool splitAddress(const char* address, HttpScratch& http) {
   TextWriter host = http.host.writer();
   TextWriter path = http.path.writer();
   http.serverAddress = platform::Ipv4Endpoint{};
-  return splitAddress(address, host, http.serverAddress.port, path);
+  http.secure = isSecureAddress(address);
+  const bool fits = splitAddress(address, host, http.serverAddress.port, path);
+  http.addressPort = http.serverAddress.port;
+  return fits;
+}
+
+CookieJar::Origin cookieOrigin(const HttpScratch& http, const char* address) {
+  const char* path = address + schemeLength(address);
+  while (*path != '\0' && *path != '/') ++path;
+  return CookieJar::Origin{http.host.view(), std::string_view(path), http.secure};
+}
+
+void appendUserAgentLine(TextWriter& out, const Settings& settings) {
+  out.append("User-Agent: ");
+  out.append(settings.userAgent.empty() ? kDefaultUserAgent : settings.userAgent.view());
+  out.append("\r\n");
+}
+
+bool openProxyTunnel(HttpScratch& http, const Settings& settings, std::chrono::milliseconds timeout,
+                     ActivityLog& log) {
+  // Built apart from http.requestText, which already holds the request.
+  std::string request = "CONNECT ";
+  std::string target(http.host.view());
+  target += ':';
+  target += std::to_string(http.addressPort);
+  request += target;
+  request += " HTTP/1.0\r\nHost: ";
+  request += target;
+  request += "\r\nUser-Agent: ";
+  request += settings.userAgent.empty() ? kDefaultUserAgent : settings.userAgent.view();
+  request += "\r\n\r\n";
+  if (!http.connection.sendAll(request.data(), request.size(), timeout, log)) {
+    log.logLine("[ X ] Error sending the tunnel request to the proxy\r\n");
+    return false;
+  }
+  // The proxy says nothing more until the client speaks, so everything read
+  // before the blank line is its answer. messageText holds it.
+  char* data = http.messageText.data;
+  const std::size_t capacity = http.messageText.capacity() - 1;
+  std::size_t received = 0;
+  while (findBlankLine(data, received) == nullptr) {
+    std::size_t got = 0;
+    const Connection::Received result =
+        http.connection.receive(data + received, capacity - received, capacity, timeout, log, got);
+    if (result == Connection::Received::kStopped) return false;
+    if (result != Connection::Received::kData) {
+      log.logLine(result == Connection::Received::kTimedOut ? "[ X ] Timeout waiting for the proxy\r\n"
+                                                            : "[ X ] The proxy closed the tunnel\r\n");
+      return false;
+    }
+    received += got;
+  }
+  data[received] = '\0';
+  const char* status = std::strchr(data, ' ');
+  if (startsWithFolded(data, "http/") && status != nullptr && status[1] == '2') return true;
+  std::size_t length = 0;
+  while (length < 200 && static_cast<unsigned char>(data[length]) >= ' ') ++length;
+  std::string line = "[ X ] The proxy refused the tunnel - ";
+  line.append(data, length);
+  line += "\r\n";
+  log.logLine(line);
+  return false;
+}
+
+bool startTls(HttpScratch& http, const platform::TlsClientContext& context, std::chrono::milliseconds timeout,
+              ActivityLog& log) {
+  platform::TlsFailure failure = platform::TlsFailure::kNone;
+  switch (http.connection.startTls(context, http.host.c_str(), timeout, log, failure)) {
+    case Connection::Outcome::kDone: return true;
+    case Connection::Outcome::kStopped: return false;
+    case Connection::Outcome::kTimedOut: {
+      LogLineBuilder line(http);
+      line << "[ X ] Secure connection to " << http.host.view() << " failed: handshake timed out";
+      line.send(log);
+      return false;
+    }
+    case Connection::Outcome::kFailed: break;
+  }
+  LogLineBuilder line(http);
+  line << "[ X ] Secure connection to " << http.host.view() << " failed: " << platform::describeTlsFailure(failure);
+  line.send(log);
+  return false;
 }
 
 bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {

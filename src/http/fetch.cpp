@@ -34,7 +34,9 @@ struct Fetch {
   Mode mode;
   bool viaProxy;
   int redirectsLeft;
-  std::uint16_t addressPort = 80;  // the address's own port (the proxy's may differ)
+  CookieJar& cookies;
+  TlsContexts& tlsContexts;
+  std::shared_ptr<const platform::TlsClientContext> tls;  // for https, made in prepare()
   std::uint32_t retryCount = 0;    // shared by every kind of failure
   std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
 };
@@ -66,12 +68,15 @@ const char* findHeaderField(const char* header, const char* name) {
   return nullptr;
 }
 
-bool buildRequest(Fetch& f, std::string_view cookie) {
+bool buildRequest(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
+  // The cookie line is read once per request, whole.
+  const std::string cookie = f.cookies.requestLine(cookieOrigin(http, job.forumAddress.c_str()), CookieJar::Clock::now());
   TextWriter r = http.requestText.writer();
   r.append("GET ");
-  if (f.viaProxy) {
+  // Through a proxy, https goes through a tunnel and names the path alone.
+  if (f.viaProxy && !http.secure) {
     appendAbsoluteAddress(job.forumAddress.c_str(), r);
   } else {
     if (http.path.data[0] != '/') r.put('/');
@@ -81,7 +86,8 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   appendText(r, http.host.c_str());
   r.append("\r\nAccept: */*\r\n");
   r.append(cookie);
-  r.append("User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  appendUserAgentLine(r, f.settings);
+  r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
   LogLineBuilder line(http);
@@ -94,15 +100,24 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
 
 // Splits the address, builds the request and resolves the server, retrying
 // the resolution as the mode allows. False: the call gives up.
-bool prepare(Fetch& f, std::string_view cookie) {
+bool prepare(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   if (!splitAddress(job.forumAddress.c_str(), http)) {
     logAddressTooLong(f, job.forumAddress.c_str());
     return false;
   }
-  f.addressPort = http.serverAddress.port;
-  if (!buildRequest(f, cookie)) return false;
+  if (http.secure) {
+    std::string error;
+    f.tls = f.tlsContexts.get(f.settings, error);
+    if (!f.tls) {
+      LogLineBuilder line(http);
+      line << "[ X ] " << error;
+      line.send(f.log);
+      return false;
+    }
+  }
+  if (!buildRequest(f)) return false;
 
   for (;;) {
     if (f.log.stopRequested()) return false;
@@ -130,16 +145,16 @@ Step openConnection(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   if (f.log.stopRequested()) return Step::kGiveUp;
-  http.socket = platform::openTcpSocket();
-  if (!http.socket.isOpen()) {
+  http.connection.socket() = platform::openTcpSocket();
+  if (!http.connection.isOpen()) {
     LogLineBuilder line(http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
     line.send(f.log);
     return Step::kGiveUp;
   }
-  platform::setBlocking(http.socket.handle(), true);
-  if (!platform::connectSocket(http.socket.handle(), http.serverAddress)) {
+  platform::setBlocking(http.connection.socket().handle(), true);
+  if (!platform::connectSocket(http.connection.socket().handle(), http.serverAddress)) {
     LogLineBuilder line(http);
     line << "[ X ] Error connecting to " << http.host.view() << ", code: ";
     appendSocketError(line.out());
@@ -148,14 +163,23 @@ Step openConnection(Fetch& f) {
     ++f.retryCount;
     return connectDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
-  if (!sendAll(http.socket.handle(), http.requestText.c_str(), http.requestText.size())) {
+  // A refused tunnel or certificate is an answer, not a passing failure: no retry.
+  if (http.secure && f.viaProxy && !openProxyTunnel(http, f.settings, f.timeout, f.log)) {
+    http.connection.close();
+    return Step::kGiveUp;
+  }
+  if (http.secure && !startTls(http, *f.tls, f.timeout, f.log)) {
+    http.connection.close();
+    return Step::kGiveUp;
+  }
+  if (!http.connection.sendAll(http.requestText.c_str(), http.requestText.size(), f.timeout, f.log)) {
     const bool again = f.retryCount < f.settings.receiveRetries;
     LogLineBuilder line(http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << (again ? ", retrying..." : ". Operation aborted");
     line.send(f.log);
-    http.socket.close();
+    http.connection.close();
     if (!again) return Step::kGiveUp;
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -174,7 +198,7 @@ Step receiveError(Fetch& f) {
   appendSocketError(line.out());
   line << (again ? ", retrying..." : ". Operation aborted");
   line.send(f.log);
-  f.http.socket.close();
+  f.http.connection.close();
   if (!again) return Step::kGiveUp;
   ++f.retryCount;
   return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -184,29 +208,22 @@ Step receiveError(Fetch& f) {
 // set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
 // kRetry or kGiveUp after a failure (socket closed, message logged).
 Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
-  switch (waitForData(f.http.socket.handle(), f.timeout, f.log)) {
-    case WaitOutcome::kReadable: break;
-    case WaitOutcome::kStopped:
-      return Step::kGiveUp;
-    case WaitOutcome::kFailed: return receiveError(f);
-    case WaitOutcome::kTimedOut: {
+  switch (f.http.connection.receive(at, room, kMaxRead, f.timeout, f.log, got)) {
+    case Connection::Received::kData: return Step::kData;
+    case Connection::Received::kEnded: return Step::kEnded;
+    case Connection::Received::kFull: return Step::kFull;
+    case Connection::Received::kStopped: return Step::kGiveUp;
+    case Connection::Received::kFailed: return receiveError(f);
+    case Connection::Received::kTimedOut: {
       const bool again = f.retryCount < f.settings.receiveRetries;
       f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
-      f.http.socket.close();
+      f.http.connection.close();
       if (!again) return Step::kGiveUp;
       ++f.retryCount;
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
     }
   }
-  std::size_t waiting = 0;
-  if (!platform::bytesWaiting(f.http.socket.handle(), waiting)) return receiveError(f);
-  if (waiting == 0) return Step::kEnded;
-  if (room == 0) return Step::kFull;
-  const long n = platform::receiveBytes(f.http.socket.handle(), at, std::min({waiting, kMaxRead, room}));
-  if (n < 0) return receiveError(f);
-  if (n == 0) return Step::kEnded;
-  got = static_cast<std::size_t>(n);
-  return Step::kData;
+  return receiveError(f);
 }
 
 Step followRedirect(Fetch& f, const char* location) {
@@ -224,14 +241,14 @@ Step followRedirect(Fetch& f, const char* location) {
   FixedText<16384> target;
   TextWriter w = target.writer();
   // A path on the same server keeps the host and the port the page came from.
-  appendRedirectTarget(http.host.view(), f.addressPort, std::string_view(location, length), w);
+  appendRedirectTarget(http.secure, http.host.view(), http.addressPort, std::string_view(location, length), w);
   w.terminate();
   if (length > kMaxLocationLength || w.truncated()) {
     logAddressTooLong(f, target.c_str());
     return Step::kGiveUp;
   }
   job.forumAddress.assign(target.view());
-  http.socket.close();
+  http.connection.close();
   LogLineBuilder line(http);
   line << "- Moved to " << job.forumAddress.view();
   line.send(f.log);
@@ -240,6 +257,7 @@ Step followRedirect(Fetch& f, const char* location) {
 
 // Status handling on a complete response header (NUL-terminated).
 Step applyStatus(Fetch& f, const char* header) {
+  f.cookies.storeFromHeader(header, cookieOrigin(f.http, f.job.forumAddress.c_str()), CookieJar::Clock::now());
   const char* p = header + 4;
   while (static_cast<unsigned char>(*p) > '!') ++p;
   while (*p == ' ') ++p;
@@ -312,8 +330,8 @@ Step examineResponse(Fetch& f, char* data, std::size_t searchedUpTo, std::size_t
 }
 
 // One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
-Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, std::size_t& length) {
-  if (!prepare(f, cookie)) return Step::kGiveUp;
+Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
+  if (!prepare(f)) return Step::kGiveUp;
   char* data = destination.data();
   const std::size_t capacity = destination.capacity();
   for (;;) {
@@ -357,7 +375,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
-    f.http.socket.close();
+    f.http.connection.close();
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
@@ -430,7 +448,7 @@ struct FileTarget {
 
 // One address into a file: kBody (done), kRedirect or kGiveUp.
 Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedFile& saved) {
-  if (!prepare(f, std::string_view())) return Step::kGiveUp;
+  if (!prepare(f)) return Step::kGiveUp;
   char* data = buffer.data();
   const std::size_t capacity = buffer.capacity();
   for (;;) {
@@ -525,7 +543,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
       return step;
     }
-    f.http.socket.close();
+    f.http.connection.close();
 
     LogLineBuilder line(f.http);
     if (pageLength == 0) {
@@ -543,24 +561,24 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
 
 }  // namespace
 
-HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
-                       const JobContext* currentJob, std::chrono::milliseconds receiveTimeout)
+HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
+                       std::chrono::milliseconds receiveTimeout)
     : settings_(settings),
       log_(log),
-      loginCookie_(loginCookie),
-      currentJob_(currentJob),
+      cookies_(cookies),
+      tlsContexts_(std::make_unique<TlsContexts>()),
       receiveTimeout_(receiveTimeout) {}
+
+HttpClient::~HttpClient() = default;
 
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
-  const bool sendCookie = forumPage || &job == currentJob_;
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
-    // The cookie line is read once per request, whole.
-    const std::string cookie = sendCookie ? loginCookie_.get() : std::string();
+    Fetch f{job,  *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects,
+            cookies_, *tlsContexts_, nullptr};
     std::size_t length = 0;
-    const Step step = fetchMemoryOnce(f, cookie, destination, length);
+    const Step step = fetchMemoryOnce(f, destination, length);
     if (step == Step::kRedirect) continue;
     if (step != Step::kBody) {
       destination.clear();
@@ -581,7 +599,8 @@ bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWrit
   SavedFile saved;
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
+    Fetch f{job,      *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects,
+            cookies_, *tlsContexts_, nullptr};
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
     if (step == Step::kRedirect) continue;
     saved.file.close();

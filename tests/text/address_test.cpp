@@ -126,11 +126,11 @@ TEST(Address, splitsHostPortAndPathAndBuildsRedirects) {
 
   FixedText<128> target;
   TextWriter t = target.writer();
-  appendRedirectTarget("forum.test", 8080, "/next.php", t);
+  appendRedirectTarget(false, "forum.test", 8080, "/next.php", t);
   t.terminate();
   EXPECT_STREQ(target.c_str(), "http://forum.test:8080/next.php");
   t = target.writer();
-  appendRedirectTarget("forum.test", 80, "http://b.test/x", t);
+  appendRedirectTarget(false, "forum.test", 80, "http://b.test/x", t);
   t.terminate();
   EXPECT_STREQ(target.c_str(), "http://b.test/x");
   t = target.writer();
