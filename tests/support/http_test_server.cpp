@@ -2,6 +2,7 @@
 #include "support/http_test_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -29,13 +30,66 @@ std::size_t requestBodyLength(const std::string& header) {
   return static_cast<std::size_t>(std::strtoul(header.c_str() + at + 17, nullptr, 10));
 }
 
-void writeAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n <= 0) return;  // the client went away: nothing more to say
-    done += static_cast<std::size_t>(n);
+// One accepted connection, plain or TLS. A TLS connection's socket is
+// non-blocking; its calls wait in short polls.
+struct Peer {
+  int fd = -1;
+  platform::TlsSession tls;
+
+  bool secure() const { return tls.isOpen(); }
+
+  // Bytes read (> 0), 0 at the client's close, -1 on an error, -2 when nothing is there yet.
+  long read(char* buffer, std::size_t capacity) {
+    if (!secure()) return static_cast<long>(::recv(fd, buffer, capacity, 0));
+    std::size_t got = 0;
+    switch (tls.read(buffer, capacity, got)) {
+      case platform::TlsStep::kDone: return static_cast<long>(got);
+      case platform::TlsStep::kClosed: return 0;
+      case platform::TlsStep::kWantRead:
+      case platform::TlsStep::kWantWrite: return -2;
+      case platform::TlsStep::kFailed: return -1;
+    }
+    return -1;
   }
+
+  // Bytes already decrypted wait without the socket being readable.
+  bool readable() {
+    if (secure() && tls.pending() > 0) return true;
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 20) > 0;
+  }
+
+  void writeAll(const std::string& bytes) {
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
+    while (done < bytes.size() && std::chrono::steady_clock::now() < deadline) {
+      if (!secure()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) return;  // the client went away: nothing more to say
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      std::size_t sent = 0;
+      const platform::TlsStep step = tls.write(bytes.data() + done, bytes.size() - done, sent);
+      if (step == platform::TlsStep::kFailed || step == platform::TlsStep::kClosed) return;
+      done += sent;
+      if (step != platform::TlsStep::kDone) {
+        pollfd entry{fd, static_cast<short>(step == platform::TlsStep::kWantRead ? POLLIN : POLLOUT), 0};
+        ::poll(&entry, 1, 20);
+      }
+    }
+  }
+};
+
+int connectLoopback(std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0) ::close(fd);
+  return -1;
 }
 
 }  // namespace
@@ -95,7 +149,56 @@ void HttpTestServer::stopListening() {
   changed_.wait(lock, [this] { return listener_ < 0; });
 }
 
-std::string HttpTestServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string HttpTestServer::base() const {
+  return (tls_.isOpen() ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
+}
+
+bool HttpTestServer::useTls(const std::string& certificatePem, const std::string& keyPem) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return tls_.open(certificatePem, keyPem);
+}
+
+void HttpTestServer::allowTunnels() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  tunnels_ = true;
+}
+
+void HttpTestServer::relay(int connection, const std::string& request) {
+  const std::size_t colon = request.find(':');
+  const std::size_t space = request.find(' ', 8);
+  const std::string host = request.substr(8, colon - 8);
+  const int upstream = (host == "127.0.0.1" || host == "localhost") && colon < space
+                           ? connectLoopback(static_cast<std::uint16_t>(std::stoi(request.substr(colon + 1))))
+                           : -1;
+  Peer client{connection, {}};
+  if (upstream < 0) {
+    client.writeAll("HTTP/1.0 502 Bad Gateway\r\n\r\n");
+    return;
+  }
+  client.writeAll("HTTP/1.0 200 Connection established\r\n\r\n");
+  char buffer[65536];
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+    }
+    pollfd entries[2] = {{connection, POLLIN, 0}, {upstream, POLLIN, 0}};
+    if (::poll(entries, 2, 20) <= 0) continue;
+    bool closed = false;
+    for (int i = 0; i < 2 && !closed; ++i) {
+      if (entries[i].revents == 0) continue;
+      const ssize_t n = ::recv(entries[i].fd, buffer, sizeof buffer, 0);
+      if (n <= 0) {
+        closed = true;
+        break;
+      }
+      Peer to{entries[1 - i].fd, {}};
+      to.writeAll(std::string(buffer, static_cast<std::size_t>(n)));
+    }
+    if (closed) break;
+  }
+  ::close(upstream);
+}
 
 void HttpTestServer::route(const std::string& target, std::vector<ScriptedResponse> responses) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -157,19 +260,43 @@ void HttpTestServer::acceptLoop() {
 }
 
 void HttpTestServer::serve(int connection) {
+  Peer peer{connection, {}};
+  const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
+  bool tunnels = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tunnels = tunnels_;
+    if (tls_.isOpen()) {
+      ::fcntl(connection, F_SETFL, ::fcntl(connection, F_GETFL) | O_NONBLOCK);
+      peer.tls.startServer(tls_, connection);
+    }
+  }
+  // A client that refuses the certificate ends here, before any request.
+  while (peer.secure() && std::chrono::steady_clock::now() < deadline) {
+    const platform::TlsStep step = peer.tls.handshake();
+    if (step == platform::TlsStep::kDone) break;
+    if (step != platform::TlsStep::kWantRead && step != platform::TlsStep::kWantWrite) {
+      ::close(connection);
+      return;
+    }
+    pollfd entry{connection, static_cast<short>(step == platform::TlsStep::kWantRead ? POLLIN : POLLOUT), 0};
+    ::poll(&entry, 1, 20);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) break;
+  }
+
   // Read the request header, then the body its Content-Length announces.
   std::string request;
   std::size_t needed = std::string::npos;
-  const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
   char buffer[65536];
   while (request.size() < needed && std::chrono::steady_clock::now() < deadline) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
     }
-    pollfd entry{connection, POLLIN, 0};
-    if (::poll(&entry, 1, 20) <= 0) continue;
-    const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+    if (!peer.readable()) continue;
+    const long n = peer.read(buffer, sizeof buffer);
+    if (n == -2) continue;
     if (n <= 0) break;
     request.append(buffer, static_cast<std::size_t>(n));
     const std::size_t blank = request.find("\r\n\r\n");
@@ -184,17 +311,24 @@ void HttpTestServer::serve(int connection) {
   }
   changed_.notify_all();
 
+  if (tunnels && request.rfind("CONNECT ", 0) == 0) {
+    relay(connection, request);
+    ::close(connection);
+    return;
+  }
   const ScriptedResponse response = responseFor(target);
   bool going = pause(response.stallBeforeAnswer);
   if (going && !response.closeWithoutAnswer) {
     for (std::size_t i = 0; i < response.pieces.size() && going; ++i) {
       if (i != 0) going = pause(response.pauseBetweenPieces);
-      if (going) writeAll(connection, response.pieces[i]);
+      if (going) peer.writeAll(response.pieces[i]);
     }
     // Held open until the client closes, so that only a Content-Length can end the read.
     while (going && response.keepOpen) {
-      pollfd entry{connection, POLLIN, 0};
-      if (::poll(&entry, 1, 20) > 0 && ::recv(connection, buffer, sizeof buffer, 0) <= 0) break;
+      if (peer.readable()) {
+        const long n = peer.read(buffer, sizeof buffer);
+        if (n == 0 || n == -1) break;
+      }
       std::lock_guard<std::mutex> lock(mutex_);
       going = !stopping_;
     }
@@ -203,6 +337,7 @@ void HttpTestServer::serve(int connection) {
     linger abort{1, 0};
     ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   }
+  peer.tls.close();
   ::close(connection);
 }
 
