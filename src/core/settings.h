@@ -129,6 +129,9 @@ class SettingsStore {
 // live in the HTTP layer, those of a page's table survey in the crawler.
 struct JobContext {
   FixedText<16384> forumAddress;  // the address to fetch (at most 16,383 characters)
+  // Set by a fetch whose server failed the certificate checks or the TLS
+  // handshake: an answer, not a passing failure, so a run stops on it.
+  bool secureConnectionRefused = false;
 };
 
 inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<JobContext>(); }

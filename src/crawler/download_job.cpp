@@ -18,6 +18,8 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
 
   if (client.fetchToMemory(currentJob, pageBuffer, true) == 0) pageBuffer.clear();
   if (log.stopRequested()) return false;
+  // A server that fails the certificate checks is not the forum: nothing is saved.
+  if (currentJob.secureConnectionRefused) return false;
 
   bool named = state.outputPath.assign(outputDirectory) &&
                nameForumFolder(pageBuffer.text(), state.outputPath, state.settings.maxFileNameChars);

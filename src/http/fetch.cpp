@@ -169,6 +169,7 @@ Step openConnection(Fetch& f) {
     return Step::kGiveUp;
   }
   if (http.secure && !startTls(http, *f.tls, f.timeout, f.log)) {
+    job.secureConnectionRefused = !f.log.stopRequested();
     http.connection.close();
     return Step::kGiveUp;
   }
@@ -573,6 +574,7 @@ HttpClient::~HttpClient() = default;
 
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
+  job.secureConnectionRefused = false;
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
     Fetch f{job,  *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects,
@@ -594,6 +596,7 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
 bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
                              std::string_view folder, std::uint32_t itemNumber) {
   const Settings settings = settings_.snapshot();
+  job.secureConnectionRefused = false;
   const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
   const FileTarget target{linkOutput, imageMode, folder, itemNumber};
   SavedFile saved;

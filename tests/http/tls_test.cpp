@@ -80,6 +80,7 @@ TEST_F(Https, refusesCertificatesThatDoNotCheckOutAndSaysWhy) {
     secure->route("/", ScriptedResponse::ok("secret"));
     markLog();
     EXPECT_EQ(fetch(secure->base() + "/"), 0u);
+    EXPECT_TRUE(job->secureConnectionRefused);
     EXPECT_STREQ(page.text(), "");
     EXPECT_EQ(secure->requestCount(), 0u);
     EXPECT_EQ(logSince(), std::string("[ X ] Secure connection to 127.0.0.1 failed: ") + c.reason + "\r\n") << c.reason;

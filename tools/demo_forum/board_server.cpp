@@ -3,12 +3,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 namespace quillstash::demo {
@@ -151,15 +153,87 @@ void BoardServer::serve() {
   }
 }
 
+bool BoardServer::useTls(const std::string& certificatePem, const std::string& keyPem) {
+  tls_ = std::make_unique<platform::TlsServerContext>();
+  if (tls_->open(certificatePem, keyPem)) return true;
+  tls_.reset();
+  return false;
+}
+
+namespace {
+
+// One connection, plain or TLS (then non-blocking, each wait at most kSilence).
+class Link {
+ public:
+  static constexpr int kSilenceMs = 10000;  // a silent client is dropped
+
+  Link(int fd, const platform::TlsServerContext* tls) : fd_(fd) {
+    if (tls == nullptr) return;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    session_.startServer(*tls, fd);
+  }
+
+  // Runs the handshake of a TLS connection; false when it fails.
+  bool open() {
+    while (session_.isOpen()) {
+      const platform::TlsStep step = session_.handshake();
+      if (step == platform::TlsStep::kDone) return true;
+      if (!waitFor(step)) return false;
+    }
+    return true;
+  }
+
+  // Bytes read, or 0 at the end, on an error or after kSilence.
+  long read(char* buffer, std::size_t capacity) {
+    if (!session_.isOpen()) {
+      pollfd entry{fd_, POLLIN, 0};
+      if (::poll(&entry, 1, kSilenceMs) <= 0) return 0;
+      return std::max<long>(0, static_cast<long>(::recv(fd_, buffer, capacity, 0)));
+    }
+    for (;;) {
+      std::size_t got = 0;
+      const platform::TlsStep step = session_.read(buffer, capacity, got);
+      if (step == platform::TlsStep::kDone) return static_cast<long>(got);
+      if (!waitFor(step)) return 0;
+    }
+  }
+
+  void writeAll(const std::string& data) {
+    if (!session_.isOpen()) {
+      sendAll(fd_, data);
+      return;
+    }
+    std::size_t done = 0;
+    while (done < data.size()) {
+      std::size_t sent = 0;
+      const platform::TlsStep step = session_.write(data.data() + done, data.size() - done, sent);
+      done += sent;
+      if (step != platform::TlsStep::kDone && !waitFor(step)) return;
+    }
+  }
+
+ private:
+  bool waitFor(platform::TlsStep step) {
+    if (step != platform::TlsStep::kWantRead && step != platform::TlsStep::kWantWrite) return false;
+    pollfd entry{fd_, static_cast<short>(step == platform::TlsStep::kWantRead ? POLLIN : POLLOUT), 0};
+    return ::poll(&entry, 1, kSilenceMs) > 0;
+  }
+
+  int fd_;
+  platform::TlsSession session_;
+};
+
+}  // namespace
+
 void BoardServer::answer(int connection) {
+  Link link(connection, tls_.get());
+  if (!link.open()) return;
   std::string raw;
   char buffer[16384];
   std::size_t headEnd = std::string::npos;
   std::size_t wanted = 0;
   for (;;) {
-    pollfd entry{connection, POLLIN, 0};
-    if (::poll(&entry, 1, 10000) <= 0) return;  // a silent client is dropped
-    ssize_t got = ::recv(connection, buffer, sizeof buffer, 0);
+    const long got = link.read(buffer, sizeof buffer);
     if (got <= 0) break;
     raw.append(buffer, static_cast<std::size_t>(got));
     if (raw.size() > kMaxRequest) return;
@@ -176,6 +250,7 @@ void BoardServer::answer(int connection) {
   Request request;
   request.raw = raw;
   request.serverPort = port_;
+  request.secure = tls_ != nullptr;
   std::string head = "\r\n" + raw.substr(0, headEnd + 2);
   std::string line = raw.substr(0, raw.find("\r\n"));
   {
@@ -210,7 +285,7 @@ void BoardServer::answer(int connection) {
   out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
   out += "Connection: close\r\n\r\n";
   out += response.body;
-  sendAll(connection, out);
+  link.writeAll(out);
 }
 
 }  // namespace quillstash::demo

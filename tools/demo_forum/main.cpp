@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 // quillstash-demo-forum: serves the bundled sample board on 127.0.0.1 until
-// it is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
+// it is stopped (SIGINT or SIGTERM). Prints the board's address once it
+// listens. With --https it serves TLS under a certificate made at start by a
+// throwaway CA, and prints the path of that CA's certificate on a second line
+// (the file is removed when the server stops).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +13,7 @@
 
 #include "board_server.h"
 #include "boards.h"
+#include "certificates.h"
 
 namespace {
 volatile std::sig_atomic_t gStop = 0;
@@ -18,8 +22,11 @@ void onSignal(int) { gStop = 1; }
 
 int main(int argc, char** argv) {
   long port = 0;
+  bool https = false;
   for (int i = 1; i < argc; ++i) {
-    if ((std::strcmp(argv[i], "--port") == 0) && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--https") == 0) {
+      https = true;
+    } else if ((std::strcmp(argv[i], "--port") == 0) && i + 1 < argc) {
       char* end = nullptr;
       port = std::strtol(argv[++i], &end, 10);
       if (*end != '\0' || port < 0 || port > 65535) {
@@ -27,21 +34,42 @@ int main(int argc, char** argv) {
         return 2;
       }
     } else {
-      std::fprintf(stderr, "usage: quillstash-demo-forum [--port N]\n");
+      std::fprintf(stderr, "usage: quillstash-demo-forum [--port N] [--https]\n");
       return 2;
     }
   }
   const quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
   quillstash::demo::BoardServer server([&board](const quillstash::demo::Request& request) { return board.serve(request); });
+  std::string caFile;
+  if (https) {
+    quillstash::demo::PemPair authority;
+    quillstash::demo::PemPair certificate;
+    char name[] = "/tmp/quillstash-demo-ca-XXXXXX";
+    const int fd = ::mkstemp(name);
+    if (!quillstash::demo::makeAuthority("Quillstash Demo CA", authority) ||
+        !quillstash::demo::makeServerCertificate(authority, {"127.0.0.1", "localhost"}, -3600, 86400, certificate) ||
+        !server.useTls(certificate.certificate, certificate.key) || fd < 0 ||
+        ::write(fd, authority.certificate.data(), authority.certificate.size()) !=
+            static_cast<ssize_t>(authority.certificate.size())) {
+      std::fprintf(stderr, "quillstash-demo-forum: cannot set up https\n");
+      if (fd >= 0) ::unlink(name);
+      return 1;
+    }
+    ::close(fd);
+    caFile = name;
+  }
   if (!server.start(static_cast<std::uint16_t>(port))) {
+    if (!caFile.empty()) ::unlink(caFile.c_str());
     std::fprintf(stderr, "quillstash-demo-forum: cannot listen on 127.0.0.1:%ld\n", port);
     return 1;
   }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
-  std::printf("http://127.0.0.1:%u/index.php\n", server.port());
+  std::printf("%s://127.0.0.1:%u/index.php\n", https ? "https" : "http", server.port());
+  if (https) std::printf("%s\n", caFile.c_str());
   std::fflush(stdout);
   while (!gStop) ::usleep(100000);
   server.stop();
+  if (!caFile.empty()) ::unlink(caFile.c_str());
   return 0;
 }
