@@ -2,7 +2,8 @@
 #pragma once
 
 // The Advanced settings dialog as plain state: the proxy, the delays and
-// retry counts, the link parameter and the twelve detection strings, each with
+// retry counts, the User-Agent, the https trust (an extra CA file, or no
+// checking), the link parameter and the twelve detection strings, each with
 // the checkbox that switches it on. Front-ends build their controls from the
 // tables below, mirror every click and keystroke into the model and store
 // accept()'s record on Ok. User-interface thread only.
@@ -15,22 +16,26 @@
 #include <string_view>
 
 #include "core/settings.h"
+#include "core/version.h"
 
 namespace quillstash {
 
 class AdvancedSettingsModel {
  public:
   static constexpr const char* kTitle = "Advanced settings";
-  static constexpr const char* kMessageTitle = "Quillstash 1.02";
+  static constexpr const char* kMessageTitle = kNameAndVersion;
   static constexpr std::size_t kTextLimit = 255;  // characters an edit field takes
 
   // Control ids.
   static constexpr int kOk = 1, kCancel = 2, kWildcards = 3;
   static constexpr int kProxyEdit = 112, kConnectRetriesEdit = 113, kConnectDelayEdit = 114;
   static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
-  static constexpr int kLinkParameterEdit = 118;
+  static constexpr int kLinkParameterEdit = 118, kUserAgentEdit = 119, kCaFileEdit = 120;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
+  static constexpr int kSkipCertificateCheckBox = 418;
+  static constexpr const char* kUserAgentLabel = "User-Agent:";
+  static constexpr const char* kCaFileLabel = "Also trust the CA certificates in (PEM file):";
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
   static constexpr int kForumsGroup = 50, kTopicsGroup = 51, kPostsGroup = 52;
 
@@ -52,7 +57,7 @@ class AdvancedSettingsModel {
   };
 
   static std::span<const CheckBox> checkBoxes();
-  static std::span<const TextField> textFields();  // 100 to 112 and 118
+  static std::span<const TextField> textFields();  // 100 to 112 and 118 to 120
   static std::span<const Group> groups();
   // The five number edits: 113 to 117.
   static std::span<const int> numberFields();

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/version.h"
 #include "text/text_writer.h"
 
 namespace quillstash {

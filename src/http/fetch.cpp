@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "platform/files.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "text/strings.h"

@@ -21,6 +21,22 @@ TEST(CliOptions, addressAndDirectoryWithDefaultSettings) {
   EXPECT_EQ(r.options.outputDirectory, "/tmp/archive");
 }
 
+TEST(CliOptions, httpsTrustAndTheUserAgent) {
+  ParseResult r = parse({"https://forum.test/"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(r.options.settings.skipCertificateCheck);
+  EXPECT_STREQ(r.options.settings.caFile.c_str(), "");
+  EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Quillstash/" QUILLSTASH_VERSION);
+
+  r = parse({"--ca-file", "/tmp/ca.pem", "--insecure", "--user-agent=Archiver/2 (test)", "https://forum.test/"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_STREQ(r.options.settings.caFile.c_str(), "/tmp/ca.pem");
+  EXPECT_TRUE(r.options.settings.skipCertificateCheck);
+  EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Archiver/2 (test)");
+  EXPECT_FALSE(parse({"--user-agent=", "host"}).ok);
+  EXPECT_FALSE(parse({"--insecure=yes", "host"}).ok);
+}
+
 TEST(CliOptions, textAndDelayOptionsSwitchTheirSettingOn) {
   ParseResult r = parse({"--topic-link-pattern", "showtopic=#|", "--forum-next-page=&amp;st=#|", "--delay", "3",
                          "--proxy", "proxy:3128", "--link-parameter", "daysprune=-1", "--connect-retry-delay", "0",

@@ -1,28 +1,40 @@
 // SPDX-License-Identifier: MIT
-// quillstash-demo-forum: serves the bundled sample board on 127.0.0.1 until
-// it is stopped (SIGINT or SIGTERM). Prints the board's address once it
-// listens. With --https it serves TLS under a certificate made at start by a
-// throwaway CA, and prints the path of that CA's certificate on a second line
-// (the file is removed when the server stops).
+// quillstash-demo-forum: serves the bundled sample board, or with --engine NAME
+// the same small board as that forum engine prints it, on 127.0.0.1 until it
+// is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
+// With --https it serves TLS under a certificate made at start by a throwaway
+// CA, and prints the path of that CA's certificate on a second line (the file
+// is removed when the server stops).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 #include "board_server.h"
 #include "boards.h"
 #include "certificates.h"
+#include "engine_board.h"
 
 namespace {
 volatile std::sig_atomic_t gStop = 0;
 void onSignal(int) { gStop = 1; }
 }  // namespace
 
+void usage() {
+  std::fprintf(stderr, "usage: quillstash-demo-forum [--port N] [--engine NAME] [--https]\nengines:");
+  for (const quillstash::demo::EngineBoard& board : quillstash::demo::engineBoards()) {
+    std::fprintf(stderr, "\n  %-12s %s", board.name, board.description);
+  }
+  std::fprintf(stderr, "\n");
+}
+
 int main(int argc, char** argv) {
   long port = 0;
   bool https = false;
+  const quillstash::demo::EngineBoard* engine = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--https") == 0) {
       https = true;
@@ -33,13 +45,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillstash-demo-forum: --port takes a number from 0 to 65535\n");
         return 2;
       }
+    } else if ((std::strcmp(argv[i], "--engine") == 0) && i + 1 < argc) {
+      engine = quillstash::demo::findEngineBoard(argv[++i]);
+      if (engine == nullptr) {
+        usage();
+        return 2;
+      }
     } else {
-      std::fprintf(stderr, "usage: quillstash-demo-forum [--port N] [--https]\n");
+      usage();
       return 2;
     }
   }
   const quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
-  quillstash::demo::BoardServer server([&board](const quillstash::demo::Request& request) { return board.serve(request); });
+  quillstash::demo::Handler handler = [&board](const quillstash::demo::Request& request) { return board.serve(request); };
+  if (engine != nullptr) handler = engine->make(std::make_shared<const quillstash::demo::BoardModel>(quillstash::demo::makeBoardModel()));
+  quillstash::demo::BoardServer server(handler);
   std::string caFile;
   if (https) {
     quillstash::demo::PemPair authority;
@@ -65,7 +85,8 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
-  std::printf("%s://127.0.0.1:%u/index.php\n", https ? "https" : "http", server.port());
+  std::printf("%s://127.0.0.1:%u%s\n", https ? "https" : "http", server.port(),
+              engine != nullptr ? engine->startPath : "/index.php");
   if (https) std::printf("%s\n", caFile.c_str());
   std::fflush(stdout);
   while (!gStop) ::usleep(100000);
