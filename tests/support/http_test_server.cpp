@@ -61,8 +61,7 @@ struct Peer {
 
   void writeAll(const std::string& bytes) {
     std::size_t done = 0;
-    const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
-    while (done < bytes.size() && std::chrono::steady_clock::now() < deadline) {
+    while (done < bytes.size()) {
       if (!secure()) {
         const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0) return;  // the client went away: nothing more to say
@@ -73,9 +72,10 @@ struct Peer {
       const platform::TlsStep step = tls.write(bytes.data() + done, bytes.size() - done, sent);
       if (step == platform::TlsStep::kFailed || step == platform::TlsStep::kClosed) return;
       done += sent;
+      // A client that stops reading for a whole budget has gone: give up.
       if (step != platform::TlsStep::kDone) {
         pollfd entry{fd, static_cast<short>(step == platform::TlsStep::kWantRead ? POLLIN : POLLOUT), 0};
-        ::poll(&entry, 1, 20);
+        if (::poll(&entry, 1, static_cast<int>(std::chrono::milliseconds(kRequestBudget).count())) <= 0) return;
       }
     }
   }
