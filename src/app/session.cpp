@@ -32,7 +32,8 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.itemNumber,
                                state.outputPath,
                                output_,
-                               &findNextPageLink};
+                               &findNextPageLink,
+                               state.engine};
     quillstash::writeTopic(topic, context);
   }
 

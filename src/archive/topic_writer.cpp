@@ -7,6 +7,9 @@
 #include "archive/media.h"
 #include "archive/post_extraction.h"
 #include "archive/scan.h"
+#include "archive/tree_markup.h"
+#include "engines/page_reading.h"
+#include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/address.h"
@@ -87,6 +90,78 @@ std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& co
   return length;
 }
 
+// Writes the composed file beside its final name and logs the outcome.
+bool saveTopicFile(TopicWriterContext& context) {
+  cleanPathComponent(context.outputPath.data);
+  std::string_view bytes = context.output.view();
+  bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
+  line += context.outputPath.c_str();
+  line += "\r\n";
+  context.log.logLine(line);
+  return saved;
+}
+
+// The rows of the posts the profile finds on one page's tree.
+void writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view forumHost,
+                       OutputBuffer& out, MessageMedia& media) {
+  for (const FoundPost& post : findPosts(page, profile)) {
+    out.append("<TR>");
+    out.append(kCellOpener);
+    appendEscaped(out, post.author);
+    if (!post.date.empty()) {
+      out.append("<BR>");
+      appendEscaped(out, post.date);
+    }
+    out.append("</TD>");
+    out.append(kCellOpener);
+    if (post.message) {
+      std::vector<html::Node> dropped;
+      if (!profile.drop.empty()) dropped = page.query(profile.drop, post.message);
+      writeMessageTree(post.message, dropped, forumHost, out, media);
+    }
+    out.append("</TD></TR>");
+  }
+}
+
+// writeTopic for a run with an engine profile.
+bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
+  const Settings& settings = context.settings;
+  const EngineProfile& profile = *context.engine;
+  PageBlock page;
+  LinkList fetched;
+  const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
+
+  applyLinkParameter(settings, topic);
+  fetchPage(topic, page, context, fetched);
+
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                                context.itemNumber, folder});
+
+  for (;;) {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
+    writeProfilePosts(*tree, profile, hostOf(context.currentJob.forumAddress.c_str()), out, media);
+    std::string next = findNextPage(*tree, profile.topics, topic.forumAddress.view(), topicKey);
+    tree.reset();
+    if (next.empty() || !topic.forumAddress.assign(next)) break;
+    applyLinkParameter(settings, topic);
+    const char* candidate = topic.forumAddress.c_str();
+    if (findLink(fetched, candidate) != nullptr) break;
+    if (fetchPage(topic, page, context, fetched) == 0) break;
+  }
+  out.append(kTopicFoot);
+  return saveTopicFile(context);
+}
+
 }  // namespace
 
 bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
@@ -97,6 +172,7 @@ bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobCont
 }
 
 bool writeTopic(JobContext& topic, TopicWriterContext& context) {
+  if (context.engine != nullptr) return writeProfileTopic(topic, context);
   const Settings& settings = context.settings;
   PageBlock page;
   LinkList fetched;  // every address fetched for this topic, to end loops
@@ -132,15 +208,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
     if (fetchPage(topic, page, context, fetched) == 0) break;
   }
   out.append(kTopicFoot);
-
-  cleanPathComponent(context.outputPath.data);
-  std::string_view bytes = out.view();
-  bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
-  std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
-  line += context.outputPath.c_str();
-  line += "\r\n";
-  context.log.logLine(line);
-  return saved;
+  return saveTopicFile(context);
 }
 
 }  // namespace quillstash

@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "engines/profile.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -43,6 +44,10 @@ struct TopicWriterContext {
   // The built-in next-page finder used when no user pattern is set; without
   // one such topics end after their first page.
   NextPageFinder findNextPageLink = nullptr;
+  // The engine profile of the run, or null for the table-based path: with a
+  // profile the posts, their authors and dates and the next page are found
+  // by its queries on the page's tree.
+  const EngineProfile* engine = nullptr;
 };
 
 inline constexpr const char* kTopicHead =

@@ -18,4 +18,9 @@ inline constexpr int kExitUsage = 2;
 // listing; `err` the summary. Returns the exit status.
 int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err);
 
+// Prints the engines --engine takes, one a line ("name<TAB>title"): auto,
+// classic, then the profile file's engine and the built-in ones. Returns the
+// exit status (kExitIncomplete when the profile file is unusable).
+int listEngines(const Settings& settings, std::FILE* out, std::FILE* err);
+
 }  // namespace quillstash::cli

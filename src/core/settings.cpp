@@ -34,6 +34,7 @@ void loadDefaultSettings(Settings& settings) {
   settings.receiveRetryDelayMs = 100;
   settings.connectRetryDelayMs = 100;
   settings.maxFileNameChars = 50;
+  settings.engine.assign("auto");
 }
 
 void applyLinkParameter(const Settings& settings, JobContext& job) {

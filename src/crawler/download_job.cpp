@@ -3,8 +3,10 @@
 
 #include <string>
 
+#include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/forum_folder.h"
+#include "crawler/profile_crawl.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -18,6 +20,8 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
 
   if (client.fetchToMemory(currentJob, pageBuffer, true) == 0) pageBuffer.clear();
   if (log.stopRequested()) return false;
+  EngineChoice engine;
+  if (!chooseEngine(state.settings, pageBuffer.text(), engine, log)) return false;
 
   bool named = state.outputPath.assign(outputDirectory) &&
                nameForumFolder(pageBuffer.text(), state.outputPath, state.settings.maxFileNameChars);
@@ -28,8 +32,15 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
     return false;
   }
 
-  ForumCrawler crawler(state, client, log, settings, writer);
-  crawler.crawlIndex(pageBuffer.data());
+  if (engine.profile != nullptr) {
+    state.engine = engine.profile;
+    ProfileCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
+    state.engine = nullptr;
+  } else {
+    ForumCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.data());
+  }
   if (log.stopRequested()) return false;
   log.logLine("* Forum downloaded successfully");
   return true;

@@ -15,6 +15,7 @@ void CrawlState::startRun() {
   topicLayoutCandidate = LayoutKey{};
   topicLayoutConfirmed = LayoutKey{};
   itemNumber = 1;
+  engine = nullptr;
 }
 
 const char* LinkEnds::endOf(const char* value) {

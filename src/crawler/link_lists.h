@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "engines/profile.h"
 #include "text/address.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
@@ -49,6 +50,9 @@ struct CrawlState {
   FixedText<kPathSize> outputPath; // the path being built: folder, sub-folders, file name
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
   Settings settings;               // the settings snapshot in force
+  // The engine profile the run reads pages with, or null for the table-based
+  // path. Points into the download job's engine choice, which outlives the crawl.
+  const EngineProfile* engine = nullptr;
 
   // Empties the link lists and shapes, clears the topic layout keys and sets
   // itemNumber to 1. The forum selection and the index layout are kept.
