@@ -116,9 +116,11 @@ void writeProfilePosts(const html::Document& page, const EngineProfile& profile,
     out.append("</TD>");
     out.append(kCellOpener);
     if (post.message) {
-      std::vector<html::Node> dropped;
-      if (!profile.drop.empty()) dropped = page.query(profile.drop, post.message);
-      writeMessageTree(post.message, dropped, forumHost, out, media);
+      auto parts = [&](const std::string& query) {
+        return query.empty() ? std::vector<html::Node>() : page.query(query, post.message);
+      };
+      MessageParts marked{parts(profile.drop), parts(profile.quote), parts(profile.quoteTitle), parts(profile.code)};
+      writeMessageTree(post.message, marked, forumHost, out, media);
     }
     out.append("</TD></TR>");
   }

@@ -47,8 +47,8 @@ void endLine(OutputBuffer& out, std::size_t start) {
 
 class TreeCleaner {
  public:
-  TreeCleaner(const std::vector<html::Node>& dropped, std::string_view forumHost, OutputBuffer& out, MessageMedia& media)
-      : dropped_(dropped), forumHost_(forumHost), out_(out), media_(media), start_(out.length()) {}
+  TreeCleaner(const MessageParts& parts, std::string_view forumHost, OutputBuffer& out, MessageMedia& media)
+      : parts_(parts), forumHost_(forumHost), out_(out), media_(media), start_(out.length()) {}
 
   void children(html::Node node, int depth) {
     for (html::Node child = node.firstChild(); child; child = child.nextSibling()) write(child, depth);
@@ -118,15 +118,23 @@ class TreeCleaner {
     std::string source = node.attribute("src");
     if (source.empty()) source = node.attribute("data-src");
     std::string alt = node.attribute("alt");
-    // Smileys and other pictures of the forum itself become their text.
-    bool remote = hasHttpScheme(source.c_str()) || source.rfind("//", 0) == 0;
-    bool smiley = node.hasClass("smilies") || node.hasClass("smilie") || node.hasClass("smiley") || node.hasClass("emoji") ||
-                  node.hasClass("bbc_smiley") || source.find("smil") != std::string::npos || source.find("emoji") != std::string::npos;
-    if (smiley && !alt.empty()) {
+    // Pictures of the forum itself (smileys, icons) become their text;
+    // pictures from elsewhere go to the media.
+    bool secure = startsWithFolded(source.c_str(), "https://");
+    bool remote = hasHttpScheme(source.c_str()) || secure;
+    if (remote && isForumHost(source.c_str() + (secure ? 8 : 7))) remote = false;
+    if (!remote) {
       appendEscaped(out_, alt);
       return;
     }
-    if (source.empty() || !remote) return;
+    if (source.find_first_of("\"<>") != std::string::npos) return;
+    if (secure) {
+      // The media reads plain addresses; a secure one is shown from where it is.
+      out_.append("<IMG src=\"");
+      appendEscaped(out_, source);
+      out_.append("\">");
+      return;
+    }
     std::string tag = "<img src=\"" + source + "\">";
     if (tag.find('"', 10) != tag.size() - 2) return;  // a quote inside the address
     media_.rewriteImage(tag.c_str(), out_);
@@ -161,7 +169,7 @@ class TreeCleaner {
       return;
     }
     if (!node.isElement()) return;
-    if (std::find(dropped_.begin(), dropped_.end(), node) != dropped_.end()) return;
+    if (among(parts_.dropped, node)) return;
     std::string_view name = node.name();
     if (isSkipped(name)) return;
     if (depth >= kMaxDepth) {
@@ -186,13 +194,15 @@ class TreeCleaner {
       wrap(node, depth, "<I>", "</I>");
     } else if (name == "p") {
       block(node, depth, "<P>", "</P>");
-    } else if (name == "blockquote" || node.hasClass("bbCodeBlock--quote") || (name == "div" && node.hasClass("quote"))) {
+    } else if (name == "blockquote" && among(parts_.quotes, node.parent())) {
+      children(node, depth);  // the body of a quote block already written as a quote
+    } else if (name == "blockquote" || among(parts_.quotes, node)) {
       block(node, depth, "<BLOCKQUOTE>", "</BLOCKQUOTE>");
-    } else if (name == "cite") {
+    } else if (name == "cite" || among(parts_.quoteTitles, node)) {
       // Who is quoted: a line of its own at the top of the quote.
       wrap(node, depth, "<B>", "</B>");
       out_.append("<BR>");
-    } else if (name == "pre" || (name == "code" && preDepth_ == 0)) {
+    } else if (name == "pre" || among(parts_.codes, node) || (name == "code" && preDepth_ == 0)) {
       ++preDepth_;
       block(node, depth, "<PRE>", "</PRE>");
       --preDepth_;
@@ -233,7 +243,11 @@ class TreeCleaner {
     return true;
   }
 
-  const std::vector<html::Node>& dropped_;
+  static bool among(const std::vector<html::Node>& nodes, const html::Node& node) {
+    return std::find(nodes.begin(), nodes.end(), node) != nodes.end();
+  }
+
+  const MessageParts& parts_;
   std::string_view forumHost_;
   OutputBuffer& out_;
   MessageMedia& media_;
@@ -256,9 +270,9 @@ void appendEscaped(OutputBuffer& out, std::string_view text) {
   out.append(text.substr(from));
 }
 
-void writeMessageTree(html::Node message, const std::vector<html::Node>& dropped, std::string_view forumHost,
-                      OutputBuffer& out, MessageMedia& media) {
-  TreeCleaner cleaner(dropped, forumHost, out, media);
+void writeMessageTree(html::Node message, const MessageParts& parts, std::string_view forumHost, OutputBuffer& out,
+                      MessageMedia& media) {
+  TreeCleaner cleaner(parts, forumHost, out, media);
   cleaner.children(message, 0);
   cleaner.finish();
 }

@@ -21,11 +21,20 @@ namespace quillstash {
 // Appends `text` with '&', '<' and '>' written as entities.
 void appendEscaped(OutputBuffer& out, std::string_view text);
 
-// Appends the cleaned message below `message`, leaving out the subtrees
-// rooted at `dropped` nodes. Links to `forumHost` (host and port as an
+// The elements of one message the profile marks for the cleaner: dropped
+// subtrees, blocks written as quotes (besides <blockquote>), the lines that
+// name who is quoted (besides <cite>) and code blocks (besides <pre>).
+struct MessageParts {
+  std::vector<html::Node> dropped;
+  std::vector<html::Node> quotes;
+  std::vector<html::Node> quoteTitles;
+  std::vector<html::Node> codes;
+};
+
+// Appends the cleaned message below `message`, leaving out the dropped parts. Links to `forumHost` (host and port as an
 // address writes them) leave only their text, as do relative ones. Elements nested deeper than a fixed limit give
 // only their text, so no page can exhaust the stack.
-void writeMessageTree(html::Node message, const std::vector<html::Node>& dropped, std::string_view forumHost,
-                      OutputBuffer& out, MessageMedia& media);
+void writeMessageTree(html::Node message, const MessageParts& parts, std::string_view forumHost, OutputBuffer& out,
+                      MessageMedia& media);
 
 }  // namespace quillstash

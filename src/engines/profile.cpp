@@ -205,6 +205,12 @@ std::optional<EngineProfile> parseProfile(std::string_view text, std::string& er
         addQuery(profile.message, value);
       } else if (key == "drop") {
         addQuery(profile.drop, value);
+      } else if (key == "quote") {
+        addQuery(profile.quote, value);
+      } else if (key == "quote-title") {
+        addQuery(profile.quoteTitle, value);
+      } else if (key == "code") {
+        addQuery(profile.code, value);
       } else {
         known = false;
       }

@@ -37,6 +37,9 @@ struct EngineProfile {
   std::string date;
   std::string message;
   std::string drop;     // parts of a message left out (signatures, buttons)
+  std::string quote;       // quote blocks that are not <blockquote>
+  std::string quoteTitle;  // the line naming who is quoted, when not <cite>
+  std::string code;        // code blocks that are not <pre>
 };
 
 // The name of the table-based path the program has always read; it has no

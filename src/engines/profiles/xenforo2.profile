@@ -22,4 +22,6 @@ post = article.message--post
 author = .message-name .username, .message-userDetails .username
 date = .message-attribution-main time, .message-attribution time, time.u-dt
 message = .message-body .bbWrapper
-drop = .bbCodeBlock-title .bbCodeBlock-sourceJump, .bbCodeBlock-expandLink, .js-extraInfo
+quote = .bbCodeBlock--quote
+quote-title = .bbCodeBlock--quote > .bbCodeBlock-title
+drop = .bbCodeBlock--code > .bbCodeBlock-title, .bbCodeBlock-expandLink, .js-extraInfo
