@@ -119,7 +119,8 @@ void writeProfilePosts(const html::Document& page, const EngineProfile& profile,
       auto parts = [&](const std::string& query) {
         return query.empty() ? std::vector<html::Node>() : page.query(query, post.message);
       };
-      MessageParts marked{parts(profile.drop), parts(profile.quote), parts(profile.quoteTitle), parts(profile.code)};
+      MessageParts marked{parts(profile.drop), parts(profile.quote), parts(profile.quoteTitle), parts(profile.code),
+                          profile.quoteAuthor};
       writeMessageTree(post.message, marked, forumHost, out, media);
     }
     out.append("</TD></TR>");

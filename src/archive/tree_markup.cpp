@@ -114,6 +114,22 @@ class TreeCleaner {
     out_.append(close);
   }
 
+  // A quote block, with the name its attribute gives (when the profile
+  // names one) on the first line.
+  void quote(html::Node node, int depth) {
+    std::string who = parts_.quoteAuthor.empty() ? std::string() : node.attribute(parts_.quoteAuthor);
+    while (out_.length() > start_ && out_.endsWith("<BR>")) out_.rewind(out_.length() - 4);
+    out_.append("<BLOCKQUOTE>");
+    if (!who.empty()) {
+      out_.append("<B>");
+      appendEscaped(out_, who);
+      out_.append("</B><BR>");
+    }
+    children(node, depth);
+    while (out_.endsWith("<BR>")) out_.rewind(out_.length() - 4);
+    out_.append("</BLOCKQUOTE>");
+  }
+
   void image(html::Node node) {
     std::string source = node.attribute("src");
     if (source.empty()) source = node.attribute("data-src");
@@ -123,7 +139,7 @@ class TreeCleaner {
     bool secure = startsWithFolded(source.c_str(), "https://");
     bool remote = hasHttpScheme(source.c_str()) || secure;
     if (remote && isForumHost(source.c_str() + (secure ? 8 : 7))) remote = false;
-    if (!remote) {
+    if (!remote && !alt.empty()) {
       appendEscaped(out_, alt);
       return;
     }
@@ -197,7 +213,7 @@ class TreeCleaner {
     } else if (name == "blockquote" && among(parts_.quotes, node.parent())) {
       children(node, depth);  // the body of a quote block already written as a quote
     } else if (name == "blockquote" || among(parts_.quotes, node)) {
-      block(node, depth, "<BLOCKQUOTE>", "</BLOCKQUOTE>");
+      quote(node, depth);
     } else if (name == "cite" || among(parts_.quoteTitles, node)) {
       // Who is quoted: a line of its own at the top of the quote.
       wrap(node, depth, "<B>", "</B>");

@@ -29,6 +29,7 @@ struct MessageParts {
   std::vector<html::Node> quotes;
   std::vector<html::Node> quoteTitles;
   std::vector<html::Node> codes;
+  std::string quoteAuthor;  // attribute of a quote naming who is quoted; empty for none
 };
 
 // Appends the cleaned message below `message`, leaving out the dropped parts. Links to `forumHost` (host and port as an

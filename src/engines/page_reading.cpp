@@ -69,6 +69,16 @@ std::string removeDotSegments(std::string address) {
   return address.substr(0, pathStart) + clean + address.substr(pathEnd);
 }
 
+// The address relative links of the page resolve against: its <base href>
+// when it has one, else its own address.
+std::string pageBase(const html::Document& page, std::string_view pageAddress) {
+  for (const html::Node& base : page.select("head base[href], base[href]")) {
+    std::string address = resolveHref(pageAddress, base.attribute("href"));
+    if (!address.empty()) return address;
+  }
+  return std::string(pageAddress);
+}
+
 }  // namespace
 
 std::string resolveHref(std::string_view pageAddress, std::string_view href) {
@@ -90,13 +100,14 @@ std::string resolveHref(std::string_view pageAddress, std::string_view href) {
 
 std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& rules, std::string_view pageAddress) {
   std::vector<FoundLink> found;
+  const std::string base = pageBase(page, pageAddress);
   if (rules.links.empty()) return found;
   std::vector<html::Node> ignored = rules.ignore.empty() ? std::vector<html::Node>() : page.query(rules.ignore);
   for (const html::Node& link : page.query(rules.links)) {
     if (insideAny(link, ignored)) continue;
     std::string text = link.text();
     if (text.empty()) continue;
-    std::string address = resolveHref(pageAddress, link.attribute("href"));
+    std::string address = resolveHref(base, link.attribute("href"));
     if (address.empty() || matchesAny(rules.ignoreAddresses, address)) continue;
     std::string key = linkKey(rules, address);
     if (key.empty()) continue;
@@ -110,18 +121,20 @@ std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& ru
 
 std::string findNextPage(const html::Document& page, const LinkRules& rules, std::string_view pageAddress,
                          std::string_view currentKey) {
+  const std::string base = pageBase(page, pageAddress);
   auto fits = [&](const std::string& address) {
     if (address.empty()) return false;
-    return currentKey.empty() || linkKey(rules, address) == currentKey;
+    // Only a number tells pages of the same forum or topic apart from others.
+    return currentKey.empty() || currentKey.front() != '#' || linkKey(rules, address) == currentKey;
   };
   for (const html::Node& node : page.select("link[rel], a[rel]")) {
     if (!hasRelNext(node)) continue;
-    std::string address = resolveHref(pageAddress, node.attribute("href"));
+    std::string address = resolveHref(base, node.attribute("href"));
     if (fits(address)) return address;
   }
   if (!rules.next.empty()) {
     for (const html::Node& node : page.query(rules.next)) {
-      std::string address = resolveHref(pageAddress, node.attribute("href"));
+      std::string address = resolveHref(base, node.attribute("href"));
       if (fits(address)) return address;
     }
   }

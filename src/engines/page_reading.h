@@ -33,7 +33,7 @@ std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& ru
 
 // The address of the page after this one: the first <link> or <a> with
 // rel="next", else the first link `rules.next` selects, provided it leads to
-// the same forum or topic (same key) when `currentKey` is not empty. Empty
+// the same forum or topic (same key) when `currentKey` is a number key. Empty
 // when there is none.
 std::string findNextPage(const html::Document& page, const LinkRules& rules, std::string_view pageAddress,
                          std::string_view currentKey);

@@ -209,6 +209,8 @@ std::optional<EngineProfile> parseProfile(std::string_view text, std::string& er
         addQuery(profile.quote, value);
       } else if (key == "quote-title") {
         addQuery(profile.quoteTitle, value);
+      } else if (key == "quote-author") {
+        profile.quoteAuthor = std::string(value);
       } else if (key == "code") {
         addQuery(profile.code, value);
       } else {

@@ -40,6 +40,7 @@ struct EngineProfile {
   std::string quote;       // quote blocks that are not <blockquote>
   std::string quoteTitle;  // the line naming who is quoted, when not <cite>
   std::string code;        // code blocks that are not <pre>
+  std::string quoteAuthor; // attribute of a quote block that names who is quoted
 };
 
 // The name of the table-based path the program has always read; it has no

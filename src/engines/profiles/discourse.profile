@@ -20,7 +20,7 @@ next = a[rel=next]
 post = div.crawler-post[itemprop=comment], div.crawler-post[id^=post_]
 author = .crawler-post-meta .creator
 date = .crawler-post-meta time
-message = div.post[itemprop=text]
+message = .crawler-post > div.post
 quote = aside.quote
 quote-title = aside.quote > .title
 drop = .quote-controls
