@@ -201,6 +201,20 @@ const Post* BoardModel::lastPost(int forumId) const {
   return last;
 }
 
+std::size_t BoardModel::totalPosts() const {
+  std::size_t count = 0;
+  for (const ModelTopic& t : topics) count += t.posts.size();
+  return count;
+}
+
+int BoardModel::postsBy(const Member& member) const {
+  int count = 0;
+  for (const ModelTopic& t : topics) {
+    for (const Post& p : t.posts) count += p.author == &member ? 1 : 0;
+  }
+  return count;
+}
+
 int BoardModel::pages(std::size_t items, int perPage) {
   int count = static_cast<int>((items + static_cast<std::size_t>(perPage) - 1) / static_cast<std::size_t>(perPage));
   return count < 1 ? 1 : count;

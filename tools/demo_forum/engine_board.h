@@ -91,6 +91,9 @@ struct BoardModel {
   std::size_t topicCount(int forum) const;
   std::size_t postCount(int forum) const;
   const Post* lastPost(int forum) const;
+  std::size_t totalPosts() const;
+  // Posts of `member` on the whole board.
+  int postsBy(const Member& member) const;
   // Pages of `items` at `perPage` a page (at least one).
   static int pages(std::size_t items, int perPage);
   int forumPages(int forum) const { return pages(topicsOf(forum).size(), topicsPerPage); }

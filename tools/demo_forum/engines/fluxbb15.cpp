@@ -111,7 +111,7 @@ Response FluxBB15Board::index(const Request& request) const {
       if (f.category != c.id) continue;
       ++forumCount;
       const Post* last = model_->lastPost(f.id);
-      std::size_t posts = 0;
+      std::size_t posts = 0;  // without sub-forums a forum counts only its own topics
       for (const ModelTopic* t : model_->topicsOf(f.id)) posts += t->posts.size();
       std::string lastId = std::to_string(last->id);
       body += "\t\t\t\t<tr class=\"" + std::string(forumCount % 2 == 0 ? "roweven" : "rowodd") + "\">\n\t\t\t\t\t<td class=\"tcl\">\n"
@@ -124,8 +124,7 @@ Response FluxBB15Board::index(const Request& request) const {
     }
     body += "\t\t\t</tbody>\n\t\t\t</table>\n\t\t</div>\n\t</div>\n</div>\n";
   }
-  std::size_t posts = 0;
-  for (const ModelTopic& t : model_->topics) posts += t.posts.size();
+  std::size_t posts = model_->totalPosts();
   body += "<div id=\"brdstats\" class=\"block\">\n\t<h2><span>Board information</span></h2>\n\t<div class=\"box\">\n\t\t<div class=\"inbox\">\n"
           "\t\t\t<dl class=\"conr\">\n\t\t\t\t<dt><strong>Board statistics</strong></dt>\n\t\t\t\t<dd><span>Total number of registered users: "
           "<strong>" + std::to_string(model_->members.size()) + "</strong></span></dd>\n\t\t\t\t<dd><span>Total number of topics: <strong>" +
@@ -226,10 +225,7 @@ Response FluxBB15Board::topic(const Request& request) const {
     const Post& p = t->posts[static_cast<std::size_t>(i)];
     std::string pid = std::to_string(p.id);
     int count = i - current * model_->postsPerPage + 1;
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     body += "<div id=\"p" + pid + "\" class=\"blockpost" + (count % 2 == 0 ? " roweven" : " rowodd") + (i == 0 ? " firstpost" : "") +
             (count == 1 ? " blockpost1" : "") + "\">\n\t<h2><span><span class=\"conr\">#" + std::to_string(i + 1) + "</span> <a href=\"viewtopic.php?pid=" +
             pid + "#p" + pid + "\">" + fluxDate(p.time) + "</a></span></h2>\n\t<div class=\"box\">\n\t\t<div class=\"inbox\">\n"

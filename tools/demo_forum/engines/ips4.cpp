@@ -312,10 +312,7 @@ Response Ips4Board::topic(const Request& request, const ModelTopic& t, int curre
     const Post& p = t.posts[static_cast<std::size_t>(i)];
     std::string id = std::to_string(p.id);
     std::string permalink = topicUrl(request, t) + "?do=findComment&amp;comment=" + id;
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     posts += "<a id='comment-" + id + "'></a>\n<article id='elComment_" + id + "' class='cPost ipsBox ipsResponsive_pull  ipsComment  ipsComment_parent "
              "ipsClearfix ipsClear ipsColumns ipsColumns_noSpacing ipsColumns_collapsePhone    '>\n"
              "\t<aside class='ipsComment_author cAuthorPane ipsColumn ipsColumn_medium ipsResponsive_hidePhone'>\n"

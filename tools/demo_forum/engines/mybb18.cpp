@@ -148,8 +148,7 @@ Response MyBB18Board::index(const Request& request) const {
             "<td class=\"tcat\" width=\"200\" align=\"center\"><span class=\"smalltext\"><strong>Last Post</strong></span></td>\n</tr>\n" +
             forumRows(request, model_->forumsIn(c.id)) + "</tbody>\n</table>\n<br />\n";
   }
-  std::size_t posts = 0;
-  for (const ModelTopic& t : model_->topics) posts += t.posts.size();
+  std::size_t posts = model_->totalPosts();
   body += "<table border=\"0\" cellspacing=\"0\" cellpadding=\"5\" class=\"tborder\">\n<tr>\n<td class=\"thead\"><strong>Board Statistics</strong></td>\n"
           "</tr>\n<tr>\n<td class=\"trow1\"><span class=\"smalltext\">Our members have made a total of " + std::to_string(posts) + " posts in " +
           std::to_string(model_->topics.size()) + " threads.<br />We currently have " + std::to_string(model_->members.size()) +
@@ -315,10 +314,7 @@ Response MyBB18Board::thread(const Request& request) const {
     const Post& p = t->posts[i];
     if (threaded && p.id != (pid != 0 ? pid : t->posts.front().id)) continue;
     std::string id = std::to_string(p.id);
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     posts += "\n<a name=\"pid" + id + "\" id=\"pid" + id + "\"></a>\n<div class=\"post \" style=\"\" id=\"post_" + id + "\">\n<div class=\"post_author\">\n"
              "\t<div class=\"author_avatar\"><a href=\"member.php?action=profile&amp;uid=" + std::to_string(p.author->id) +
              "\"><img src=\"images/default_avatar.png\" alt=\"\" width=\"55\" height=\"55\" /></a></div>\n\t<div class=\"author_information\">\n"

@@ -231,8 +231,7 @@ std::string Phpbb3Board::pagination(const View& view, const std::string& base, i
 }
 
 Response Phpbb3Board::index(const View& view) const {
-  std::size_t totalPosts = 0;
-  for (const ModelTopic& t : model_->topics) totalPosts += t.posts.size();
+  std::size_t totalPosts = model_->totalPosts();
   std::string body = "<p class=\"right responsive-center time\">It is currently " + longTime(1717200000) + "</p>\n\n"
                      "\t<div class=\"action-bar compact\">\n\t\t<a href=\"" +
                      url(view, "index.php", "hash=3f1e2d4c&amp;mark=forums&amp;mark_time=1717200000") +
@@ -260,7 +259,6 @@ Response Phpbb3Board::index(const View& view) const {
 
 Response Phpbb3Board::forum(const View& view) const {
   long id = view.request.number("f");
-  std::string sid = view.sid;
   std::string canonicalBase = origin(view.request) + "/viewforum.php?f=" + std::to_string(id);
   if (const Category* c = model_->category(id)) {
     std::string body = "<h2 class=\"forum-title\"><a href=\"" + url(view, "viewforum.php", "f=" + std::to_string(id)) + "\">" +
@@ -419,10 +417,7 @@ Response Phpbb3Board::topic(const View& view) const {
     const Post& p = t->posts[static_cast<std::size_t>(i)];
     std::string pid = std::to_string(p.id);
     std::string mini = url(view, "viewtopic.php", "p=" + pid) + "#p" + pid;
-    int authorPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) authorPosts += q.author == p.author ? 1 : 0;
-    }
+    int authorPosts = model_->postsBy(*p.author);
     body += "\t\t\t<div id=\"p" + pid + "\" class=\"post has-profile bg" + std::to_string(i % 2 == 0 ? 2 : 1) + "\">\n\t\t<div class=\"inner\">\n\n"
             "\t\t<dl class=\"postprofile\" id=\"profile" + pid + "\">\n\t\t\t<dt class=\"no-profile-rank no-avatar\">\n"
             "\t\t\t\t<div class=\"avatar-container\">\n\t\t\t\t\t\t\t\t\t\t\t\t</div>\n\t\t\t\t\t\t\t\t" + member(view, *p.author) +

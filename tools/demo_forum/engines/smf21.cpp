@@ -310,10 +310,7 @@ Response Smf21Board::topic(const View& view, const ModelTopic& t, const std::str
     const Post& p = t.posts[static_cast<std::size_t>(i)];
     std::string id = std::to_string(p.id);
     std::string href = base + "msg" + id + "#msg" + id;
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     body += "\n\t\t\t\t<div class=\"windowbg\" id=\"msg" + id + "\">\n\t\t\t\t\t\n\t\t\t\t\t<div class=\"post_wrapper\">\n\t\t\t\t\t\t<div class=\"poster\">\n"
             "\t\t\t\t\t\t\t<h4>\n\t\t\t\t\t\t\t\t<span class=\"off\" title=\"Offline\"></span>\n\t\t\t\t\t\t\t\t" + profile(view, *p.author) +
             "\n\t\t\t\t\t\t\t</h4>\n\t\t\t\t\t\t\t<ul class=\"user_info\">\n\t\t\t\t\t\t\t\t<li class=\"postgroup\">Newbie</li>\n"

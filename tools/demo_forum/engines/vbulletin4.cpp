@@ -391,10 +391,7 @@ Response VBulletin4Board::thread(const View& view, const ModelTopic& t, int curr
     const Post& p = t.posts[i];
     if (threaded && p.id != selected) continue;
     std::string id = std::to_string(p.id);
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     posts += "\t\t<li class=\"postbitlegacy postbitim postcontainer old\" id=\"post_" + id + "\">\n\t<div class=\"posthead\">\n"
              "\t\t\t<span class=\"postdate old\">\n\t\t\t\t<span class=\"date\">" + vbDate(p.time) + "</span>\n\t\t\t</span>\n"
              "\t\t\t<span class=\"nodecontrols\">\n\t\t\t\t<a name=\"post" + id + "\" href=\"" + threadUrl(view, t, 0, "&amp;p=" + id) + "#post" + id +

@@ -250,10 +250,7 @@ Response VBulletin5Board::topic(const Request& request, const ModelTopic& t, int
   for (int i = current * model_->postsPerPage; i < static_cast<int>(t.posts.size()) && i < (current + 1) * model_->postsPerPage; ++i) {
     const Post& p = t.posts[static_cast<std::size_t>(i)];
     std::string id = std::to_string(p.id);
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     posts += "\t\t<li class=\"b-post js-post js-comment-entry__parent h-restore--on-preview b-post--text" + std::string(i == 0 ? " b-post--first" : "") +
              "\" data-node-id=\"" + id + "\" itemscope itemtype=\"http://schema.org/Comment\" itemprop=\"comment\">\n"
              "\t\t\t<a id=\"post" + id + "\" class=\"anchor\"></a>\n\t\t\t<div class=\"b-post__grid\">\n"

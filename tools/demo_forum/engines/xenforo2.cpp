@@ -332,10 +332,7 @@ Response XenForo2Board::thread(const Request& request, const ModelTopic& t, int 
     const Member& m = *p.author;
     std::string pid = std::to_string(p.id);
     std::string permalink = threadUrl(t) + "post-" + pid;
-    int memberPosts = 0;
-    for (const ModelTopic& any : model_->topics) {
-      for (const Post& q : any.posts) memberPosts += q.author == p.author ? 1 : 0;
-    }
+    int memberPosts = model_->postsBy(*p.author);
     body += "\n\t<article class=\"message message--post js-post js-inlineModContainer  \"\n\t\tdata-author=\"" + escapeHtml(m.name) +
             "\"\n\t\tdata-content=\"post-" + pid + "\"\n\t\tid=\"js-post-" + pid + "\"\n\t\titemscope itemtype=\"https://schema.org/Comment\" itemid=\"" +
             origin(request) + "/posts/" + pid + "/\">\n\n\t\t<meta itemprop=\"parentItem\" itemscope itemid=\"" + threadAddress + "\" />\n\n"
