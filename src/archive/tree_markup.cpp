@@ -143,6 +143,9 @@ class TreeCleaner {
       appendEscaped(out_, alt);
       return;
     }
+    // Any other scheme (script, data) shows nothing.
+    std::size_t colon = source.find(':');
+    if (!remote && colon != std::string::npos && colon < source.find_first_of("/?#")) return;
     if (source.find_first_of("\"<>") != std::string::npos) return;
     if (secure) {
       // The media reads plain addresses; a secure one is shown from where it is.

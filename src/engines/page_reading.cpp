@@ -95,7 +95,9 @@ std::string resolveHref(std::string_view pageAddress, std::string_view href) {
   appendResolvedPageLink(base.c_str(), link.c_str(), writer);
   writer.terminate();
   if (writer.truncated()) return {};
-  return removeDotSegments(std::string(out.view()));
+  std::string address = removeDotSegments(std::string(out.view()));
+  if (!address.empty() && address.back() == '?') address.pop_back();  // a query left empty without its session id
+  return address;
 }
 
 std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& rules, std::string_view pageAddress) {

@@ -57,63 +57,70 @@ bool setLinkRule(LinkRules& rules, std::string_view key, std::string_view value)
 // Longest address part a pattern is matched against; longer ones never match.
 constexpr std::size_t kMaxPatternSubject = 4096;
 
-// Matches pattern[j..] against subject[i..]; `failed` remembers the pairs
-// already known not to match, so that no pattern costs more than
-// (pattern length x subject length) steps.
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Matches a pattern against a subject with a table of which suffixes of the
+// pattern match which suffixes of the subject: (pattern length x subject
+// length) steps whatever the pattern. '#' takes a whole run of digits.
 class PatternMatcher {
  public:
   PatternMatcher(std::string_view pattern, std::string_view subject)
-      : pattern_(pattern), subject_(subject), failed_((pattern.size() + 1) * (subject.size() + 1), false) {}
+      : pattern_(pattern), subject_(subject), reach_((pattern.size() + 1) * (subject.size() + 1), false) {
+    const std::size_t n = subject.size();
+    const std::size_t m = pattern.size();
+    reach_[index(n, m)] = true;
+    for (std::size_t j = m; j-- > 0;) {
+      for (std::size_t i = n + 1; i-- > 0;) {
+        char p = pattern[j];
+        bool ok = false;
+        if (p == '*') {
+          ok = reach_[index(i, j + 1)] || (i < n && reach_[index(i + 1, j)]);
+        } else if (p == '#') {
+          std::size_t end = digitsEnd(i);
+          ok = end > i && (i == 0 || !isDigit(subject[i - 1])) && reach_[index(end, j + 1)];
+        } else {
+          ok = i < n && subject[i] == p && reach_[index(i + 1, j + 1)];
+        }
+        reach_[index(i, j)] = ok;
+      }
+    }
+  }
 
-  bool match(std::size_t i, std::size_t j, std::string* id) {
-    const std::size_t start = i;
-    const std::size_t startJ = j;
+  bool matches() const { return reach_[index(0, 0)]; }
+
+  // The digits the first '#' takes on the match that gives each '*' as few
+  // characters as it can.
+  std::string firstId() const {
+    std::size_t i = 0;
+    std::size_t j = 0;
     while (j < pattern_.size()) {
       char p = pattern_[j];
       if (p == '*') {
-        if (failed_[index(i, j)]) return false;
-        for (std::size_t k = i; k <= subject_.size(); ++k) {
-          if (match(k, j + 1, id)) return true;
+        if (reach_[index(i, j + 1)]) {
+          ++j;
+        } else {
+          ++i;
         }
-        failed_[index(i, j)] = true;
-        return fail(start, startJ);
-      }
-      if (p == '#') {
-        std::size_t digits = i;
-        while (digits < subject_.size() && std::isdigit(static_cast<unsigned char>(subject_[digits])) != 0) ++digits;
-        if (digits == i) return fail(start, startJ);
-        if (id != nullptr && !captured_) {
-          *id = std::string(subject_.substr(i, digits - i));
-          captured_ = true;
-          if (!match(digits, j + 1, id)) {
-            captured_ = false;
-            id->clear();
-            return fail(start, startJ);
-          }
-          return true;
-        }
-        i = digits;
+      } else if (p == '#') {
+        return std::string(subject_.substr(i, digitsEnd(i) - i));
+      } else {
+        ++i;
         ++j;
-        continue;
       }
-      if (i >= subject_.size() || subject_[i] != p) return fail(start, startJ);
-      ++i;
-      ++j;
     }
-    return i == subject_.size() || fail(start, startJ);
+    return {};
   }
 
  private:
   std::size_t index(std::size_t i, std::size_t j) const { return j * (subject_.size() + 1) + i; }
-  bool fail(std::size_t i, std::size_t j) {
-    failed_[index(i, j)] = true;
-    return false;
+  std::size_t digitsEnd(std::size_t i) const {
+    while (i < subject_.size() && isDigit(subject_[i])) ++i;
+    return i;
   }
 
   std::string_view pattern_;
   std::string_view subject_;
-  std::vector<bool> failed_;
-  bool captured_ = false;
+  std::vector<bool> reach_;
 };
 
 // The part of an address after its host: from the first '/' after "//",
@@ -134,7 +141,9 @@ bool matchAddressPattern(std::string_view pattern, std::string_view address, std
   if (path.size() > kMaxPatternSubject) return false;
   if (id != nullptr) id->clear();
   PatternMatcher matcher(pattern, path);
-  return matcher.match(0, 0, id);
+  if (!matcher.matches()) return false;
+  if (id != nullptr) *id = matcher.firstId();
+  return true;
 }
 
 std::string linkKey(const LinkRules& rules, std::string_view address) {

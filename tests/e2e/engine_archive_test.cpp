@@ -6,6 +6,7 @@
 // A profile file teaches the program a board of an engine it does not know.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -161,6 +162,93 @@ INSTANTIATE_TEST_SUITE_P(EngineBoards, EngineArchive, ::testing::ValuesIn(allBoa
                            for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
+
+// A board of an engine no built-in profile knows: "rooms" hold "threads"
+// whose posts are <section> blocks; the second page of a thread is reached
+// only through rel="next". Links carry title slugs that change between pages.
+demo::Response madeUpBoard(const demo::Request& request) {
+  auto page = [](const std::string& title, const std::string& body) {
+    return demo::Response::html("<html><head><title>" + title + "</title></head><body><nav><a href=\"/members\">Members</a>"
+                                " <a href=\"/room/1-anything\">Jump: Harbour</a></nav>" + body + "</body></html>");
+  };
+  auto post = [](const std::string& who, const std::string& text) {
+    return "<section class=\"entry\"><header><span class=\"who\">" + who + "</span> <i class=\"when\">May 1</i></header>"
+           "<div class=\"words\">" + text + "<script>alert(1)</script><p onclick=\"x()\">second <u>part</u></p></div></section>";
+  };
+  if (request.path == "/") {
+    return page("Lanterns", "<ul class=\"rooms\"><li><a class=\"room\" href=\"/room/1-harbour\">Harbour</a></li>"
+                            "<li><a class=\"room\" href=\"/room/2-cliffs\">Cliffs</a></li></ul>");
+  }
+  if (request.path == "/room/1-harbour" || request.path == "/room/1-anything") {
+    return page("Harbour", "<a class=\"thread\" href=\"/thread/7-mooring\"><img src=\"/new.png\"></a>"
+                           "<a class=\"thread\" href=\"/thread/7-mooring-lines\">Mooring lines</a>"
+                           "<a class=\"thread\" href=\"/thread/7-mooring?sort=new\">Mooring (by date)</a>");
+  }
+  if (request.path == "/room/2-cliffs") return page("Cliffs", "<a class=\"thread\" href=\"/thread/8-gulls\">Gulls</a>");
+  if (request.path.rfind("/thread/7-", 0) == 0 && request.query.count("page") == 0) {
+    return page("Mooring lines", post("Ann", "<b>Tie</b> it fast") + "<a rel=\"next\" href=\"/thread/7-moor?page=2\">more</a>");
+  }
+  if (request.path.rfind("/thread/7-", 0) == 0) return page("Mooring lines", post("Ben", "<blockquote>Ann said</blockquote>yes"));
+  if (request.path.rfind("/thread/8-", 0) == 0) return page("Gulls", post("Cy", "<pre>a\nb</pre>"));
+  return demo::Response::notFound();
+}
+
+TEST(ProfileFile, teachesTheProgramABoardOfAnEngineItDidNotKnow) {
+  demo::BoardServer server(madeUpBoard);
+  ASSERT_TRUE(server.start());
+  test::TempDir out;
+  std::string profile = out.file("lanterns.profile");
+  {
+    std::FILE* file = std::fopen(profile.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("[engine]\nname = lanterns\ndetect = ul.rooms\n"
+               "[forums]\nlinks = a.room\naddress = */room/#-*\n"
+               "[topics]\nlinks = a.thread\naddress = */thread/#-*\nignore-address = *sort=*\n"
+               "[posts]\npost = section.entry\nauthor = .who\ndate = .when\nmessage = .words\n", file);
+    std::fclose(file);
+  }
+  std::string archive = out.file("archive");
+  fs::create_directory(archive);
+  std::string address = "http://127.0.0.1:" + std::to_string(server.port()) + "/";
+
+  // Without the profile the board is not understood: nothing is saved.
+  test::ProcessResult plain = test::runProcess(QUILLSTASH_CLI, {address, archive}, std::chrono::seconds(60));
+  EXPECT_EQ(plain.out.find("* Saved:"), std::string::npos) << plain.out;
+  fs::remove_all(archive);
+  fs::create_directory(archive);
+
+  test::ProcessResult run = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, address, archive}, std::chrono::seconds(60));
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  std::set<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(archive)) {
+    if (entry.is_regular_file()) files.insert(fs::relative(entry.path(), archive).string());
+  }
+  // The icon link does not name the thread, the sort view and the jump link add nothing.
+  EXPECT_EQ(files, (std::set<std::string>{"Lanterns/01 Harbour/00001 Mooring lines.html", "Lanterns/02 Cliffs/00001 Gulls.html"}));
+  std::string mooring = test::readFile(archive + "/Lanterns/01 Harbour/00001 Mooring lines.html");
+  auto rows = postRows(mooring);
+  ASSERT_EQ(rows.size(), 2u) << mooring;  // the second page came through rel="next" with another slug
+  EXPECT_EQ(rows[0].first, "Ann<BR>May 1");
+  EXPECT_EQ(rows[0].second, "<B>Tie</B> it fast<P>second <U>part</U></P>");
+  EXPECT_EQ(rows[1].second, "<BLOCKQUOTE>Ann said</BLOCKQUOTE>yes<P>second <U>part</U></P>");
+  EXPECT_NE(test::readFile(archive + "/Lanterns/02 Cliffs/00001 Gulls.html").find("<PRE>a<BR>b</PRE>"), std::string::npos);
+
+  test::ProcessResult list = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, "--list-engines"}, std::chrono::seconds(30));
+  EXPECT_NE(list.out.find("lanterns\t"), std::string::npos) << list.out;
+
+  // A mistake in the file stops the run before anything is written and names its line.
+  {
+    std::FILE* file = std::fopen(profile.c_str(), "a");
+    ASSERT_NE(file, nullptr);
+    std::fputs("stray line\n", file);
+    std::fclose(file);
+  }
+  test::ProcessResult broken = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, address, out.file("other")},
+                                                std::chrono::seconds(30));
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_NE(broken.out.find("line 16: expected key = value"), std::string::npos) << broken.out;
+  EXPECT_FALSE(fs::exists(out.file("other") + "/Lanterns"));
+}
 
 }  // namespace
 }  // namespace quillstash
