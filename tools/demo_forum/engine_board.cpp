@@ -47,7 +47,7 @@ std::vector<Block> postBody(const ModelTopic& topic, std::size_t index, int post
   const Post& before = topic.posts[index - 1];
   switch (index % 4) {
     case 1:
-      return {Block{Kind::Quote, {"Quoted words of post " + std::to_string(before.id) + "."}, before.author->name, before.id},
+      return {Block{Kind::Quote, {"Quoted words of post " + std::to_string(before.id) + "."}, before.author->name, before.id, static_cast<int>(index)},
               Block{Kind::Paragraph, {"Post " + number + " agrees with [b]that[/b] :)"}, "", 0}};
     case 2:
       return {Block{Kind::Paragraph, {"Post " + number + " brings the trimming script:"}, "", 0},
@@ -335,6 +335,7 @@ std::string renderMessage(const Post& post, const PostMarkup& markup, int topicI
       case Block::Kind::Quote:
         out += fill(markup.quote, {{"who", escapeHtml(block.who)},
                                    {"post", std::to_string(block.quotedPost)},
+                                   {"number", std::to_string(block.quotedNumber)},
                                    {"topic", std::to_string(topicId)},
                                    {"body", inlineLines(block.lines, markup)}});
         break;

@@ -35,6 +35,7 @@ struct Block {
   std::vector<std::string> lines;  // a paragraph's lines, a list's items, a code block's lines
   std::string who;                 // the quoted member (quotes only)
   int quotedPost = 0;              // the quoted post's id (quotes only)
+  int quotedNumber = 0;            // its place in the topic, from 1 (quotes only)
 };
 
 struct Post {
@@ -133,7 +134,7 @@ struct PostMarkup {
   std::string lineBreak = "<br>\n";
   std::string paragraphOpen, paragraphClose;
   std::string paragraphSeparator = "<br>\n<br>\n";
-  std::string quote;  // {who}, {post}, {topic}, {body}
+  std::string quote;  // {who}, {post} (id), {number} (place in the topic), {topic}, {body}
   std::string code;   // {code}
   std::string codeLineBreak = "\n";  // between the lines of a code block
   std::string listOpen = "<ul>", listClose = "</ul>", itemOpen = "<li>", itemClose = "</li>";

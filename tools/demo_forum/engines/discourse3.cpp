@@ -18,6 +18,18 @@
 namespace quillstash::demo {
 namespace {
 
+// The crawler view's long date, "March 6, 2024,  6:20pm".
+std::string discourseDate(long long time) {
+  static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
+  std::string iso = isoTime(time);
+  int hour = std::stoi(iso.substr(11, 2));
+  char text[48];
+  std::snprintf(text, sizeof text, "%s %d, %s, %2d:%s%s", kMonths[std::stoi(iso.substr(5, 2)) - 1], std::stoi(iso.substr(8, 2)),
+                iso.substr(0, 4).c_str(), hour % 12 == 0 ? 12 : hour % 12, iso.substr(14, 2).c_str(), hour < 12 ? "am" : "pm");
+  return text;
+}
+
 class Discourse3Board {
  public:
   explicit Discourse3Board(std::shared_ptr<const BoardModel> model) : model_(std::move(model)) {}
@@ -215,7 +227,7 @@ Response Discourse3Board::topic(const Request& request, const ModelTopic& t, int
   markup.paragraphOpen = "<p>";
   markup.paragraphClose = "</p>";
   markup.paragraphSeparator = "\n";
-  markup.quote = "<aside class=\"quote no-group\" data-username=\"{who}\" data-post=\"{post}\" data-topic=\"{topic}\">\n<div class=\"title\">\n"
+  markup.quote = "<aside class=\"quote no-group\" data-username=\"{who}\" data-post=\"{number}\" data-topic=\"{topic}\">\n<div class=\"title\">\n"
                  "<div class=\"quote-controls\"></div>\n {who}:</div>\n<blockquote>\n<p>{body}</p>\n</blockquote>\n</aside>";
   markup.code = "<pre><code class=\"lang-auto\">{code}\n</code></pre>";
   markup.listOpen = "<ul>\n";
@@ -232,7 +244,7 @@ Response Discourse3Board::topic(const Request& request, const ModelTopic& t, int
              username(*p.author) + "</span></a>\n            (" + escapeHtml(p.author->name) + ")\n          </span>\n\n"
              "          <link itemprop=\"mainEntityOfPage\" href=\"" + address + "\">\n\n\n          <span class=\"crawler-post-infos\">\n"
              "              <time " + (i == 0 ? "itemprop='datePublished' " : "itemprop='datePublished' ") + "datetime='" + isoTime(p.time) +
-             "' class='post-time'>\n                " + shortDate(p.time) + "\n              </time>\n"
+             "' class='post-time'>\n                " + discourseDate(p.time) + "\n              </time>\n"
              "              <meta itemprop='dateModified' content='" + isoTime(p.time) + "'>\n          <span itemprop='position'>" + number +
              "</span>\n          </span>\n        </div>\n        <div class='post' itemprop='" + (i == 0 ? "articleBody" : "text") + "'>\n" +
              renderMessage(p, markup, t.id) + "\n        </div>\n\n        <div itemprop=\"interactionStatistic\" itemscope "
