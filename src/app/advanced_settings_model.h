@@ -16,13 +16,14 @@
 #include <vector>
 
 #include "core/settings.h"
+#include "core/version.h"
 
 namespace quillstash {
 
 class AdvancedSettingsModel {
  public:
   static constexpr const char* kTitle = "Advanced settings";
-  static constexpr const char* kMessageTitle = "Quillstash 1.02";
+  static constexpr const char* kMessageTitle = kNameAndVersion;
   static constexpr std::size_t kTextLimit = 255;  // characters an edit field takes
 
   // Control ids.

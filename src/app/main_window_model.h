@@ -18,12 +18,13 @@
 #include "app/detected_forums_model.h"
 #include "app/session.h"
 #include "app/window_log_view.h"
+#include "core/version.h"
 
 namespace quillstash {
 
 class MainWindowModel {
  public:
-  static constexpr const char* kTitle = "Quillstash 1.02";
+  static constexpr const char* kTitle = kNameAndVersion;
   static constexpr std::size_t kAddressLimit = 8192;  // characters the address and folder fields take
   static constexpr std::size_t kLoginLimit = 255;     // characters the user name and password fields take
   static constexpr std::size_t kTrayTipLimit = 62;

@@ -9,6 +9,7 @@
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "core/version.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
 #include "engines/profile.h"
@@ -52,7 +53,7 @@ struct TopicWriterContext {
 
 inline constexpr const char* kTopicHead =
     "<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
-    "<META name=\"GENERATOR\" content=\"Quillstash 1.02\"><TITLE>";
+    "<META name=\"GENERATOR\" content=\"Quillstash " QUILLSTASH_VERSION "\"><TITLE>";
 inline constexpr const char* kTopicTableHead =
     "</TITLE></HEAD><BODY><TABLE width=\"100%\" border=\"1\"><TR><TH width=\"20%\">Author</TH><TH>Message</TH></TR>";
 inline constexpr const char* kTopicFoot = "</TABLE></BODY></HTML>";

@@ -10,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/run.h"
 #include "cli/stream_log_view.h"
+#include "core/version.h"
 #include "platform/interrupt.h"
 
 int main(int argc, char** argv) {
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
   }
   if (parsed.options.listEngines) return cli::listEngines(parsed.options.settings, stdout, stderr);
   if (parsed.options.showVersion) {
-    std::puts("quillstash-cli 1.02");
+    std::puts("quillstash-cli " QUILLSTASH_VERSION);
     return cli::kExitSuccess;
   }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "platform/files.h"
@@ -81,7 +82,7 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   appendText(r, http.host.c_str());
   r.append("\r\nAccept: */*\r\n");
   r.append(cookie);
-  r.append("User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  r.append("User-Agent: Quillstash/" QUILLSTASH_VERSION "\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
   LogLineBuilder line(http);

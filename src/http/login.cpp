@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "text/strings.h"
@@ -323,7 +324,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   r.append(" HTTP/1.0\r\nHost: ");
   appendText(r, http->host.c_str());
   r.append(
-      "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/1.02\r\n"
+      "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/" QUILLSTASH_VERSION "\r\n"
       "Connection: Close\r\nAccept-Encoding: deflate\r\n");
   if (method == FormMethod::kPost) {
     appendFormFields(fields, b, userName, password);

@@ -136,10 +136,19 @@ TEST_F(TopicWriter, replacesAnOldFileAndGrowsPastItsFirstBuffer) {
   ASSERT_TRUE(platform::writeWholeFile(path_.c_str(), "old content that is longer", 26));
   std::string page = "<title>Big</title>";
   std::string rows;
+  // GCC 12 at -O3 warns that "literal" + std::string&& may overlap in its
+  // inlined memcpy, a known false positive of that compiler's string insert.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
   for (int i = 0; i < 200; ++i) {
     page += post("u" + std::to_string(i), std::string(100, 'x'));
     rows += row("u" + std::to_string(i), std::string(100, 'x'));
   }
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
   fetcher_.bodies["forum.test/big"] = page;
   EXPECT_TRUE(write("http://forum.test/big"));
   EXPECT_EQ(written(), topicFile("Big", rows));

@@ -87,7 +87,8 @@ TEST(CrawlState, startRunEmptiesTheRunButKeepsSelectionAndIndexLayout) {
   test::CrawlWorld world;
   CrawlState& s = world.state;
   appendLink(s.visitedForums, "a");
-  appendLink(s.visitedTopics, "b", "b" + 1);
+  const char* topic = "b";
+  appendLink(s.visitedTopics, topic, topic + 1);
   s.forumShape.assign("x");
   s.itemNumber = 7;
   s.forumSelection[2] = 0;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -156,9 +157,14 @@ TEST_F(DemoBoard, skipsTheForumsItIsToldTo) {
 }
 
 TEST_F(DemoBoard, goesThroughAProxyForPagesOnly) {
+  // The proxy's handler runs on its server thread; the test reads the list.
+  std::mutex proxiedMutex;
   std::vector<std::string> proxied;
   BoardServer proxy([&](const Request& request) {
-    proxied.push_back(request.target);
+    {
+      std::lock_guard<std::mutex> lock(proxiedMutex);
+      proxied.push_back(request.target);
+    }
     Request forwarded = request;
     const std::string prefix = "http://127.0.0.1";
     if (forwarded.path.rfind(prefix, 0) != 0) return Response::notFound();
@@ -169,8 +175,11 @@ TEST_F(DemoBoard, goesThroughAProxyForPagesOnly) {
   ASSERT_TRUE(proxy.start());
   ProcessResult run = cli({"--proxy", "127.0.0.1:" + std::to_string(proxy.port()), address_, out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  ASSERT_FALSE(proxied.empty());
-  EXPECT_EQ(proxied.front(), address_);
+  {
+    std::lock_guard<std::mutex> lock(proxiedMutex);
+    ASSERT_FALSE(proxied.empty());
+    EXPECT_EQ(proxied.front(), address_);
+  }
   for (const std::string& line : server_->requestLines()) {
     EXPECT_TRUE(line.find("download.php") != std::string::npos || line.find("/gallery/") != std::string::npos ||
                 line.find("/pictures/") != std::string::npos)
@@ -189,6 +198,9 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
   ProcessResult help = runProcess(QUILLSTASH_CLI, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillstash-cli", 0), 0u);
+  ProcessResult version = runProcess(QUILLSTASH_CLI, {"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "quillstash-cli " QUILLSTASH_PROJECT_VERSION "\n");
 
   std::uint16_t closedPort;
   {
