@@ -49,10 +49,29 @@ void ProfileCrawler::crawlIndex(std::string_view page, std::string_view address)
   state_.itemNumber = 1;
   for (const FoundLink& forum : forums) {
     if (stopping()) return;
-    if (!forumKeys_.insert(forum.key).second) continue;
-    if (isForumSelected(state_.forumSelection, state_.itemNumber)) enterForum(forum);
+    if (isForumSelected(state_.forumSelection, state_.itemNumber) && forumKeys_.insert(forum.key).second) enterForum(forum);
     ++state_.itemNumber;
   }
+}
+
+std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address, const EngineProfile& profile,
+                                             const CrawlState& state) {
+  std::vector<FoundLink> forums;
+  {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page);
+    forums = findLinks(*tree, profile.forums, address);
+  }
+  std::vector<DetectedForum> rows;
+  std::uint32_t number = 1;
+  for (const FoundLink& forum : forums) {
+    FixedText<CrawlState::kPathSize> name;
+    if (appendItemName(name, number, 2, forum.text, state.settings.maxFileNameChars, "")) {
+      bool checked = number > state.forumSelection.size() || (state.forumSelection[number - 1] & 1) != 0;
+      rows.push_back({std::string(name.view().substr(1)), forum.address, checked});
+    }
+    ++number;
+  }
+  return rows;
 }
 
 void ProfileCrawler::enterForum(const FoundLink& forum) {

@@ -9,9 +9,11 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "crawler/forum_detection.h"
 #include "crawler/link_lists.h"
 #include "crawler/topic_detection.h"
 #include "engines/page_reading.h"
@@ -29,7 +31,9 @@ class ProfileCrawler {
 
   // Downloads every forum linked from the index page `page`, fetched from
   // `address`, into the folder named by state.outputPath, honouring the
-  // forum selection.
+  // forum selection. Forums are numbered in the order of the page, as
+  // listProfileForums lists them; one already entered as a sub-forum keeps
+  // its number but is not entered again.
   void crawlIndex(std::string_view page, std::string_view address);
 
  private:
@@ -49,5 +53,11 @@ class ProfileCrawler {
   std::set<std::string> forumKeys_;  // forums entered in this run
   std::set<std::string> topicKeys_;  // topics taken in the forum being crawled
 };
+
+// The forums a download of the index page `page` (fetched from `address`)
+// by `profile` would enter, with their numbers and the selection's ticks.
+// Fetches nothing; uses the forum selection and the name limit of `state`.
+std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address, const EngineProfile& profile,
+                                             const CrawlState& state);
 
 }  // namespace quillstash

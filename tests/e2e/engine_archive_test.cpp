@@ -235,6 +235,9 @@ TEST(ProfileFile, teachesTheProgramABoardOfAnEngineItDidNotKnow) {
 
   test::ProcessResult list = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, "--list-engines"}, std::chrono::seconds(30));
   EXPECT_NE(list.out.find("lanterns\t"), std::string::npos) << list.out;
+  // The forum list numbers the forums as the download does, so that --skip means the same forum.
+  list = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, "--list-forums", address}, std::chrono::seconds(30));
+  EXPECT_EQ(list.out, "01 Harbour\t" + address + "room/1-harbour\n02 Cliffs\t" + address + "room/2-cliffs\n");
 
   // A mistake in the file stops the run before anything is written and names its line.
   {

@@ -6,7 +6,7 @@ detect = html#XF
 detect = meta[name=generator][content^=XenForo]
 
 [forums]
-links = .node-title a, a.subNodeLink--forum
+links = .node-title a
 address = */forums/#/* */forums/*.#/* */forums/#/ */forums/*.#/ *?forums/*.#/*
 ignore = .p-breadcrumbs, .node-extra, .p-nav
 next = a.pageNav-jump--next
