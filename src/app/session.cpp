@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/manifest_recorder.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
 #include "archive/topic_writer.h"
@@ -33,7 +34,10 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.outputPath,
                                output_,
                                &findNextPageLink};
-    quillstash::writeTopic(topic, context);
+    bool saved = quillstash::writeTopic(topic, context);
+    if (state.recorder != nullptr) {
+      state.recorder->topicWritten(state.outputPath.c_str(), saved ? TopicOutcome::kComplete : TopicOutcome::kFailed);
+    }
   }
 
  private:
@@ -97,14 +101,18 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   crawlState_.forumSelection = forumSelection();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
-  downloadThread_ = std::thread([this, outputDirectory, addressFits] {
+  const RefreshMode mode = refreshMode_;
+  downloadThread_ = std::thread([this, outputDirectory, addressFits, mode] {
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
+      ManifestRecorder recorder(log_, mode);
+      crawlState_.recorder = &recorder;
       bool succeeded = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
                                       settings_, writer);
+      crawlState_.recorder = nullptr;
       downloadSucceeded_.store(succeeded);
     }
     downloadFinished_.store(true);

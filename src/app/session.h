@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/manifest_recorder.h"
 #include "core/activity_log.h"
 #include "core/settings.h"
 #include "crawler/forum_detection.h"
@@ -64,6 +65,9 @@ class Session {
   // Download: starts the download job on its own thread, into
   // `outputDirectory`. Only one download per session: later calls return false.
   bool startDownload(const std::string& forumAddress, const std::string& outputDirectory);
+  // How a download into a folder that already holds an archive of the same
+  // board treats the topics saved there. Takes effect at the next start.
+  void setRefreshMode(RefreshMode mode) { refreshMode_ = mode; }
   bool downloadStarted() const { return downloadStarted_.load(); }
   // True once the job thread has ended.
   bool downloadFinished() const { return downloadFinished_.load(); }
@@ -103,6 +107,7 @@ class Session {
 
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
+  RefreshMode refreshMode_ = RefreshMode::kRefresh;
   std::atomic<bool> downloadSucceeded_{false};
   std::thread downloadThread_;
 

@@ -95,6 +95,9 @@ std::string usageText() {
          "      --no-external-images     do not save images from other hosts\n"
          "      --link-all-images        show unsaved images from other hosts by their address\n"
          "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
+         "      --full                   fetch every topic again (a folder already holding the\n"
+         "                               board's archive keeps its names either way)\n"
+         "      --retry-failed           fetch only the topics that failed or were incomplete\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
          "      --log-file PATH          also append every log line to PATH\n"
          "  -h, --help                   show this help\n"
@@ -203,6 +206,12 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!text || !parseSkipList(*text, options.skippedForums)) {
         return fail("option --skip takes forum numbers from 1 to 1024, separated by commas");
       }
+    } else if ((name == "--full" || name == "--retry-failed") && noValue()) {
+      RefreshMode mode = name == "--full" ? RefreshMode::kFull : RefreshMode::kRetryFailed;
+      if (options.refreshMode != RefreshMode::kRefresh && options.refreshMode != mode) {
+        return fail("options --full and --retry-failed exclude each other");
+      }
+      options.refreshMode = mode;
     } else if (name == "--list-forums" && noValue()) {
       options.listForums = true;
     } else if (name == "--log-file") {

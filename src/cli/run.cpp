@@ -31,6 +31,7 @@ int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FIL
     return kExitSuccess;
   }
 
+  session.setRefreshMode(options.refreshMode);
   if (!session.startDownload(options.forumAddress, options.outputDirectory)) return kExitIncomplete;
   session.waitForDownload();
   if (session.downloadSucceeded()) return kExitSuccess;

@@ -5,6 +5,7 @@
 
 #include "crawler/forum_crawl.h"
 #include "crawler/forum_folder.h"
+#include "crawler/run_recorder.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -28,8 +29,12 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
     return false;
   }
 
+  if (state.recorder != nullptr && !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
+    return false;
+  }
   ForumCrawler crawler(state, client, log, settings, writer);
   crawler.crawlIndex(pageBuffer.data());
+  if (state.recorder != nullptr) state.recorder->endRun(!log.stopRequested());
   if (log.stopRequested()) return false;
   log.logLine("* Forum downloaded successfully");
   return true;

@@ -18,6 +18,8 @@
 
 namespace quillstash {
 
+class RunRecorder;
+
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
   std::uint32_t cells = 0;
@@ -49,6 +51,7 @@ struct CrawlState {
   FixedText<kPathSize> outputPath; // the path being built: folder, sub-folders, file name
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
   Settings settings;               // the settings snapshot in force
+  RunRecorder* recorder = nullptr; // the archive's record of the run, when it keeps one
 
   // Empties the link lists and shapes, clears the topic layout keys and sets
   // itemNumber to 1. The forum selection and the index layout are kept.

@@ -18,6 +18,9 @@ CreateDirectoryResult createDirectory(const char* path);
 // True when a file or directory of that name exists.
 bool pathExists(const char* path);
 
+// The size in bytes of the file `path`, or -1 when it cannot be read.
+std::int64_t fileSize(const char* path);
+
 // Writes `size` bytes as the whole content of `path`, replacing an old file.
 // The bytes go to a temporary file beside it that is renamed over `path`
 // only when complete, so `path` never holds a partial file.
