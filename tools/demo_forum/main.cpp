@@ -1,23 +1,35 @@
 // SPDX-License-Identifier: MIT
-// quillstash-demo-forum: serves the bundled sample board on 127.0.0.1 until
-// it is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
+// quillstash-demo-forum: serves the bundled sample board, or with --engine NAME
+// the same small board as that forum engine prints it, on 127.0.0.1 until it
+// is stopped (SIGINT or SIGTERM). Prints the board's address once it listens.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
 #include "board_server.h"
 #include "boards.h"
+#include "engine_board.h"
 
 namespace {
 volatile std::sig_atomic_t gStop = 0;
 void onSignal(int) { gStop = 1; }
 }  // namespace
 
+void usage() {
+  std::fprintf(stderr, "usage: quillstash-demo-forum [--port N] [--engine NAME]\nengines:");
+  for (const quillstash::demo::EngineBoard& board : quillstash::demo::engineBoards()) {
+    std::fprintf(stderr, "\n  %-12s %s", board.name, board.description);
+  }
+  std::fprintf(stderr, "\n");
+}
+
 int main(int argc, char** argv) {
   long port = 0;
+  const quillstash::demo::EngineBoard* engine = nullptr;
   for (int i = 1; i < argc; ++i) {
     if ((std::strcmp(argv[i], "--port") == 0) && i + 1 < argc) {
       char* end = nullptr;
@@ -26,20 +38,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quillstash-demo-forum: --port takes a number from 0 to 65535\n");
         return 2;
       }
+    } else if ((std::strcmp(argv[i], "--engine") == 0) && i + 1 < argc) {
+      engine = quillstash::demo::findEngineBoard(argv[++i]);
+      if (engine == nullptr) {
+        usage();
+        return 2;
+      }
     } else {
-      std::fprintf(stderr, "usage: quillstash-demo-forum [--port N]\n");
+      usage();
       return 2;
     }
   }
   const quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
-  quillstash::demo::BoardServer server([&board](const quillstash::demo::Request& request) { return board.serve(request); });
+  quillstash::demo::Handler handler = [&board](const quillstash::demo::Request& request) { return board.serve(request); };
+  if (engine != nullptr) handler = engine->make(std::make_shared<const quillstash::demo::BoardModel>(quillstash::demo::makeBoardModel()));
+  quillstash::demo::BoardServer server(handler);
   if (!server.start(static_cast<std::uint16_t>(port))) {
     std::fprintf(stderr, "quillstash-demo-forum: cannot listen on 127.0.0.1:%ld\n", port);
     return 1;
   }
   std::signal(SIGINT, onSignal);
   std::signal(SIGTERM, onSignal);
-  std::printf("http://127.0.0.1:%u/index.php\n", server.port());
+  std::printf("http://127.0.0.1:%u%s\n", server.port(), engine != nullptr ? engine->startPath : "/index.php");
   std::fflush(stdout);
   while (!gStop) ::usleep(100000);
   server.stop();
