@@ -63,6 +63,7 @@ bool parseSkipList(const std::string& text, std::vector<std::uint32_t>& into) {
 
 std::string usageText() {
   return "Usage: quillstash-cli [options] FORUM_ADDRESS [OUTPUT_DIRECTORY]\n"
+         "       quillstash-cli --check ARCHIVE\n"
          "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
          "Standard output carries the activity log; the exit status is 0 when the forum was\n"
          "downloaded, 1 when the download did not finish, 2 for a usage error.\n"
@@ -98,6 +99,8 @@ std::string usageText() {
          "      --full                   fetch every topic again (a folder already holding the\n"
          "                               board's archive keeps its names either way)\n"
          "      --retry-failed           fetch only the topics that failed or were incomplete\n"
+         "      --check ARCHIVE          compare the archive's files with its manifest, fetching\n"
+         "                               nothing (exit status 3 when files are missing or changed)\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
          "      --log-file PATH          also append every log line to PATH\n"
          "  -h, --help                   show this help\n"
@@ -212,6 +215,10 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
         return fail("options --full and --retry-failed exclude each other");
       }
       options.refreshMode = mode;
+    } else if (name == "--check") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option --check needs the archive's folder");
+      options.checkArchive = *text;
     } else if (name == "--list-forums" && noValue()) {
       options.listForums = true;
     } else if (name == "--log-file") {
@@ -223,7 +230,7 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion) {
+  if (options.showHelp || options.showVersion || (!options.checkArchive.empty() && positional.empty())) {
     result.ok = true;
     return result;
   }

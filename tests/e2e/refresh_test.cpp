@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -122,6 +123,20 @@ TEST_F(GrowingBoard, rerunOnAnUnchangedBoardFetchesOnlyIndexAndForumPagesAndTouc
   }
   EXPECT_LT(lines.size() * 4, firstRun);
   EXPECT_EQ(archiveFiles(out_.path()), before);
+
+  // The check reads the manifest and the files only.
+  const std::string archive = out_.path() + "/Lantern Keepers";
+  const std::size_t fetched = server_->requestLines().size();
+  ProcessResult check = runProcess(QUILLSTASH_CLI, {"--check", archive});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+  EXPECT_NE(check.out.find("31 files recorded, 0 missing, 0 changed"), std::string::npos) << check.out;
+  fs::remove(archive + "/01 General Chat/00002 Which lighthouse is your favourite_.html");
+  { std::ofstream(archive + "/02 Lamps and Lenses/00001 Trimming the wick (part 1).html", std::ios::app) << "x"; }
+  check = runProcess(QUILLSTASH_CLI, {"--check", archive});
+  EXPECT_EQ(check.exitCode, 3);
+  EXPECT_NE(check.out.find("missing\t01 General Chat/00002 Which lighthouse is your favourite_.html\n"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("changed\t02 Lamps and Lenses/00001 Trimming the wick (part 1).html\n"), std::string::npos) << check.out;
+  EXPECT_EQ(server_->requestLines().size(), fetched);
 }
 
 TEST_F(GrowingBoard, rerunFetchesExactlyTheTopicsWithNewPostsAndTheNewTopicIntoTheirNames) {
