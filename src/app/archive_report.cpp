@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "app/archive_report.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
 
 #include "archive/manifest.h"
 #include "platform/files.h"
@@ -60,7 +65,91 @@ std::string joinPath(const std::string& root, const std::string& relative) {
   return root + platform::kPathSeparator + relative;
 }
 
+// A relative link to `path` ('/'-separated): every byte but letters, digits,
+// "-._~" and '/' percent-encoded, so names with blanks, '#', '?' or '%' work.
+std::string linkTo(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                 c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string parentOf(const std::string& folder) {
+  std::size_t separator = folder.rfind(platform::kPathSeparator);
+  return separator == std::string::npos ? std::string() : folder.substr(0, separator);
+}
+
+std::string nameOf(const std::string& folder) {
+  std::size_t separator = folder.rfind(platform::kPathSeparator);
+  return separator == std::string::npos ? folder : folder.substr(separator + 1);
+}
+
+// Writes `bytes` to `path` unless the file already holds exactly them.
+bool writeIfChanged(const std::string& path, const std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (in) {
+    std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (old == bytes) return true;
+  }
+  return platform::writeWholeFile(path.c_str(), bytes.data(), bytes.size());
+}
+
 }  // namespace
+
+bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
+  struct Listing {
+    std::vector<std::string> forums;                         // sub-folder names
+    std::vector<std::pair<std::uint32_t, std::string>> topics;  // number, file name
+  };
+  std::map<std::string, Listing> listings;  // by folder, "" for the root
+  listings[""];
+  for (const ForumRecord& forum : manifest.forums()) {
+    listings[forum.folder];
+    listings[parentOf(forum.folder)].forums.push_back(nameOf(forum.folder));
+  }
+  for (const TopicRecord& topic : manifest.topics()) {
+    if (topic.fileName.empty() || topic.state == TopicState::kPending) continue;
+    listings[topic.folder].topics.emplace_back(topic.number, topic.fileName);
+  }
+  bool wrote = true;
+  for (auto& [folder, listing] : listings) {
+    std::sort(listing.forums.begin(), listing.forums.end());
+    std::sort(listing.topics.begin(), listing.topics.end());
+    std::string title = folder.empty() ? nameOf(archiveRoot) : nameOf(folder);
+    std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>" + htmlText(title) +
+                       "</title></head><body>\n<h1>" + htmlText(title) + "</h1>\n";
+    if (!folder.empty()) page += "<p><a href=\"../index.html\">Up</a></p>\n";
+    if (!listing.forums.empty()) {
+      page += "<h2>Forums</h2>\n<ul>\n";
+      for (const std::string& name : listing.forums) {
+        page += "<li><a href=\"" + htmlText(linkTo(name + "/index.html")) + "\">" + htmlText(name) + "</a></li>\n";
+      }
+      page += "</ul>\n";
+    }
+    if (!listing.topics.empty()) {
+      page += "<h2>Topics</h2>\n<ul>\n";
+      for (const auto& [number, file] : listing.topics) {
+        std::string shown = file.ends_with(".html") ? file.substr(0, file.size() - 5) : file;
+        page += "<li><a href=\"" + htmlText(linkTo(file)) + "\">" + htmlText(shown) + "</a></li>\n";
+      }
+      page += "</ul>\n";
+    }
+    page += "</body></html>\n";
+    std::string path = folder.empty() ? joinPath(archiveRoot, "index.html") : joinPath(archiveRoot, folder + platform::kPathSeparator + "index.html");
+    wrote = writeIfChanged(path, page) && wrote;
+  }
+  return wrote;
+}
 
 std::string reportJson(const RunReport& report) {
   Totals totals = totalsOf(report);

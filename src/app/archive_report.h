@@ -52,3 +52,15 @@ struct CheckResult {
 CheckResult checkArchive(const std::string& archiveRoot);
 
 }  // namespace quillstash
+
+namespace quillstash {
+
+class Manifest;
+
+// Writes index.html into the archive's root and into every forum folder the
+// manifest records: the sub-forums and the saved topics, linked relatively,
+// so the archive opens in a browser at one page. A page whose bytes would not
+// change is left alone. False when a page could not be written.
+bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest);
+
+}  // namespace quillstash

@@ -96,7 +96,6 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
   std::string stableId = stableIdOf(address);
   std::string folder = relative(forumFolder);
   std::optional<TopicRecord> known = manifest_->topic(stableId);
-  ++forumReport(folder).listed;
   if (!known || known->folder != folder) {
     // A new topic (or one moved to another forum) takes the next free number.
     plan.take = mode_ != RefreshMode::kRetryFailed;
@@ -128,6 +127,7 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
 
 void ManifestRecorder::topicTaken(const char* /*filePath*/, const TopicPlan& plan) {
   if (!manifest_ || !current_) return;
+  ++forumReport(current_->folder).listed;
   if (!plan.fetch) {
     ++forumReport(current_->folder).kept;
     current_.reset();
@@ -159,6 +159,9 @@ void ManifestRecorder::topicWritten(const char* filePath, TopicOutcome outcome) 
 
 void ManifestRecorder::endRun(bool finished) {
   if (!manifest_) return;
+  if (indexPages_ && !writeIndexPages(root_, *manifest_)) {
+    log_.logLine("[ X ] Error creating the index pages in " + root_ + "\r\n");
+  }
   manifest_.reset();
   report_.finished = finished;
   report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();

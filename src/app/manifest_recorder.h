@@ -29,7 +29,9 @@ enum class RefreshMode : std::uint8_t {
 // it writes the completeness report into the archive's root.
 class ManifestRecorder : public RunRecorder {
  public:
-  ManifestRecorder(ActivityLog& log, RefreshMode mode) : log_(log), mode_(mode) {}
+  // `indexPages`: write index.html pages at the end of the run.
+  ManifestRecorder(ActivityLog& log, RefreshMode mode, bool indexPages)
+      : log_(log), mode_(mode), indexPages_(indexPages) {}
 
   bool beginRun(const char* archiveRoot, const char* startAddress) override;
   void forumEntered(const char* address, FixedText<8192>& folderPath) override;
@@ -45,6 +47,7 @@ class ManifestRecorder : public RunRecorder {
 
   ActivityLog& log_;
   RefreshMode mode_;
+  bool indexPages_;
   std::string root_;
   std::unique_ptr<Manifest> manifest_;
   ForumReport& forumReport(const std::string& folder);

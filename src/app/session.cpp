@@ -102,13 +102,14 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   crawlState_.forumSelection = forumSelection();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
   const RefreshMode mode = refreshMode_;
-  downloadThread_ = std::thread([this, outputDirectory, addressFits, mode] {
+  const bool indexPages = indexPages_;
+  downloadThread_ = std::thread([this, outputDirectory, addressFits, mode, indexPages] {
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
-      ManifestRecorder recorder(log_, mode);
+      ManifestRecorder recorder(log_, mode, indexPages);
       crawlState_.recorder = &recorder;
       bool succeeded = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
                                       settings_, writer);

@@ -68,6 +68,8 @@ class Session {
   // How a download into a folder that already holds an archive of the same
   // board treats the topics saved there. Takes effect at the next start.
   void setRefreshMode(RefreshMode mode) { refreshMode_ = mode; }
+  // Whether a download writes the archive's index.html pages (default yes).
+  void setIndexPages(bool write) { indexPages_ = write; }
   bool downloadStarted() const { return downloadStarted_.load(); }
   // True once the job thread has ended.
   bool downloadFinished() const { return downloadFinished_.load(); }
@@ -108,6 +110,7 @@ class Session {
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
   RefreshMode refreshMode_ = RefreshMode::kRefresh;
+  bool indexPages_ = true;
   std::atomic<bool> downloadSucceeded_{false};
   std::thread downloadThread_;
 

@@ -99,6 +99,7 @@ std::string usageText() {
          "      --full                   fetch every topic again (a folder already holding the\n"
          "                               board's archive keeps its names either way)\n"
          "      --retry-failed           fetch only the topics that failed or were incomplete\n"
+         "      --no-index-pages         do not write the archive's index.html pages\n"
          "      --check ARCHIVE          compare the archive's files with its manifest, fetching\n"
          "                               nothing (exit status 3 when files are missing or changed)\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
@@ -215,6 +216,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
         return fail("options --full and --retry-failed exclude each other");
       }
       options.refreshMode = mode;
+    } else if (name == "--no-index-pages" && noValue()) {
+      options.indexPages = false;
     } else if (name == "--check") {
       std::optional<std::string> text = value();
       if (!text || text->empty()) return fail("option --check needs the archive's folder");

@@ -29,6 +29,7 @@ struct CliOptions {
   std::vector<std::uint32_t> skippedForums;  // 1-based numbers of the index page
   std::chrono::milliseconds receiveTimeout{120000};
   RefreshMode refreshMode = RefreshMode::kRefresh;  // --full, --retry-failed
+  bool indexPages = true;    // --no-index-pages
   std::string checkArchive;  // --check ARCHIVE: the archive's root folder
   Settings settings;
 };

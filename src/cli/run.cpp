@@ -51,6 +51,7 @@ int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FIL
   }
 
   session.setRefreshMode(options.refreshMode);
+  session.setIndexPages(options.indexPages);
   if (!session.startDownload(options.forumAddress, options.outputDirectory)) return kExitIncomplete;
   session.waitForDownload();
   if (session.downloadSucceeded()) return kExitSuccess;

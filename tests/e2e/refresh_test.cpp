@@ -174,12 +174,18 @@ TEST_F(GrowingBoard, rerunFetchesExactlyTheTopicsWithNewPostsAndTheNewTopicIntoT
   EXPECT_NE(after[changed[0]].bytes.find("Post 7 of"), std::string::npos);
   // The new topic takes the next free number; the listed ones keep theirs.
   ASSERT_EQ(after.count(chat + "00004 Fog horn maintenance.html"), 1u);
+  EXPECT_NE(after[chat + "index.html"].bytes.find("<a href=\"00004%20Fog%20horn%20maintenance.html\">"), std::string::npos);
+  EXPECT_NE(after["Lantern Keepers/index.html"].bytes.find("<a href=\"01%20General%20Chat/index.html\">01 General Chat</a>"),
+            std::string::npos);
   for (const auto& [name, state] : before) {
-    if (name == changed[0] || name == changed[1]) continue;
+    if (name == changed[0] || name == changed[1] || name == chat + "index.html") continue;
     ASSERT_EQ(after.count(name), 1u) << name;
     EXPECT_EQ(after[name], state) << name;
   }
   EXPECT_EQ(after.size(), before.size() + 1);
+  EXPECT_NE(readFile(out_.path() + "/Lantern Keepers/report.json")
+                .find("\"totals\": {\"listed\": 32, \"written\": 3, \"kept\": 29, \"problems\": 0}"),
+            std::string::npos);
 }
 
 TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
