@@ -71,6 +71,31 @@ std::span<const Model::TextField> AdvancedSettingsModel::textFields() { return k
 std::span<const Model::Group> AdvancedSettingsModel::groups() { return kGroups; }
 std::span<const int> AdvancedSettingsModel::numberFields() { return kNumberFields; }
 
+AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int editId) {
+  switch (editId) {
+    case kConnectRetriesEdit:
+    case kReceiveRetriesEdit:
+      return {0, 100, false};
+    case kConnectDelayEdit:
+    case kReceiveDelayEdit:
+      return {0, 600000, false};  // ten minutes
+    case kDownloadDelayEdit:
+      return {0, 3600, true};  // an hour
+    default:
+      return {0, std::numeric_limits<std::uint32_t>::max(), false};
+  }
+}
+
+int AdvancedSettingsModel::invalidNumberField() const {
+  for (int id : kNumberFields) {
+    const NumberLimits limits = numberLimits(id);
+    const bool valid = limits.seconds ? readSecondsField(text(id), limits.max * kMsPerSecond).has_value()
+                                      : readNumberField(text(id), limits.min, limits.max).has_value();
+    if (!valid) return id;
+  }
+  return 0;
+}
+
 const char* AdvancedSettingsModel::wildcardsHelp() {
   return "To change detection settings you need to view the HTML source of the forum\r\n"
          " you want to download. You can use the following wildcards:\r\n"
@@ -83,7 +108,7 @@ const char* AdvancedSettingsModel::wildcardsHelp() {
 }
 
 AdvancedSettingsModel::AdvancedSettingsModel(const Settings& settings) {
-  texts_[kDownloadDelayEdit] = formatUnsignedField(settings.downloadDelayMs / kMsPerSecond);
+  texts_[kDownloadDelayEdit] = formatSecondsField(settings.downloadDelayMs);
   texts_[kReceiveRetriesEdit] = formatUnsignedField(settings.receiveRetries);
   texts_[kConnectRetriesEdit] = formatUnsignedField(settings.connectRetries);
   texts_[kConnectDelayEdit] = formatUnsignedField(settings.connectRetryDelayMs);
@@ -127,8 +152,12 @@ Settings AdvancedSettingsModel::accept(const Settings& current) const {
   // Seconds beyond what 32 bits of milliseconds hold keep the largest whole
   // number of seconds that fits, rather than wrapping to a short delay.
   constexpr std::uint32_t kMaxSeconds = std::numeric_limits<std::uint32_t>::max() / kMsPerSecond;
-  std::uint32_t seconds = readUnsignedField(text(kDownloadDelayEdit));
-  result.downloadDelayMs = (seconds > kMaxSeconds ? kMaxSeconds : seconds) * kMsPerSecond;
+  if (std::optional<std::uint32_t> ms = readSecondsField(text(kDownloadDelayEdit), kMaxSeconds * kMsPerSecond)) {
+    result.downloadDelayMs = *ms;
+  } else {
+    std::uint32_t seconds = readUnsignedField(text(kDownloadDelayEdit));
+    result.downloadDelayMs = (seconds > kMaxSeconds ? kMaxSeconds : seconds) * kMsPerSecond;
+  }
   result.receiveRetries = readUnsignedField(text(kReceiveRetriesEdit));
   result.connectRetries = readUnsignedField(text(kConnectRetriesEdit));
   result.connectRetryDelayMs = readUnsignedField(text(kConnectDelayEdit));

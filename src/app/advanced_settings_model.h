@@ -57,6 +57,17 @@ class AdvancedSettingsModel {
   static std::span<const Group> groups();
   // The five number edits: 113 to 117.
   static std::span<const int> numberFields();
+  // What a number edit takes: whole numbers from min to max, or for the
+  // forum delay seconds with up to three decimals (min and max in seconds).
+  struct NumberLimits {
+    std::uint32_t min;
+    std::uint32_t max;
+    bool seconds;
+  };
+  static NumberLimits numberLimits(int editId);
+  // Ok is refused while a number edit holds what it does not take: the
+  // first such edit's id, or 0 when every one is right.
+  int invalidNumberField() const;
   static constexpr const char* kMaximumRetriesLabel = "Maximum retries:";
   static constexpr const char* kOkText = "&Ok";
   static constexpr const char* kCancelText = "C&ancel";

@@ -16,11 +16,14 @@ namespace quillstash {
 class DetectedForumsModel {
  public:
   // One forum: its folder name as the download makes it ("01 General Chat"),
-  // its resolved address, and whether its box is ticked.
+  // its resolved address, whether its box is ticked, and the row of the
+  // forum it is a sub-forum of (-1: a forum of the index page). Rows come in
+  // download order, each sub-forum after its forum.
   struct Row {
     std::string name;
     std::string address;
     bool checked = true;
+    int parent = -1;
   };
 
   static constexpr const char* kTitle = "Detected Forums:";
@@ -36,18 +39,14 @@ class DetectedForumsModel {
   explicit DetectedForumsModel(std::vector<Row> rows) : rows_(std::move(rows)) {}
 
   const std::vector<Row>& rows() const { return rows_; }
-  // GCC 12 at -O3, inlining a call with a constant row past the end, warns
-  // about the subscript even though the size check rules that branch out.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Warray-bounds"
-  void setChecked(std::size_t row, bool checked) {
-    if (row < rows_.size()) rows_[row].checked = checked;
-  }
-#pragma GCC diagnostic pop
+  // A forum's box carries its sub-forums' boxes with it: they are
+  // downloaded with their forum.
+  void setChecked(std::size_t row, bool checked);
+  void setAllChecked(bool checked);
 
-  // OK: entry k of the selection becomes 1 for a ticked row k and 0 for an
-  // unticked one, for the first kForumSelectionSize rows; later entries keep
-  // their values.
+  // OK: entry k of the selection becomes 1 for a ticked k-th forum of the
+  // index page (sub-forum rows are not counted) and 0 for an unticked one,
+  // for the first kForumSelectionSize forums; later entries keep their values.
   ForumSelection accept(const ForumSelection& current) const;
 
  private:

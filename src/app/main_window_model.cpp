@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "app/main_window_model.h"
 
+#include <cstdio>
+#include <iterator>
+
 #include "app/window_fields.h"
 #include "platform/path.h"
 
@@ -27,10 +30,36 @@ std::string downloadTitle(std::string_view title, std::string_view forumAddress)
   return result;
 }
 
-MainWindowModel::MainWindowModel(Session& session, WindowLogView& logView, std::string_view programPath,
+std::string formatElapsed(std::chrono::milliseconds elapsed) {
+  const long long total = elapsed.count() / 1000;
+  const long long hours = total / 3600, minutes = total / 60 % 60, seconds = total % 60;
+  char text[48];
+  if (hours > 0) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", hours, minutes, seconds);
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", minutes, seconds);
+  }
+  return text;
+}
+
+std::string formatBytes(std::uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  const char* units[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024.0;
+  std::size_t unit = 0;
+  while (value >= 1024.0 && unit + 1 < std::size(units)) {
+    value /= 1024.0;
+    ++unit;
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+  return text;
+}
+
+MainWindowModel::MainWindowModel(Session& session, WindowLogView& logView, std::string_view logFilePath,
                                  std::string_view outputDirectory)
     : session_(session), logView_(logView) {
-  session_.log().setLogFilePath(logFilePathFor(programPath));
+  session_.log().setLogFilePath(std::string(logFilePath));
   session_.log().setLogToFile(false);
   session_.log().setRunState(RunState::kIdle);
   outputDirectory_ = std::string(outputDirectory);
@@ -64,15 +93,39 @@ const char* MainWindowModel::downloadButtonText() const {
   return kDownloadText;
 }
 
+std::string MainWindowModel::windowTitle() const {
+  const char* state = nullptr;
+  if (runState() == RunState::kRunning) {
+    state = "Running";
+  } else if (runState() == RunState::kPaused) {
+    state = "Paused";
+  } else if (ended_) {
+    state = session_.downloadSucceeded() ? "Done" : "Not finished";
+  }
+  return state == nullptr ? title_ : std::string(state) + " - " + title_;
+}
+
+void MainWindowModel::setLogToFile(bool on) {
+  if (on && session_.log().logFilePath().empty()) {
+    WindowLogView::BusyScope busy(logView_);
+    session_.log().logLine("[ X ] No folder for the log file: the user's state folder cannot be made\r\n");
+  }
+  session_.log().setLogToFile(on);
+}
+
 void MainWindowModel::pressDownload() {
   if (closed_) return;
   switch (runState()) {
     case RunState::kIdle: {
+      if (selectPending()) return;
       session_.log().setRunState(RunState::kRunning);
       std::string address(limitField(forumAddress_, kReadLimit));
-      title_ = downloadTitle(title_, address);
+      title_ = downloadTitle(kTitle, address);
+      ended_ = false;
       WindowLogView::BusyScope busy(logView_);
-      session_.startDownload(address, std::string(limitField(outputDirectory_, kReadLimit)));
+      if (!session_.startDownload(address, std::string(limitField(outputDirectory_, kReadLimit)))) {
+        session_.log().setRunState(RunState::kIdle);
+      }
       break;
     }
     case RunState::kRunning:
@@ -84,6 +137,22 @@ void MainWindowModel::pressDownload() {
   }
 }
 
+bool MainWindowModel::pollDownloadEnd() {
+  if (runState() == RunState::kIdle || !session_.downloadFinished()) return false;
+  session_.log().setRunState(RunState::kIdle);
+  ended_ = true;
+  return true;
+}
+
+MainWindowModel::SelectResult MainWindowModel::listForums() {
+  SelectResult result;
+  result.showDialog = true;
+  for (DetectedForum& forum : session_.listForums()) {
+    result.forums.push_back({std::move(forum.name), std::move(forum.address), forum.checked});
+  }
+  return result;
+}
+
 MainWindowModel::SelectResult MainWindowModel::pressSelect() {
   SelectResult result;
   if (closed_ || !selectEnabled()) return result;
@@ -91,25 +160,54 @@ MainWindowModel::SelectResult MainWindowModel::pressSelect() {
   std::string address(limitField(forumAddress_, kReadLimit));
   if (address.empty()) {
     session_.log().logLine(kNoAddressLine);
-  } else {
-    bool havePage = session_.hasIndexPage() && !addressEdited_;
-    if (!havePage) {
-      ++indexFetches_;
-      havePage = session_.fetchIndexPage(address) != 0;
-    }
-    if (havePage) {
-      result.showDialog = true;
-      for (DetectedForum& forum : session_.listForums()) {
-        result.forums.push_back({std::move(forum.name), std::move(forum.address), forum.checked});
-      }
-    }
+    addressEdited_ = false;
+    return result;
   }
+  const bool fresh = !addressEdited_ && pageLogins_ == session_.loginsEnded();
   addressEdited_ = false;
+  if (session_.hasIndexPage() && fresh) return listForums();
+  pageLogins_ = session_.loginsEnded();
+  if (!session_.startIndexFetch(address)) return result;
+  ++indexFetches_;
+  selectPending_ = true;
+  result.pending = true;
   return result;
+}
+
+MainWindowModel::SelectResult MainWindowModel::finishSelect() {
+  if (!selectPending_ || session_.indexFetchRunning()) return {};
+  selectPending_ = false;
+  if (closed_) return {};
+  WindowLogView::BusyScope busy(logView_);
+  session_.waitForIndexFetch();  // ended: joins at once
+  if (!session_.hasIndexPage()) return {};
+  return listForums();
 }
 
 void MainWindowModel::confirmForums(const DetectedForumsModel& dialog) {
   session_.setForumSelection(dialog.accept(session_.forumSelection()));
+}
+
+MainWindowModel::ProgressView MainWindowModel::progress() const {
+  ProgressView view;
+  if (!session_.downloadStarted()) return view;
+  const RunProgress::Counts c = session_.log().progress().counts();
+  view.counts = "Forums: " + std::to_string(c.forumsDone) + " of " + std::to_string(c.forumsFound) +
+                " done    Topics: " + std::to_string(c.topicsDone) + " of " + std::to_string(c.topicsFound) + " saved";
+  const double seconds = static_cast<double>(c.elapsed.count()) / 1000.0;
+  char speed[32];
+  std::snprintf(speed, sizeof speed, "%.1f", seconds > 0 ? static_cast<double>(c.pages) / seconds : 0.0);
+  view.rate = "Elapsed " + formatElapsed(c.elapsed) + "    " + speed + " pages/s    " + formatBytes(c.bytes);
+  view.percent = c.forumsFound == 0 ? 0 : static_cast<int>(100ull * c.forumsDone / c.forumsFound);
+  if (ended_) {
+    view.percent = 100;
+    view.summary = std::string(session_.downloadSucceeded() ? "Done: " : "Not finished: ") +
+                   std::to_string(c.forumsDone) + " forums, " + std::to_string(c.topicsDone) + " topics saved" +
+                   (c.topicsFound > c.topicsDone ? ", " + std::to_string(c.topicsFound - c.topicsDone) + " failed" : "") +
+                   ", " + std::to_string(c.pages) + " pages and files, " + formatBytes(c.bytes) + " in " +
+                   formatElapsed(c.elapsed);
+  }
+  return view;
 }
 
 void MainWindowModel::pressLogin() {

@@ -11,6 +11,10 @@ SavingOptionsModel::SavingOptionsModel(const Settings& settings)
       saveExternalImages(settings.saveExternalImages),
       linkAllImages(settings.linkAllImages) {}
 
+bool SavingOptionsModel::maxFileNameCharsValid() const {
+  return readNumberField(maxFileNameChars, kMinChars, kMaxChars).has_value();
+}
+
 Settings SavingOptionsModel::accept(const Settings& current) const {
   Settings result = current;
   result.maxFileNameChars = readUnsignedField(maxFileNameChars);

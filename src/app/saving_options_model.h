@@ -4,6 +4,7 @@
 // The Saving Options dialog as plain state: the name length and the three
 // saving switches. User-interface thread only.
 
+#include <cstdint>
 #include <string>
 
 #include "core/settings.h"
@@ -30,6 +31,9 @@ class SavingOptionsModel {
   // non-numeric text gives 0) and the three saving bits from the boxes; every
   // other field, the Posts detection bits included, stays as it is.
   Settings accept(const Settings& current) const;
+  // What the name length takes; OK is refused while the field holds anything else.
+  static constexpr std::uint32_t kMinChars = 8, kMaxChars = 200;
+  bool maxFileNameCharsValid() const;
 
   // The controls' state, written by the view as the user edits.
   std::string maxFileNameChars;

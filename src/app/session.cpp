@@ -24,6 +24,7 @@ class ArchiveTopicWriter : public TopicWriter {
 
   void writeTopic(CrawlState& state, JobContext& topic) override {
     Settings snapshot = settings_.snapshot();
+    log_.progress().topicFound();
     TopicWriterContext context{snapshot,
                                log_,
                                fetcher_,
@@ -35,6 +36,7 @@ class ArchiveTopicWriter : public TopicWriter {
                                output_,
                                &findNextPageLink};
     bool saved = quillstash::writeTopic(topic, context);
+    if (saved) log_.progress().topicDone();
     if (state.recorder != nullptr) {
       state.recorder->topicWritten(state.outputPath.c_str(), saved ? TopicOutcome::kComplete : TopicOutcome::kFailed);
     }
@@ -68,7 +70,7 @@ void Session::setForumSelection(const ForumSelection& selection) {
 }
 
 std::size_t Session::fetchIndexPage(const std::string& forumAddress) {
-  if (downloadStarted_.load() || log_.stopRequested()) return 0;
+  if (downloadRunning() || log_.stopRequested()) return 0;
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   if (!currentJob_->forumAddress.assign(forumAddress)) {
     log_.logLine("[ X ] The forum address is too long\r\n");
@@ -80,10 +82,31 @@ std::size_t Session::fetchIndexPage(const std::string& forumAddress) {
   return pageLength_;
 }
 
+bool Session::startIndexFetch(const std::string& forumAddress) {
+  std::lock_guard<std::mutex> lock(stopMutex_);
+  if (indexFetchRunning_.load() || downloadRunning() || log_.stopRequested()) return false;
+  if (indexThread_.joinable()) indexThread_.join();  // ended: joins at once
+  indexFetchRunning_.store(true);
+  indexThread_ = std::thread([this, forumAddress] {
+    fetchIndexPage(forumAddress);
+    indexFetchRunning_.store(false);
+  });
+  return true;
+}
+
+void Session::waitForIndexFetch() {
+  std::thread fetch;
+  {
+    std::lock_guard<std::mutex> lock(stopMutex_);
+    fetch = std::move(indexThread_);
+  }
+  if (fetch.joinable()) fetch.join();
+}
+
 bool Session::hasIndexPage() const { return pageBuffer_ && pageLength_ != 0 && pageBuffer_->text()[0] != '\0'; }
 
 std::vector<DetectedForum> Session::listForums() {
-  if (downloadStarted_.load() || !hasIndexPage()) return {};
+  if (downloadRunning() || indexFetchRunning_.load() || !hasIndexPage()) return {};
   // The listing blanks scripts in the page it reads; keep the fetched page
   // as it was so that a later preview reads the same text.
   PageBlock copy(pageLength_);
@@ -96,7 +119,14 @@ std::vector<DetectedForum> Session::listForums() {
 
 bool Session::startDownload(const std::string& forumAddress, const std::string& outputDirectory) {
   std::lock_guard<std::mutex> lock(stopMutex_);
-  if (downloadStarted_.exchange(true) || log_.stopRequested()) return false;
+  if (downloadRunning() || indexFetchRunning_.load() || log_.stopRequested()) return false;
+  // The last run has ended: its thread joins at once.
+  if (downloadThread_.joinable()) downloadThread_.join();
+  if (indexThread_.joinable()) indexThread_.join();
+  downloadStarted_.store(true);
+  downloadFinished_.store(false);
+  downloadSucceeded_.store(false);
+  log_.progress().start();
   log_.setRunState(RunState::kRunning);
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   crawlState_.forumSelection = forumSelection();
@@ -116,6 +146,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       crawlState_.recorder = nullptr;
       downloadSucceeded_.store(succeeded);
     }
+    log_.progress().finish();
     downloadFinished_.store(true);
   });
   return true;
@@ -138,6 +169,7 @@ void Session::startLogin(const std::string& userName, const std::string& passwor
   loginThreads_.emplace_back([this, userName, password, forumAddress] {
     LoginJob job(settings_, log_, loginCookie_, receiveTimeout_);
     job.run(userName, password, forumAddress);
+    loginsEnded_.fetch_add(1);
   });
 }
 
@@ -152,6 +184,7 @@ void Session::waitForLogins() {
 
 void Session::stop() {
   log_.requestStop();
+  waitForIndexFetch();
   waitForDownload();
   waitForLogins();
 }

@@ -52,18 +52,27 @@ class Session {
 
   // Select, step 1: fetches `forumAddress` into the index page buffer on the
   // calling thread, not as a forum page. Returns the body length (0 when
-  // nothing arrived; the log says why). Refused (returns 0) once a download
-  // has started, since the download then owns the page buffer.
+  // nothing arrived; the log says why). Refused (returns 0) while a download
+  // runs, since the download then owns the page buffer.
   std::size_t fetchIndexPage(const std::string& forumAddress);
+  // Select, step 1 off the calling thread: fetchIndexPage on a thread of its
+  // own, so that a silent server cannot hold the front-end. False (nothing
+  // started) while a fetch or a download runs, or after stop().
+  bool startIndexFetch(const std::string& forumAddress);
+  bool indexFetchRunning() const { return indexFetchRunning_.load(); }
+  // Blocks until the fetch started last has ended.
+  void waitForIndexFetch();
   // True when the index page buffer holds a fetched page.
   bool hasIndexPage() const;
   // Select, step 2: the forums that a download would find on the fetched
   // index page, in download order, with check boxes from the selection.
-  // Fetches nothing. Empty when no page is held or a download has started.
+  // Fetches nothing. Empty when no page is held or a download runs.
   std::vector<DetectedForum> listForums();
 
   // Download: starts the download job on its own thread, into
-  // `outputDirectory`. Only one download per session: later calls return false.
+  // `outputDirectory`. One download at a time: refused (false) while one runs
+  // or an index fetch is under way; once the last one has ended, a new one
+  // starts afresh.
   bool startDownload(const std::string& forumAddress, const std::string& outputDirectory);
   // How a download into a folder that already holds an archive of the same
   // board treats the topics saved there. Takes effect at the next start.
@@ -71,6 +80,8 @@ class Session {
   // Whether a download writes the archive's index.html pages (default yes).
   void setIndexPages(bool write) { indexPages_ = write; }
   bool downloadStarted() const { return downloadStarted_.load(); }
+  // True from a download's start until its job thread has ended.
+  bool downloadRunning() const { return downloadStarted_.load() && !downloadFinished_.load(); }
   // True once the job thread has ended.
   bool downloadFinished() const { return downloadFinished_.load(); }
   // True when the job ended with "* Forum downloaded successfully".
@@ -86,6 +97,9 @@ class Session {
   void startLogin(const std::string& userName, const std::string& password, const std::string& forumAddress);
   // Blocks until every login started so far has ended.
   void waitForLogins();
+  // How many logins have ended so far: a page fetched before the last login
+  // ended may lack what the login shows.
+  int loginsEnded() const { return loginsEnded_.load(); }
 
   // Ends everything at once: lifts a pause, makes running fetches give up at
   // their next step, and joins the threads. A topic file is either written
@@ -114,9 +128,13 @@ class Session {
   std::atomic<bool> downloadSucceeded_{false};
   std::thread downloadThread_;
 
+  std::atomic<bool> indexFetchRunning_{false};
+  std::thread indexThread_;
+
   std::mutex stopMutex_;  // stop() from another thread while the front-end thread waits
   std::mutex loginMutex_;
   std::vector<std::thread> loginThreads_;
+  std::atomic<int> loginsEnded_{0};
 };
 
 }  // namespace quillstash

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/run_progress.h"
+
 namespace quillstash {
 
 // A text view the log writes into: the main window's log control, the CLI's
@@ -78,6 +80,11 @@ class ActivityLog {
   void requestStop() { stopRequested_.store(true); }
   bool stopRequested() const { return stopRequested_.load(); }
 
+  // The counters of the download in progress (or the last one): raised by
+  // whoever logs the step they count, read by the front-ends.
+  RunProgress& progress() { return progress_; }
+  const RunProgress& progress() const { return progress_; }
+
  private:
   void show(std::string_view text);
 
@@ -87,6 +94,7 @@ class ActivityLog {
   std::atomic<bool> logToFile_{false};
   std::atomic<RunState> runState_{RunState::kIdle};
   std::atomic<bool> stopRequested_{false};
+  RunProgress progress_;
 };
 
 // The log file that belongs to a program file: its extension (from the last

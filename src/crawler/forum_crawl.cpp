@@ -96,7 +96,9 @@ void ForumCrawler::enterForum(JobContext& forum) {
     log_.logLine(line);
     return;
   }
+  log_.progress().forumFound();
   crawlForum(forum);
+  log_.progress().forumDone();
 }
 
 void ForumCrawler::crawlIndex(char* page) {

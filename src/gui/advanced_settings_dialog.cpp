@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QIntValidator>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "gui/qt_text.h"
@@ -65,17 +68,25 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
     return edit;
   };
 
-  auto* layout = new QVBoxLayout(this);
+  auto* outer = new QVBoxLayout(this);
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName(QStringLiteral("settingsScroll"));
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  auto* page = new QWidget(scroll);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
 
   // Proxy and forum delay.
   auto* proxyRow = new QHBoxLayout;
-  proxyRow->addWidget(makeBox(Model::kUseProxyBox, this));
-  proxyRow->addWidget(makeEdit(Model::kProxyEdit, this), 1);
-  proxyRow->addWidget(makeBox(Model::kForumLinksOnlyBox, this));
+  proxyRow->addWidget(makeBox(Model::kUseProxyBox, page));
+  proxyRow->addWidget(makeEdit(Model::kProxyEdit, page), 1);
+  proxyRow->addWidget(makeBox(Model::kForumLinksOnlyBox, page));
   layout->addLayout(proxyRow);
   auto* delayRow = new QHBoxLayout;
-  delayRow->addWidget(makeBox(Model::kDownloadDelayBox, this));
-  QLineEdit* delayEdit = makeEdit(Model::kDownloadDelayEdit, this);
+  delayRow->addWidget(makeBox(Model::kDownloadDelayBox, page));
+  QLineEdit* delayEdit = makeEdit(Model::kDownloadDelayEdit, page);
   delayEdit->setMaximumWidth(80);
   delayRow->addWidget(delayEdit);
   delayRow->addStretch(1);
@@ -84,7 +95,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   // Retries and their delays.
   auto* retryRow = new QHBoxLayout;
   auto addRetryGroup = [&](int groupId, int retriesEdit, int delayBox, int delayEdit) {
-    QGroupBox* group = makeGroup(groupId, this);
+    QGroupBox* group = makeGroup(groupId, page);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QString::fromLatin1(Model::kMaximumRetriesLabel), group), 0, 0);
     grid->addWidget(makeEdit(retriesEdit, group), 0, 1);
@@ -97,7 +108,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   layout->addLayout(retryRow);
 
   // Detection: forums, topics, posts, and the link parameter.
-  QGroupBox* detection = makeGroup(Model::kDetectionGroup, this);
+  QGroupBox* detection = makeGroup(Model::kDetectionGroup, page);
   auto* detectionLayout = new QVBoxLayout(detection);
   auto addDetectionGroup = [&](int groupId, int firstBox) {
     QGroupBox* group = makeGroup(groupId, detection);
@@ -118,6 +129,29 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   parameterRow->addWidget(makeEdit(Model::kLinkParameterEdit, detection), 1);
   detectionLayout->addLayout(parameterRow);
   layout->addWidget(detection);
+  layout->addStretch(1);
+  scroll->setWidget(page);
+  outer->addWidget(scroll, 1);
+
+  problem_ = new QLabel(this);
+  problem_->setObjectName(QStringLiteral("problem"));
+  problem_->setWordWrap(true);
+  problem_->setVisible(false);
+  outer->addWidget(problem_);
+
+  // The number fields take digits only (the forum delay a decimal point
+  // too), within the model's limits.
+  for (int id : Model::numberFields()) {
+    const Model::NumberLimits limits = Model::numberLimits(id);
+    QLineEdit* edit = edits_[id];
+    if (limits.seconds) {
+      edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,4}(\\.\\d{0,3})?")), edit));
+      edit->setToolTip(tr("Seconds, from 0 to %1; decimals allowed (1.5)").arg(limits.max));
+    } else {
+      edit->setValidator(new QIntValidator(static_cast<int>(limits.min), static_cast<int>(limits.max), edit));
+      edit->setToolTip(tr("A whole number from %1 to %2").arg(limits.min).arg(limits.max));
+    }
+  }
 
   // Buttons.
   auto* buttons = new QHBoxLayout;
@@ -132,7 +166,17 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   QPushButton* cancel = makeButton(Model::kCancel, Model::kCancelText);
   buttons->addStretch(1);
   QPushButton* wildcards = makeButton(Model::kWildcards, Model::kWildcardsText);
-  layout->addLayout(buttons);
+  outer->addLayout(buttons);
+  ok->setToolTip(tr("Keep these settings"));
+  cancel->setToolTip(tr("Close without changing anything"));
+  wildcards->setToolTip(tr("What the wildcards in the detection strings mean"));
+  for (auto& [id, box] : boxes_) box->setToolTip(tr("Switch this setting on"));
+  for (auto& [id, edit] : edits_) {
+    if (edit->toolTip().isEmpty()) edit->setToolTip(tr("Used when the box beside it is ticked"));
+  }
+  boxes_[Model::kUseProxyBox]->setToolTip(tr("Fetch through a proxy server (host:port)"));
+  boxes_[Model::kForumLinksOnlyBox]->setToolTip(tr("Attachments and images are fetched directly"));
+  boxes_[Model::kDownloadDelayBox]->setToolTip(tr("Wait after each forum page, to spare the server"));
   connect(ok, &QPushButton::clicked, this, &AdvancedSettingsDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &AdvancedSettingsDialog::reject);
   connect(wildcards, &QPushButton::clicked, this, &AdvancedSettingsDialog::showWildcardsHelp);
@@ -146,6 +190,16 @@ void AdvancedSettingsDialog::refreshEnabled() {
 }
 
 void AdvancedSettingsDialog::accept() {
+  if (int invalid = model_.invalidNumberField(); invalid != 0) {
+    const Model::NumberLimits limits = Model::numberLimits(invalid);
+    problem_->setText(limits.seconds ? tr("Enter a number of seconds from 0 to %1.").arg(limits.max)
+                                     : tr("Enter a whole number from %1 to %2.").arg(limits.min).arg(limits.max));
+    problem_->setVisible(true);
+    edits_[invalid]->setEnabled(true);
+    edits_[invalid]->setFocus();
+    edits_[invalid]->selectAll();
+    return;
+  }
   // A box counts only when fully ticked; the model mirrors every click, the
   // texts every keystroke (greyed fields included).
   store_.replace(model_.accept(store_.snapshot()));

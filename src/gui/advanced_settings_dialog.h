@@ -8,12 +8,16 @@
 #include "core/settings.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace quillstash::gui {
 
 // The Advanced settings dialog over AdvancedSettingsModel: opens filled from
-// the store, stores the record on Ok, changes nothing on Cancel.
+// the store, stores the record on Ok, changes nothing on Cancel. The settings
+// scroll inside the dialog, so that its buttons stay on small screens; Ok is
+// refused, with a line saying why, while a number field holds what it does
+// not take.
 class AdvancedSettingsDialog : public QDialog {
   Q_OBJECT
 
@@ -32,6 +36,7 @@ class AdvancedSettingsDialog : public QDialog {
   AdvancedSettingsModel model_;
   std::map<int, QCheckBox*> boxes_;
   std::map<int, QLineEdit*> edits_;
+  QLabel* problem_ = nullptr;
 };
 
 }  // namespace quillstash::gui

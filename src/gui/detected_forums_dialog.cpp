@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include "gui/dialog_buttons.h"
@@ -23,6 +24,7 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
   auto* layout = new QVBoxLayout(this);
 
   list_->setObjectName(controlName(Model::kList));
+  list_->setToolTip(tr("Ticked forums are downloaded, each with its sub-forums"));
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -32,20 +34,61 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
   list_->setHeaderLabels(titles);
   for (int c = 0; c < 2; ++c) list_->setColumnWidth(c, Model::kColumns[c].width);
   list_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  for (const auto& forum : model_.rows()) {
-    auto* item = new QTreeWidgetItem(list_, QStringList{toQString(forum.name), toQString(forum.address)});
+  // Sub-forums sit under their forum; each item keeps its row number.
+  std::vector<QTreeWidgetItem*> items;
+  const auto& rows = model_.rows();
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    const auto& forum = rows[row];
+    QStringList texts{toQString(forum.name), toQString(forum.address)};
+    const bool nested = forum.parent >= 0 && static_cast<std::size_t>(forum.parent) < row;
+    auto* item = nested ? new QTreeWidgetItem(items[static_cast<std::size_t>(forum.parent)], texts)
+                        : new QTreeWidgetItem(list_, texts);
+    if (nested) list_->setRootIsDecorated(true);
+    item->setData(0, Qt::UserRole, static_cast<qulonglong>(row));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(0, forum.checked ? Qt::Checked : Qt::Unchecked);
+    items.push_back(item);
   }
+  list_->expandAll();
   connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-    if (column != 0) return;
-    int row = list_->indexOfTopLevelItem(item);
-    if (row >= 0) model_.setChecked(static_cast<std::size_t>(row), item->checkState(0) == Qt::Checked);
+    if (column != 0 || syncing_) return;
+    model_.setChecked(item->data(0, Qt::UserRole).toULongLong(), item->checkState(0) == Qt::Checked);
+    showChecks();
   });
   layout->addWidget(list_);
   resize(400, 300);
 
+  auto* choose = new QHBoxLayout;
+  auto* all = new QPushButton(tr("&Select all"), this);
+  all->setObjectName(QStringLiteral("selectAll"));
+  all->setToolTip(tr("Tick every forum"));
+  auto* none = new QPushButton(tr("Select &none"), this);
+  none->setObjectName(QStringLiteral("selectNone"));
+  none->setToolTip(tr("Clear every forum"));
+  for (QPushButton* button : {all, none}) button->setAutoDefault(false);
+  choose->addWidget(all);
+  choose->addWidget(none);
+  choose->addStretch(1);
+  layout->addLayout(choose);
+  connect(all, &QPushButton::clicked, this, [this] {
+    model_.setAllChecked(true);
+    showChecks();
+  });
+  connect(none, &QPushButton::clicked, this, [this] {
+    model_.setAllChecked(false);
+    showChecks();
+  });
+
   addOkCancelRow(*this, *layout, Model::kOk, Model::kOkText, Model::kCancel, Model::kCancelText);
+}
+
+void DetectedForumsDialog::showChecks() {
+  syncing_ = true;
+  for (QTreeWidgetItemIterator it(list_); *it != nullptr; ++it) {
+    const auto row = static_cast<std::size_t>((*it)->data(0, Qt::UserRole).toULongLong());
+    (*it)->setCheckState(0, model_.rows()[row].checked ? Qt::Checked : Qt::Unchecked);
+  }
+  syncing_ = false;
 }
 
 }  // namespace quillstash::gui

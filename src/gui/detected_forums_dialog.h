@@ -10,8 +10,9 @@ class QTreeWidget;
 
 namespace quillstash::gui {
 
-// The Detected Forums checklist over DetectedForumsModel. The caller reads
-// model() after OK; Cancel leaves the selection to the caller unchanged.
+// The Detected Forums checklist over DetectedForumsModel, a tree with
+// sub-forums under their forum, and Select all / Select none. The caller
+// reads model() after OK; Cancel leaves the selection to the caller unchanged.
 class DetectedForumsDialog : public QDialog {
   Q_OBJECT
 
@@ -21,8 +22,11 @@ class DetectedForumsDialog : public QDialog {
   QTreeWidget* list() const { return list_; }
 
  private:
+  void showChecks();
+
   DetectedForumsModel model_;
   QTreeWidget* list_;
+  bool syncing_ = false;
 };
 
 }  // namespace quillstash::gui

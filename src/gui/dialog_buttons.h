@@ -20,6 +20,8 @@ inline void addOkCancelRow(QDialog& dialog, QBoxLayout& layout, int okId, const 
   ok->setDefault(true);
   auto* cancel = new QPushButton(QString::fromLatin1(cancelText), &dialog);
   cancel->setObjectName(controlName(cancelId));
+  ok->setToolTip(QDialog::tr("Keep these choices"));
+  cancel->setToolTip(QDialog::tr("Close without changing anything"));
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
   layout.addLayout(buttons);

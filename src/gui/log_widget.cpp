@@ -15,6 +15,13 @@ LogWidget::LogWidget(WindowLogView& view, QWidget* parent) : QPlainTextEdit(pare
   setUndoRedoEnabled(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  QScrollBar* bar = verticalScrollBar();
+  // A new range (lines added, or wrapped anew by a resize) comes before the
+  // value is bounded to it, so the end is kept before the value moves.
+  connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+    if (following_) bar->setValue(maximum);
+  });
+  connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) { following_ = value >= bar->maximum(); });
   view_.attach([this] {
     if (QThread::currentThread() == thread()) {
       draw();
@@ -36,13 +43,14 @@ void LogWidget::draw() {
     end.movePosition(QTextCursor::End);
     end.insertText(text);
   }
-  if (update.scrollToEnd || update.replaceAll) scrollToEnd();
+  if (update.scrollToEnd || update.replaceAll || following_) scrollToEnd();
 }
 
 void LogWidget::scrollToEnd() {
   moveCursor(QTextCursor::End);
   ensureCursorVisible();
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  following_ = true;
 }
 
 }  // namespace quillstash::gui

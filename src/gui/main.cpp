@@ -2,6 +2,8 @@
 // The desktop program: one main window, closed to end the program. It reads
 // no command-line arguments of its own (Qt takes its usual ones).
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QIcon>
 
 #include "gui/program.h"
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
   quillstash::gui::DesktopProgram program;
   QObject::connect(&program.window, &quillstash::gui::MainWindow::programClosed, &app, &QApplication::quit,
                    Qt::QueuedConnection);
+  QObject::connect(&program.window, &quillstash::gui::MainWindow::archiveFolderRequested, [](const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  });
   program.window.show();
   app.exec();
   return 0;

@@ -7,17 +7,24 @@
 #include "app/main_window_model.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
+class QProgressBar;
+class QSettings;
 class QPushButton;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace quillstash::gui {
 
 class LogWidget;
+class PasswordKeyring;
 
-// The main window over MainWindowModel: the fields, the log, and a button per
-// command. Closing it (Close, the close box or Escape) ends the session at
-// once. User-interface thread only.
+// The main window over MainWindowModel: the fields, the log, the progress of
+// the run and a button per command. Closing it (Close, the close box or
+// Escape) ends the session; while a download runs it asks first. A timer
+// polls the session for the progress, the end of a Select fetch and the end
+// of a download. User-interface thread only.
 class MainWindow : public QDialog {
   Q_OBJECT
 
@@ -32,6 +39,17 @@ class MainWindow : public QDialog {
 
   LogWidget* logWidget() const { return log_; }
   bool trayShown() const { return trayShown_; }
+  // Remembering between runs: the fields (address, folder, user name), the
+  // window's size and place, and the dialogs' options, in `remembered`, which
+  // the caller keeps alive as long as the window. Restores them at once and
+  // writes them back when they change and at Close.
+  void rememberIn(QSettings& remembered);
+  void rememberState();
+
+  // The notification-area icon, made on first use.
+  QSystemTrayIcon* trayIcon();
+  // Reads the session now, as the timer does.
+  void poll();
 
   // The commands, as the buttons give them.
   void download();
@@ -42,19 +60,26 @@ class MainWindow : public QDialog {
   void advanced();
   void toTray();
   void restoreFromTray();
-  void closeProgram();
+  // Close: true when the program ends (asks first while a download runs).
+  bool closeProgram();
+  void openArchiveFolder();
 
   void reject() override;  // Escape: the same as Close
 
  signals:
   // Close was given: the session has ended; the program should quit.
   void programClosed();
+  // Opens a folder in the desktop's file manager; tests listen instead.
+  void archiveFolderRequested(const QString& folder);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void refresh();
+  void showSelectResult(MainWindowModel::SelectResult result);
+  void runEnded();
+  void storePassword();
 
   MainWindowModel& model_;
   DialogRunner runDialog_;
@@ -67,6 +92,15 @@ class MainWindow : public QDialog {
   QPushButton* downloadButton_;
   QCheckBox* logToFile_;
   LogWidget* log_;
+  QLabel* counts_;
+  QLabel* rate_;
+  QProgressBar* bar_;
+  QLabel* summary_;
+  QPushButton* openFolder_;
+  QTimer* poll_;
+  QSettings* remembered_ = nullptr;
+  QCheckBox* rememberPassword_;
+  PasswordKeyring* keyring_;
   QSystemTrayIcon* tray_ = nullptr;
   bool trayShown_ = false;
   bool closing_ = false;

@@ -5,6 +5,7 @@
 // window's model and the window, made and torn down in that order (the
 // window first: it ends the session before the log view goes away).
 
+#include <QSettings>
 #include <chrono>
 
 #include "app/main_window_model.h"
@@ -17,9 +18,11 @@ namespace quillstash::gui {
 
 struct DesktopProgram {
   // Made on the user-interface thread. The output directory starts as the
-  // user's home folder; the log file sits beside the program file.
+  // user's home folder, or the one remembered; the debug log goes to the
+  // user's state folder.
   explicit DesktopProgram(std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
 
+  QSettings remembered;
   WindowLogView logView;
   Session session;
   MainWindowModel model;

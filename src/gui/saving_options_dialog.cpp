@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QIntValidator>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -30,9 +31,12 @@ SavingOptionsDialog::SavingOptionsDialog(SettingsStore& store, QWidget* parent)
   length->setObjectName(controlName(Model::kMaxCharsEdit));
   length->setMaximumWidth(70);
   label->setBuddy(length);
+  length->setValidator(new QIntValidator(static_cast<int>(Model::kMinChars), static_cast<int>(Model::kMaxChars), length));
+  length->setToolTip(tr("Longest name taken from a title, %1 to %2 characters").arg(Model::kMinChars).arg(Model::kMaxChars));
   lengthRow->addWidget(label);
   lengthRow->addWidget(length);
   layout->addLayout(lengthRow);
+  length_ = length;
   connect(length, &QLineEdit::textChanged, this, [this](const QString& text) { model_.maxFileNameChars = toBytes(text); });
 
   auto addBox = [&](int id, const char* text, bool& field) {
@@ -45,11 +49,27 @@ SavingOptionsDialog::SavingOptionsDialog(SettingsStore& store, QWidget* parent)
   addBox(Model::kSaveAttachmentsBox, Model::kSaveAttachmentsText, model_.saveAttachments);
   addBox(Model::kSaveExternalImagesBox, Model::kSaveExternalImagesText, model_.saveExternalImages);
   addBox(Model::kLinkAllImagesBox, Model::kLinkAllImagesText, model_.linkAllImages);
+  findChild<QCheckBox*>(controlName(Model::kSaveAttachmentsBox))->setToolTip(tr("Save the files attached to posts"));
+  findChild<QCheckBox*>(controlName(Model::kSaveExternalImagesBox))
+      ->setToolTip(tr("Save pictures that posts show from other sites"));
+  findChild<QCheckBox*>(controlName(Model::kLinkAllImagesBox))
+      ->setToolTip(tr("Keep a link to every picture, also those not saved"));
 
+  problem_ = new QLabel(this);
+  problem_->setObjectName(QStringLiteral("problem"));
+  problem_->setVisible(false);
+  layout->addWidget(problem_);
   addOkCancelRow(*this, *layout, Model::kOk, Model::kOkText, Model::kCancel, Model::kCancelText);
 }
 
 void SavingOptionsDialog::accept() {
+  if (!model_.maxFileNameCharsValid()) {
+    problem_->setText(tr("Enter a whole number from %1 to %2.").arg(Model::kMinChars).arg(Model::kMaxChars));
+    problem_->setVisible(true);
+    length_->setFocus();
+    length_->selectAll();
+    return;
+  }
   store_.replace(model_.accept(store_.snapshot()));
   QDialog::accept();
 }

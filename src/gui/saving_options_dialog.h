@@ -6,9 +6,14 @@
 #include "app/saving_options_model.h"
 #include "core/settings.h"
 
+class QLabel;
+class QLineEdit;
+
 namespace quillstash::gui {
 
-// The Saving Options dialog over SavingOptionsModel: stores on OK, nothing on Cancel.
+// The Saving Options dialog over SavingOptionsModel: stores on OK, nothing on
+// Cancel. OK is refused, with a line saying why, while the name length is not
+// a number it takes.
 class SavingOptionsDialog : public QDialog {
   Q_OBJECT
 
@@ -20,6 +25,8 @@ class SavingOptionsDialog : public QDialog {
  private:
   SettingsStore& store_;
   SavingOptionsModel model_;
+  QLineEdit* length_ = nullptr;
+  QLabel* problem_ = nullptr;
 };
 
 }  // namespace quillstash::gui

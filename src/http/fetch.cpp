@@ -385,6 +385,7 @@ bool looksLikeHtml(const char* body, std::size_t length) {
 struct SavedFile {
   platform::OutputFile file;
   bool created = false;  // created, and its name appended to the link output
+  std::uint64_t bytes = 0;  // body bytes written by the last attempt
 };
 
 // Names and creates the file for the first body bytes. False (logged) when it
@@ -469,7 +470,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       } else if (rewriteFile) {
         saved.file.restart();
       }
+      if (rewriteFile) saved.bytes = 0;
       rewriteFile = false;
+      saved.bytes += chunk;
       if (!saved.file.write(data, chunk)) {
         LogLineBuilder line(f.http);
         line << "[ X ] Error writing file " << f.http.savePath.view();
@@ -567,6 +570,7 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
       destination.clear();
       return 0;
     }
+    log_.progress().fetched(length);
     if (forumPage && settings.useDownloadDelay && settings.downloadDelayMs != 0) {
       sleepUnlessStopped(settings.downloadDelayMs, log_);
     }
@@ -586,6 +590,7 @@ bool HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWrit
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved);
     if (step == Step::kRedirect) continue;
     saved.file.close();
+    if (saved.created) log_.progress().fetched(saved.bytes);
     return saved.created;
   }
 }

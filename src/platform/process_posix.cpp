@@ -4,7 +4,9 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cerrno>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,6 +28,29 @@ std::string homeDirectory() {
   }
   while (home.size() > 1 && home.back() == '/') home.pop_back();
   return home;
+}
+
+std::string userStateDirectory() {
+  std::string base;
+  // Relative values are to be ignored, as if the variable were unset.
+  if (const char* variable = std::getenv("XDG_STATE_HOME"); variable != nullptr && variable[0] == '/') {
+    base = variable;
+  } else {
+    std::string home = homeDirectory();
+    if (home.empty()) return std::string();
+    base = home + "/.local/state";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::string folder = base + "/quillstash";
+  // Each missing level is made in turn; the state folder is the user's own.
+  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    std::string level = folder.substr(0, slash);
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return std::string();
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::string();
+  return folder;
 }
 
 void sleepMilliseconds(std::uint32_t milliseconds) {

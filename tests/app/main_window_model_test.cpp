@@ -32,7 +32,7 @@ struct Fixture {
   WindowLogView view;  // no widget attached: lines never wait to be drawn
   Session session{view, 5s};
   test::TempDir output;
-  MainWindowModel model{session, view, "/opt/tools/quillstash.bin", output.path()};
+  MainWindowModel model{session, view, "/var/state/quillstash/quillstash.log", output.path()};
 
   explicit Fixture(demo::BoardShape shape = smallShape()) : board(std::move(shape)) { EXPECT_TRUE(server.start()); }
 
@@ -49,30 +49,41 @@ struct Fixture {
     for (const auto& line : server.requestLines()) count += line.find(" " + path) != std::string::npos;
     return count;
   }
+  // Select as the window gives it: pressed, then answered once its fetch has ended.
+  MainWindowModel::SelectResult select() {
+    MainWindowModel::SelectResult result = model.pressSelect();
+    if (!result.pending) return result;
+    EXPECT_FALSE(model.selectEnabled());
+    session.waitForIndexFetch();
+    return model.finishSelect();
+  }
 };
 
-TEST(MainWindowModel, startsWithTheHomeFolderAndTheLogFileBesideTheProgram) {
+TEST(MainWindowModel, startsWithTheHomeFolderAndTheGivenLogFile) {
   Fixture f;
   EXPECT_EQ(f.model.outputDirectory(), f.output.path() + "/");
   EXPECT_EQ(f.model.title(), "Quillstash 1.02");
   EXPECT_STREQ(f.model.downloadButtonText(), "&Download");
   EXPECT_TRUE(f.model.browseEnabled());
   EXPECT_TRUE(f.model.selectEnabled());
-  EXPECT_EQ(f.session.log().logFilePath(), "/opt/tools/quillstash.log");
+  EXPECT_EQ(f.session.log().logFilePath(), "/var/state/quillstash/quillstash.log");
   EXPECT_FALSE(f.model.logToFile());
 
   WindowLogView view;
   Session session{view};
-  MainWindowModel root(session, view, "/usr/bin/quillstash", "/");
+  MainWindowModel root(session, view, "", "/");
   EXPECT_EQ(root.outputDirectory(), "/");  // already ends with a separator
-  EXPECT_EQ(session.log().logFilePath(), "/usr/bin/quillstash.log");
+  // No state folder: ticking the box says that nothing can be written.
+  root.setLogToFile(true);
+  EXPECT_EQ(view.text().rfind("[ X ] No folder for the log file", 0), 0u) << view.text();
 }
 
-TEST(MainWindowModel, theFirstDownloadPressStartsAndLaterPressesPauseAndResume) {
+TEST(MainWindowModel, aDownloadPausesResumesEndsAndStartsAgain) {
   Fixture f;
   f.model.editForumAddress(f.indexAddress());
   f.model.pressDownload();
   EXPECT_EQ(f.model.title(), "Quillstash 1.02 - " + f.indexAddress());
+  EXPECT_EQ(f.model.windowTitle(), "Running - Quillstash 1.02 - " + f.indexAddress());
   EXPECT_STREQ(f.model.downloadButtonText(), "&Pause");
   EXPECT_FALSE(f.model.browseEnabled());
   EXPECT_FALSE(f.model.selectEnabled());
@@ -86,18 +97,38 @@ TEST(MainWindowModel, theFirstDownloadPressStartsAndLaterPressesPauseAndResume) 
   f.session.waitForDownload();
   EXPECT_TRUE(f.session.downloadSucceeded());
 
-  // After the download the button still toggles, and nothing restarts it.
-  f.model.pressDownload();
-  EXPECT_STREQ(f.model.downloadButtonText(), "&Start");
+  // The end returns the window to its idle state; the next press runs again.
+  EXPECT_TRUE(f.model.pollDownloadEnd());
+  EXPECT_FALSE(f.model.pollDownloadEnd());
+  EXPECT_STREQ(f.model.downloadButtonText(), "&Download");
+  EXPECT_TRUE(f.model.selectEnabled());
+  EXPECT_EQ(f.model.windowTitle(), "Done - Quillstash 1.02 - " + f.indexAddress());
+  MainWindowModel::ProgressView done = f.model.progress();
+  EXPECT_EQ(done.counts, "Forums: 3 of 3 done    Topics: 3 of 3 saved");
+  EXPECT_EQ(done.percent, 100);
+  EXPECT_EQ(done.summary.rfind("Done: 3 forums, 3 topics saved, ", 0), 0u) << done.summary;
+  const int indexFetches = f.requestsFor("/index.php");
   f.model.pressDownload();
   EXPECT_STREQ(f.model.downloadButtonText(), "&Pause");
-  EXPECT_EQ(f.model.title(), "Quillstash 1.02 - " + f.indexAddress());
-  EXPECT_FALSE(f.model.pressSelect().showDialog);  // Select is off once a download started
+  f.session.waitForDownload();
+  EXPECT_TRUE(f.model.pollDownloadEnd());
+  EXPECT_TRUE(f.session.downloadSucceeded());
+  EXPECT_EQ(f.requestsFor("/index.php"), indexFetches + 1);
+  EXPECT_EQ(f.model.title(), "Quillstash 1.02 - " + f.indexAddress());  // not "... - - ..."
+}
+
+TEST(ProgressText, formatsTimesAndSizes) {
+  EXPECT_EQ(formatElapsed(std::chrono::milliseconds(7999)), "0:07");
+  EXPECT_EQ(formatElapsed(std::chrono::minutes(12) + std::chrono::seconds(34)), "12:34");
+  EXPECT_EQ(formatElapsed(std::chrono::hours(1) + std::chrono::minutes(2) + std::chrono::seconds(3)), "1:02:03");
+  EXPECT_EQ(formatBytes(1023), "1023 bytes");
+  EXPECT_EQ(formatBytes(1536), "1.5 KB");
+  EXPECT_EQ(formatBytes(3u * 1024 * 1024 * 1024), "3.0 GB");
 }
 
 TEST(MainWindowModel, selectWithoutAnAddressLogsItAndShowsNothing) {
   Fixture f;
-  MainWindowModel::SelectResult result = f.model.pressSelect();
+  MainWindowModel::SelectResult result = f.select();
   EXPECT_FALSE(result.showDialog);
   EXPECT_EQ(f.view.text(), "* No address entered\r\n");
   EXPECT_TRUE(f.server.requestLines().empty());
@@ -106,37 +137,38 @@ TEST(MainWindowModel, selectWithoutAnAddressLogsItAndShowsNothing) {
 TEST(MainWindowModel, selectFetchesTheIndexOnceUntilTheAddressIsEdited) {
   Fixture f;
   f.model.editForumAddress(f.indexAddress());
-  MainWindowModel::SelectResult first = f.model.pressSelect();
+  MainWindowModel::SelectResult first = f.select();
   ASSERT_TRUE(first.showDialog);
   ASSERT_EQ(first.forums.size(), 3u);
   EXPECT_EQ(first.forums[1].name, "02 Chat");
-  MainWindowModel::SelectResult second = f.model.pressSelect();
+  MainWindowModel::SelectResult second = f.model.pressSelect();  // answered at once from the page held
+  EXPECT_FALSE(second.pending);
   EXPECT_EQ(f.requestsFor("/index.php"), 1);
   ASSERT_EQ(second.forums.size(), 3u);
   EXPECT_EQ(second.forums[2].address, first.forums[2].address);
 
   f.model.editForumAddress(f.indexAddress());  // typed again: fetched again
-  EXPECT_TRUE(f.model.pressSelect().showDialog);
+  EXPECT_TRUE(f.select().showDialog);
   EXPECT_EQ(f.requestsFor("/index.php"), 2);
 }
 
 TEST(MainWindowModel, aFailedSelectFetchOpensNoDialogAndTheNextSelectTriesAgain) {
   Fixture f;
   f.model.editForumAddress("http://127.0.0.1:" + std::to_string(f.server.port()) + "/missing.php");
-  EXPECT_FALSE(f.model.pressSelect().showDialog);
-  EXPECT_FALSE(f.model.pressSelect().showDialog);
+  EXPECT_FALSE(f.select().showDialog);
+  EXPECT_FALSE(f.select().showDialog);
   EXPECT_EQ(f.requestsFor("/missing.php"), 2);
 }
 
 TEST(MainWindowModel, untickedForumsAreSkippedByTheDownload) {
   Fixture f;
   f.model.editForumAddress(f.indexAddress());
-  MainWindowModel::SelectResult result = f.model.pressSelect();
+  MainWindowModel::SelectResult result = f.select();
   ASSERT_EQ(result.forums.size(), 3u);
   DetectedForumsModel dialog(result.forums);
   dialog.setChecked(1, false);
   f.model.confirmForums(dialog);
-  EXPECT_FALSE(f.model.pressSelect().forums[1].checked);  // shown unticked on reopening
+  EXPECT_FALSE(f.select().forums[1].checked);  // shown unticked on reopening
 
   f.model.pressDownload();
   f.session.waitForDownload();

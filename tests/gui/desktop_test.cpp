@@ -3,6 +3,8 @@
 // offscreen platform, against a small board served on loopback.
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <chrono>
 #include <memory>
@@ -25,8 +28,11 @@
 #include "gui/log_widget.h"
 #include "gui/program.h"
 #include "gui/qt_text.h"
+#include "gui/remembered_settings.h"
 #include "gui/saving_options_dialog.h"
+#include "platform/files.h"
 #include "platform/process.h"
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
 namespace quillstash::gui {
@@ -55,7 +61,14 @@ demo::BoardShape smallShape(int extraTopics = 0) {
 struct Desktop {
   explicit Desktop(demo::BoardShape shape = smallShape()) : board(std::move(shape)) {
     server.start();
+    // The program's own files (debug log, remembered settings) go to a fresh folder.
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(home.file("state")));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.file("config")));
     program = std::make_unique<DesktopProgram>(5s);
+    program->window.setDialogRunner([this](QDialog& dialog) {
+      ++dialogs;
+      return answer(dialog);
+    });
   }
   ~Desktop() { program.reset(); }
 
@@ -74,7 +87,18 @@ struct Desktop {
   }
   void useTemporaryOutput() { control<QLineEdit>(window(), 101)->setText(QString::fromStdString(output.path())); }
   QString logText() { return window().logWidget()->toPlainText(); }
+  // Select, and the Detected Forums dialog it opens once its fetch has ended.
+  void selectAndWait() {
+    int before = dialogs;
+    click(5);
+    QTRY_VERIFY_WITH_TIMEOUT(dialogs > before, 10000);
+  }
 
+  // Every dialog the window opens is answered here.
+  int dialogs = 0;
+  std::function<int(QDialog&)> answer = [](QDialog&) { return int(QDialog::Rejected); };
+
+  test::TempDir home;
   demo::ClassicBoard board;
   demo::BoardServer server{[this](const demo::Request& request) { return board.serve(request); }};
   test::TempDir output;
@@ -88,18 +112,24 @@ class DesktopTest : public QObject {
 
  private slots:
   void mainWindowStartsWithEveryControlInPlace();
-  void theFirstDownloadPressRetitlesAndGreysAndLaterPressesToggle();
+  void everyControlHasATooltipAndAnAltKeyOfItsOwn();
+  void aRunShowsItsProgressEndsWithASummaryAndCanRunAgain();
   void selectWithoutAnAddressLogsAndOpensNothing();
-  void selectFetchesOnceUntilTheAddressIsEdited();
+  void selectFetchesOnceUntilTheAddressIsEditedOrALoginEnds();
+  void selectAgainstASilentServerLeavesTheWindowFreeAndCloseEndsIt();
+  void enterPressesTheFocusedButtonAndDownloadOtherwise();
   void untickingRowTwoMakesTheDownloadSkipForumTwo();
   void cancellingTheForumListKeepsEveryForum();
+  void detectedForumsNestsSubForumsAndSelectsAllOrNone();
   void advancedSettingsOpenWithTheDefaults();
   void advancedSettingsRoundTripAndCancel();
+  void numberFieldsTakeOnlyNumbersAndAdvancedFitsASmallScreen();
   void eachDialogLeavesTheOthersBitsAlone();
   void wildcardsShowsTheHelp();
   void theLogWidgetTrimsAsTheLogDoesAndShowsWorkerLines();
-  void closeDuringARunningDownloadEndsAtOnce();
-  void trayHidesTheWindowAndAClickBringsItBack();
+  void closeDuringARunningDownloadAsksThenEndsAtOnce();
+  void trayActivationOfEveryKindBringsTheWindowBack();
+  void fieldsOptionsAndPlaceSurviveARestartButNotThePassword();
 };
 
 void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
@@ -117,8 +147,8 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
     QVERIFY2(widget != nullptr, label.text);
     QCOMPARE(widget->text(), QString::fromLatin1(label.text));
   }
-  for (Expected button : {Expected{5, "Se&lect ..."}, Expected{9, "Lo&gin"}, Expected{3, "\\"},
-                          Expected{6, "O&ptions ..."}, Expected{1, "&Download"}, Expected{8, "Ad&vanced ..."},
+  for (Expected button : {Expected{5, "Se&lect ..."}, Expected{9, "Lo&gin"}, Expected{3, ""},
+                          Expected{6, "Optio&ns ..."}, Expected{1, "&Download"}, Expected{8, "Ad&vanced ..."},
                           Expected{2, "&Close"}, Expected{4, "&Tray"}}) {
     QPushButton* widget = control<QPushButton>(w, button.id);
     QVERIFY2(widget != nullptr, button.text);
@@ -126,6 +156,7 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
     QVERIFY(widget->isEnabled());
   }
   QVERIFY(control<QPushButton>(w, 1)->isDefault());
+  QVERIFY(!control<QPushButton>(w, 3)->icon().isNull());  // the folder button shows a folder
 
   QCOMPARE(control<QLineEdit>(w, 100)->text(), QString());
   QCOMPARE(control<QLineEdit>(w, 100)->maxLength(), 8192);
@@ -141,70 +172,225 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
   QCOMPARE(log->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   QVERIFY(log->toPlainText().isEmpty());
   QCheckBox* logToFile = control<QCheckBox>(w, 400);
-  QCOMPARE(logToFile->text(), QStringLiteral("Save debug messages to &Log"));
+  QCOMPARE(logToFile->text(), QStringLiteral("Save debug &messages to Log"));
   QVERIFY(!logToFile->isChecked());
   logToFile->setChecked(true);
   QVERIFY(desktop.program->session.log().logToFile());
+  // The debug log goes to the user's state folder, made when missing.
+  const std::string logFile = desktop.home.file("state") + "/quillstash/quillstash.log";
+  QCOMPARE(desktop.program->session.log().logFilePath(), logFile);
+  desktop.program->session.log().logLine("* into the file\r\n");
+  QVERIFY(platform::pathExists(logFile.c_str()));
 
   // Tab order follows the table of the window (labels take no focus).
   int order[] = {100, 5, 102, 103, 9, 101, 3, 6, 200, 400, 1, 8, 2, 4};
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QWidget* next = w.findChild<QWidget*>(controlName(order[i - 1]))->nextInFocusChain();
-    while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+    // Controls added beside the original ones (they carry names, not ids) are passed over.
+    while (next->focusPolicy() == Qt::NoFocus || next->isHidden() || !next->objectName().startsWith("id")) {
+      next = next->nextInFocusChain();
+    }
     QCOMPARE(next->objectName(), controlName(order[i]));
   }
 }
 
-void DesktopTest::theFirstDownloadPressRetitlesAndGreysAndLaterPressesToggle() {
+namespace {
+
+// The Alt keys of a window: the letter after each single '&' of its buttons,
+// group boxes and of the labels that pass focus on to a buddy.
+QStringList altKeys(QWidget& window, const QStringList& extraTexts = {}) {
+  QStringList texts = extraTexts;
+  for (auto* button : window.findChildren<QAbstractButton*>()) texts << button->text();
+  for (auto* group : window.findChildren<QGroupBox*>()) texts << group->title();
+  for (auto* label : window.findChildren<QLabel*>()) {
+    if (label->buddy() != nullptr) texts << label->text();
+  }
+  QStringList keys;
+  for (const QString& text : texts) {
+    for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < text.size();
+         i = text.indexOf(QLatin1Char('&'), i + 2)) {
+      if (text[i + 1] != QLatin1Char('&')) keys << text.mid(i + 1, 1).toLower();
+    }
+  }
+  return keys;
+}
+
+// Names of the controls a user works with that have no tooltip.
+QStringList withoutTooltip(QWidget& window) {
+  QStringList missing;
+  for (auto* widget : window.findChildren<QWidget*>()) {
+    bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                   qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QTreeWidget*>(widget) ||
+                   qobject_cast<QProgressBar*>(widget);
+    if (control && widget->toolTip().isEmpty()) missing << widget->objectName();
+  }
+  return missing;
+}
+
+}  // namespace
+
+void DesktopTest::everyControlHasATooltipAndAnAltKeyOfItsOwn() {
+  Desktop desktop;
+  SettingsStore store;
+  AdvancedSettingsDialog advanced(store);
+  SavingOptionsDialog options(store);
+  DetectedForumsDialog forums({{"01 News", "http://a/viewforum.php?f=1", true}});
+  struct Window {
+    QWidget* widget;
+    QStringList extraTexts;
+  };
+  // The Download button's other two texts share the window's keys too.
+  for (const Window& window : {Window{&desktop.window(), {QStringLiteral("&Pause"), QStringLiteral("&Start")}},
+                               Window{&advanced, {}}, Window{&options, {}}, Window{&forums, {}}}) {
+    QStringList keys = altKeys(*window.widget, window.extraTexts);
+    QVERIFY2(keys.size() >= 2, qPrintable(window.widget->objectName()));
+    QStringList unique = keys;
+    unique.removeDuplicates();
+    QVERIFY2(unique.size() == keys.size(), qPrintable(window.widget->objectName() + QStringLiteral(": ") + keys.join(' ')));
+    QStringList missing = withoutTooltip(*window.widget);
+    QVERIFY2(missing.isEmpty(), qPrintable(window.widget->objectName() + QStringLiteral(": ") + missing.join(' ')));
+  }
+}
+
+void DesktopTest::aRunShowsItsProgressEndsWithASummaryAndCanRunAgain() {
   Desktop desktop;
   desktop.useTemporaryOutput();
   desktop.typeAddress(desktop.indexAddress());
-  desktop.click(1);
   MainWindow& w = desktop.window();
-  QCOMPARE(w.windowTitle(), QStringLiteral("Quillstash 1.02 - ") + desktop.indexAddress());
+  QSignalSpy opened(&w, &MainWindow::archiveFolderRequested);
+  auto* openFolder = w.findChild<QPushButton*>(QStringLiteral("openArchiveFolder"));
+  const QString title = QStringLiteral("Quillstash 1.02 - ") + desktop.indexAddress();
+
+  desktop.click(1);
+  QCOMPARE(w.windowTitle(), QStringLiteral("Running - ") + title);
   QCOMPARE(control<QPushButton>(w, 1)->text(), QStringLiteral("&Pause"));
   QVERIFY(!control<QPushButton>(w, 3)->isEnabled());
   QVERIFY(!control<QPushButton>(w, 5)->isEnabled());
   QVERIFY(control<QPushButton>(w, 9)->isEnabled());
-  const char* expected[] = {"&Start", "&Pause", "&Start"};
-  for (const char* text : expected) {
-    desktop.click(1);
-    QCOMPARE(control<QPushButton>(w, 1)->text(), QString::fromLatin1(text));
+  desktop.click(1);
+  QCOMPARE(control<QPushButton>(w, 1)->text(), QStringLiteral("&Start"));
+  QCOMPARE(w.windowTitle(), QStringLiteral("Paused - ") + title);
+  desktop.click(1);
+  QCOMPARE(control<QPushButton>(w, 1)->text(), QStringLiteral("&Pause"));
+
+  // The end: Download starts a new run, Select and the folder work again,
+  // and the summary says what was saved.
+  for (int run = 1; run <= 2; ++run) {
+    QTRY_COMPARE_WITH_TIMEOUT(control<QPushButton>(w, 1)->text(), QStringLiteral("&Download"), 30000);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Done - ") + title);
+    QVERIFY(control<QPushButton>(w, 3)->isEnabled());
+    QVERIFY(control<QPushButton>(w, 5)->isEnabled());
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("progressCounts"))->text(),
+             QStringLiteral("Forums: 3 of 3 done    Topics: 3 of 3 saved"));
+    QCOMPARE(w.findChild<QProgressBar*>(QStringLiteral("progressBar"))->value(), 100);
+    QVERIFY(w.findChild<QLabel*>(QStringLiteral("progressRate"))->text().startsWith(QStringLiteral("Elapsed 0:0")));
+    QString summary = w.findChild<QLabel*>(QStringLiteral("runSummary"))->text();
+    QVERIFY2(summary.startsWith(QStringLiteral("Done: 3 forums, 3 topics saved, ")), qPrintable(summary));
+    QVERIFY(!openFolder->isHidden());
+    QCOMPARE(desktop.requestsFor("/index.php"), run);
+    if (run == 1) desktop.click(1);
   }
-  desktop.click(1);  // resume, and let the download end
-  QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
-  QTRY_VERIFY_WITH_TIMEOUT(desktop.logText().contains(QStringLiteral("* Forum downloaded successfully")), 5000);
+  QTest::mouseClick(openFolder, Qt::LeftButton);
+  QCOMPARE(opened.count(), 1);
+  QCOMPARE(opened.front().front().toString(), QString::fromStdString(desktop.output.path()));
+
+  // A start that fails (the folder cannot be made) ends too, and the next one runs.
+  control<QLineEdit>(w, 101)->setText(QString::fromStdString(desktop.output.file("a-file/")));
+  platform::writeWholeFile(desktop.output.file("a-file").c_str(), "x", 1);
+  desktop.click(1);
+  QTRY_COMPARE_WITH_TIMEOUT(w.windowTitle(), QStringLiteral("Not finished - ") + title, 30000);
+  QCOMPARE(control<QPushButton>(w, 1)->text(), QStringLiteral("&Download"));
+  desktop.useTemporaryOutput();
+  desktop.click(1);
+  QTRY_COMPARE_WITH_TIMEOUT(w.windowTitle(), QStringLiteral("Done - ") + title, 30000);
 }
 
 void DesktopTest::selectWithoutAnAddressLogsAndOpensNothing() {
   Desktop desktop;
-  int dialogs = 0;
-  desktop.window().setDialogRunner([&](QDialog&) { return ++dialogs, int(QDialog::Rejected); });
   desktop.click(5);
   QCOMPARE(desktop.logText(), QStringLiteral("* No address entered\n"));
-  QCOMPARE(dialogs, 0);
+  desktop.window().poll();
+  QCOMPARE(desktop.dialogs, 0);
 }
 
-void DesktopTest::selectFetchesOnceUntilTheAddressIsEdited() {
-  Desktop desktop;
+void DesktopTest::selectFetchesOnceUntilTheAddressIsEditedOrALoginEnds() {
+  demo::BoardShape shape = smallShape();
+  shape.forums.push_back({4, 0, 3, "Lounge", "", true});  // seen by members only
+  Desktop desktop(shape);
   QStringList names;
-  desktop.window().setDialogRunner([&](QDialog& dialog) {
+  desktop.answer = [&](QDialog& dialog) {
     auto* list = control<QTreeWidget>(dialog, 400);
     names.clear();
     for (int row = 0; row < list->topLevelItemCount(); ++row) names << list->topLevelItem(row)->text(0);
     return int(QDialog::Rejected);
-  });
+  };
   desktop.typeAddress(desktop.indexAddress());
-  desktop.click(5);
+  desktop.selectAndWait();
   QCOMPARE(names, (QStringList{"01 News", "02 Chat", "03 Help"}));
   names.clear();
-  desktop.click(5);
+  desktop.selectAndWait();
   QCOMPARE(names, (QStringList{"01 News", "02 Chat", "03 Help"}));
   QCOMPARE(desktop.requestsFor("/index.php"), 1);
 
   desktop.typeAddress(desktop.indexAddress());
-  desktop.click(5);
+  desktop.selectAndWait();
   QCOMPARE(desktop.requestsFor("/index.php"), 2);
+
+  // After a login the list is read again, with what members see.
+  control<QLineEdit>(desktop.window(), 102)->setText(QStringLiteral("keeper"));
+  control<QLineEdit>(desktop.window(), 103)->setText(QStringLiteral("lantern"));
+  desktop.click(9);
+  QTRY_COMPARE_WITH_TIMEOUT(desktop.program->session.loginsEnded(), 1, 10000);
+  const int before = desktop.requestsFor("/index.php");
+  desktop.selectAndWait();
+  QCOMPARE(desktop.requestsFor("/index.php"), before + 1);
+  QCOMPARE(names, (QStringList{"01 News", "02 Chat", "03 Help", "04 Lounge"}));
+}
+
+void DesktopTest::selectAgainstASilentServerLeavesTheWindowFreeAndCloseEndsIt() {
+  test::HttpTestServer silent;
+  test::ScriptedResponse never = test::ScriptedResponse::ok("");
+  never.stallBeforeAnswer = 60s;
+  silent.route("/index.php", never);
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  w.show();
+  QSignalSpy closed(&w, &MainWindow::programClosed);
+  desktop.typeAddress(QString::fromStdString(silent.base() + "/index.php"));
+  QElapsedTimer timer;
+  timer.start();
+  desktop.click(5);
+  QVERIFY2(timer.elapsed() < 1000, "Select waited for the server");
+  QVERIFY(silent.waitForRequests(1, 5s));
+  // The window goes on: its events are handled while the fetch waits.
+  bool handled = false;
+  QTimer::singleShot(50, &w, [&] { handled = true; });
+  QTRY_VERIFY_WITH_TIMEOUT(handled, 2000);
+  QVERIFY(!control<QPushButton>(w, 5)->isEnabled());  // one Select at a time
+  QVERIFY(!control<QPushButton>(w, 1)->isEnabled());  // and no download meanwhile
+  timer.restart();
+  desktop.click(2);
+  QVERIFY2(timer.elapsed() < 1000, "Close waited for the fetch");
+  QCOMPARE(closed.count(), 1);
+  QCOMPARE(desktop.dialogs, 0);
+}
+
+void DesktopTest::enterPressesTheFocusedButtonAndDownloadOtherwise() {
+  Desktop desktop;
+  desktop.useTemporaryOutput();
+  MainWindow& w = desktop.window();
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  control<QPushButton>(w, 5)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCOMPARE(desktop.logText(), QStringLiteral("* No address entered\n"));  // Select ran
+  QVERIFY(!desktop.program->session.downloadStarted());
+
+  desktop.typeAddress(desktop.indexAddress());
+  control<QLineEdit>(w, 100)->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QVERIFY(desktop.program->session.downloadStarted());
+  QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
 }
 
 void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
@@ -212,7 +398,7 @@ void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
   desktop.useTemporaryOutput();
   bool secondOpeningShowsItUnticked = false;
   int openings = 0;
-  desktop.window().setDialogRunner([&](QDialog& dialog) {
+  desktop.answer = [&](QDialog& dialog) {
     auto* list = control<QTreeWidget>(dialog, 400);
     if (openings++ == 0) {
       list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
@@ -221,10 +407,10 @@ void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
     secondOpeningShowsItUnticked = list->topLevelItem(1)->checkState(0) == Qt::Unchecked &&
                                    list->topLevelItem(0)->checkState(0) == Qt::Checked;
     return int(QDialog::Rejected);
-  });
+  };
   desktop.typeAddress(desktop.indexAddress());
-  desktop.click(5);
-  desktop.click(5);
+  desktop.selectAndWait();
+  desktop.selectAndWait();
   QVERIFY(secondOpeningShowsItUnticked);
   desktop.click(1);
   QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
@@ -235,14 +421,35 @@ void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
 
 void DesktopTest::cancellingTheForumListKeepsEveryForum() {
   Desktop desktop;
-  desktop.window().setDialogRunner([&](QDialog& dialog) {
+  desktop.answer = [&](QDialog& dialog) {
     control<QTreeWidget>(dialog, 400)->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
     return int(QDialog::Rejected);
-  });
+  };
   desktop.typeAddress(desktop.indexAddress());
-  desktop.click(5);
+  desktop.selectAndWait();
   ForumSelection selection = desktop.program->session.forumSelection();
   QVERIFY(selection == allForumsSelected());
+}
+
+void DesktopTest::detectedForumsNestsSubForumsAndSelectsAllOrNone() {
+  DetectedForumsDialog dialog({{"01 News", "n", true, -1}, {"01 Archive", "a", true, 0}, {"02 Chat", "c", false, -1}});
+  QTreeWidget* list = dialog.list();
+  QCOMPARE(list->topLevelItemCount(), 2);
+  QTreeWidgetItem* news = list->topLevelItem(0);
+  QCOMPARE(news->childCount(), 1);
+  QCOMPARE(news->child(0)->text(0), QStringLiteral("01 Archive"));
+  // A forum's box carries its sub-forums.
+  news->setCheckState(0, Qt::Unchecked);
+  QCOMPARE(news->child(0)->checkState(0), Qt::Unchecked);
+  QVERIFY(!dialog.model().rows()[1].checked);
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectAll")), Qt::LeftButton);
+  for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Checked);
+  QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectNone")), Qt::LeftButton);
+  for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Unchecked);
+  list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  ForumSelection selection = dialog.model().accept(allForumsSelected());
+  QCOMPARE(int(selection[0]), 0);
+  QCOMPARE(int(selection[1]), 1);  // the index page's second forum: sub-forums are not numbered
 }
 
 void DesktopTest::advancedSettingsOpenWithTheDefaults() {
@@ -294,7 +501,7 @@ void DesktopTest::advancedSettingsRoundTripAndCancel() {
     control<QCheckBox>(dialog, 400)->setChecked(false);
     control<QLineEdit>(dialog, 117)->setText(QStringLiteral("3"));
     control<QLineEdit>(dialog, 114)->setText(QStringLiteral("0"));
-    control<QLineEdit>(dialog, 115)->setText(QStringLiteral("lots"));
+    control<QLineEdit>(dialog, 115)->setText(QStringLiteral("7"));
     control<QCheckBox>(dialog, 417)->setChecked(true);
     QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -304,7 +511,7 @@ void DesktopTest::advancedSettingsRoundTripAndCancel() {
   QVERIFY(!after.useForumLinkPrefix);
   QCOMPARE(after.downloadDelayMs, 3000u);
   QCOMPARE(after.connectRetryDelayMs, 0u);
-  QCOMPARE(after.receiveRetries, 0u);
+  QCOMPARE(after.receiveRetries, 7u);
   QVERIFY(after.useLinkParameter);
   {
     AdvancedSettingsDialog reopened(store);
@@ -323,6 +530,59 @@ void DesktopTest::advancedSettingsRoundTripAndCancel() {
   QVERIFY(!unchanged.useProxy);
 }
 
+void DesktopTest::numberFieldsTakeOnlyNumbersAndAdvancedFitsASmallScreen() {
+  SettingsStore store;
+  {
+    AdvancedSettingsDialog dialog(store);
+    // At 1366x768 with 150% scaling the screen holds 910x512 logical pixels.
+    QVERIFY2(dialog.sizeHint().width() <= 1366 / 1.5 && dialog.sizeHint().height() <= 768 / 1.5,
+             qPrintable(QStringLiteral("%1x%2").arg(dialog.sizeHint().width()).arg(dialog.sizeHint().height())));
+    auto* retries = control<QLineEdit>(dialog, 115);
+    retries->selectAll();
+    QTest::keyClicks(retries, QStringLiteral("lots"));
+    QCOMPARE(retries->text(), QStringLiteral("10"));  // letters are not taken
+    retries->selectAll();
+    QTest::keyClicks(retries, QStringLiteral("5"));
+    auto* delay = control<QLineEdit>(dialog, 117);
+    delay->setEnabled(true);
+    delay->selectAll();
+    QTest::keyClicks(delay, QStringLiteral("1.5"));
+    QCOMPARE(delay->text(), QStringLiteral("1.5"));
+    // A field left empty (or holding too much) keeps the dialog open.
+    control<QLineEdit>(dialog, 113)->clear();
+    control<QLineEdit>(dialog, 114)->setText(QStringLiteral("999999999"));
+    QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+    QCOMPARE(dialog.result(), 0);
+    QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("problem"))->isHidden());
+    QCOMPARE(store.snapshot().receiveRetries, 10u);
+    control<QLineEdit>(dialog, 113)->setText(QStringLiteral("3"));
+    QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+    QCOMPARE(dialog.result(), 0);  // 114 still out of range
+    control<QLineEdit>(dialog, 114)->setText(QStringLiteral("250"));
+    QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  }
+  Settings after = store.snapshot();
+  QCOMPARE(after.receiveRetries, 5u);
+  QCOMPARE(after.connectRetries, 3u);
+  QCOMPARE(after.connectRetryDelayMs, 250u);
+  QCOMPARE(after.downloadDelayMs, 1500u);
+  {
+    SavingOptionsDialog options(store);
+    auto* length = control<QLineEdit>(options, 100);
+    length->selectAll();
+    QTest::keyClicks(length, QStringLiteral("abc"));
+    QCOMPARE(length->text(), QStringLiteral("50"));
+    length->clear();
+    QTest::mouseClick(control<QPushButton>(options, 1), Qt::LeftButton);
+    QCOMPARE(options.result(), 0);
+    QTest::keyClicks(length, QStringLiteral("80"));
+    QTest::mouseClick(control<QPushButton>(options, 1), Qt::LeftButton);
+    QCOMPARE(options.result(), int(QDialog::Accepted));
+  }
+  QCOMPARE(store.snapshot().maxFileNameChars, 80u);
+}
+
 void DesktopTest::eachDialogLeavesTheOthersBitsAlone() {
   SettingsStore store;
   {
@@ -335,7 +595,7 @@ void DesktopTest::eachDialogLeavesTheOthersBitsAlone() {
     QVERIFY(!control<QCheckBox>(options, 402)->isChecked());
     control<QCheckBox>(options, 400)->setChecked(false);
     control<QCheckBox>(options, 402)->setChecked(true);
-    control<QLineEdit>(options, 100)->setText(QStringLiteral("abc"));
+    control<QLineEdit>(options, 100)->setText(QStringLiteral("60"));
     QTest::mouseClick(control<QPushButton>(options, 1), Qt::LeftButton);
   }
   {
@@ -344,7 +604,7 @@ void DesktopTest::eachDialogLeavesTheOthersBitsAlone() {
     QTest::mouseClick(control<QPushButton>(advanced, 1), Qt::LeftButton);
   }
   Settings after = store.snapshot();
-  QCOMPARE(after.maxFileNameChars, 0u);
+  QCOMPARE(after.maxFileNameChars, 60u);
   QVERIFY(!after.saveAttachments);
   QVERIFY(after.saveExternalImages);
   QVERIFY(after.linkAllImages);
@@ -393,30 +653,60 @@ void DesktopTest::theLogWidgetTrimsAsTheLogDoesAndShowsWorkerLines() {
   QTRY_VERIFY_WITH_TIMEOUT(desktop.logText().endsWith(QStringLiteral("* worker line 2\n")), 5000);
   worker.join();
   QCOMPARE(desktop.logText().count(QStringLiteral("* worker line")), 3);
+
+  // The view keeps to the end of the log when a resize wraps it anew.
+  MainWindow& w = desktop.window();
+  w.show();
+  for (int i = 0; i < 100; ++i) log.logLine("* a line long enough to wrap in a narrow window " + std::to_string(i) + "\r\n");
+  QScrollBar* bar = w.logWidget()->verticalScrollBar();
+  QTRY_COMPARE(bar->value(), bar->maximum());
+  for (QSize size : {QSize(420, 380), QSize(900, 700), QSize(500, 420)}) {
+    w.resize(size);
+    QTest::qWait(20);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+  }
 }
 
-void DesktopTest::closeDuringARunningDownloadEndsAtOnce() {
+void DesktopTest::closeDuringARunningDownloadAsksThenEndsAtOnce() {
   Desktop desktop(smallShape(150));
   desktop.useTemporaryOutput();
   desktop.window().show();
   QSignalSpy closed(&desktop.window(), &MainWindow::programClosed);
+  QStringList asked;
+  int reply = QMessageBox::No;
+  desktop.answer = [&](QDialog& dialog) {
+    asked << dialog.objectName();
+    return reply;
+  };
   desktop.typeAddress(desktop.indexAddress());
   desktop.click(1);
   QTRY_VERIFY_WITH_TIMEOUT(desktop.logText().contains(QStringLiteral("* Saved: ")), 30000);
   QVERIFY(!desktop.program->session.downloadFinished());
+
+  // Close, Escape and the close box each ask; "Keep downloading" keeps it.
+  desktop.click(2);
+  QTest::keyClick(&desktop.window(), Qt::Key_Escape);
+  desktop.window().close();
+  QCOMPARE(asked, (QStringList{"confirmQuit", "confirmQuit", "confirmQuit"}));
+  QCOMPARE(closed.count(), 0);
+  QVERIFY(desktop.window().isVisible());
+  QVERIFY(!desktop.program->session.downloadFinished());
+
   // Without this thread drawing, the job now waits for its next line to be shown.
   std::this_thread::sleep_for(200ms);
+  reply = QMessageBox::Yes;
   QElapsedTimer timer;
   timer.start();
   desktop.click(2);
   QVERIFY2(timer.elapsed() < 5000, "Close waited for the download");
   QVERIFY(desktop.program->session.downloadFinished());
+  QVERIFY(!desktop.program->session.downloadSucceeded());
   QCOMPARE(closed.count(), 1);
   QVERIFY(!desktop.window().isVisible());
   desktop.program.reset();  // tearing the program down after Close is clean too
 }
 
-void DesktopTest::trayHidesTheWindowAndAClickBringsItBack() {
+void DesktopTest::trayActivationOfEveryKindBringsTheWindowBack() {
   Desktop desktop;
   MainWindow& w = desktop.window();
   w.show();
@@ -429,12 +719,75 @@ void DesktopTest::trayHidesTheWindowAndAClickBringsItBack() {
   } else {
     QVERIFY(w.isMinimized());  // no notification area: minimised instead
   }
-  w.restoreFromTray();
-  QVERIFY(w.isVisible());
-  QVERIFY(!w.isMinimized());
-  QVERIFY(!w.trayShown());
+  // The icon's signal returns before the window comes back and the icon goes:
+  // hiding the icon while it handles its own click pulls it from under it.
+  QSystemTrayIcon* tray = w.trayIcon();
+  for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
+                      QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
+    w.hide();
+    emit tray->activated(reason);
+    QVERIFY(!w.isVisible());
+    QTRY_VERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!w.trayShown());
+  }
   QScrollBar* bar = w.logWidget()->verticalScrollBar();
   QTRY_COMPARE(bar->value(), bar->maximum());
+}
+
+void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  desktop.typeAddress(QStringLiteral("http://127.0.0.1:9/index.php"));
+  desktop.useTemporaryOutput();
+  control<QLineEdit>(w, 102)->setText(QStringLiteral("keeper"));
+  control<QLineEdit>(w, 103)->setText(QStringLiteral("secret-lantern"));
+  desktop.answer = [](QDialog& dialog) {
+    if (auto* length = control<QLineEdit>(dialog, 100); length != nullptr && dialog.objectName() == controlName(1013)) {
+      length->setText(QStringLiteral("60"));
+      control<QCheckBox>(dialog, 400)->setChecked(false);
+    } else {
+      control<QCheckBox>(dialog, 412)->setChecked(true);
+      control<QLineEdit>(dialog, 112)->setText(QStringLiteral("proxy.example:3128"));
+      control<QLineEdit>(dialog, 117)->setText(QStringLiteral("2.5"));
+    }
+    dialog.accept();
+    return dialog.result();
+  };
+  desktop.click(6);
+  desktop.click(8);
+  // The password goes to the desktop's keyring or nowhere: without a keyring
+  // the window says so and the box is cleared.
+  auto* rememberPassword = w.findChild<QCheckBox*>(QStringLiteral("rememberPassword"));
+  if (rememberPassword->isEnabled()) {
+    rememberPassword->setChecked(true);
+    if (QTest::qWaitFor([&] { return desktop.logText().contains(QStringLiteral("password was not remembered")); }, 10000)) {
+      QVERIFY(!rememberPassword->isChecked());
+    }
+  }
+  w.show();
+  w.resize(700, 530);
+  desktop.click(2);
+
+  desktop.program = std::make_unique<DesktopProgram>(5s);
+  MainWindow& again = desktop.program->window;
+  QCOMPARE(control<QLineEdit>(again, 100)->text(), QStringLiteral("http://127.0.0.1:9/index.php"));
+  QCOMPARE(desktop.program->model.forumAddress(), std::string("http://127.0.0.1:9/index.php"));
+  QCOMPARE(control<QLineEdit>(again, 101)->text(), QString::fromStdString(desktop.output.path()));
+  QCOMPARE(control<QLineEdit>(again, 102)->text(), QStringLiteral("keeper"));
+  QCOMPARE(control<QLineEdit>(again, 103)->text(), QString());
+  QCOMPARE(again.size(), QSize(700, 530));
+  Settings options = desktop.program->session.settings().snapshot();
+  QCOMPARE(options.maxFileNameChars, 60u);
+  QVERIFY(!options.saveAttachments);
+  QVERIFY(options.useProxy);
+  QCOMPARE(QString::fromStdString(std::string(options.proxyAddress.view())), QStringLiteral("proxy.example:3128"));
+  QCOMPARE(options.downloadDelayMs, 2500u);
+  QCOMPARE(options.receiveRetries, 10u);  // untouched options keep their defaults
+
+  QFile file(rememberedSettingsPath());
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QVERIFY(!file.readAll().contains("secret-lantern"));
 }
 
 }  // namespace quillstash::gui
