@@ -113,7 +113,7 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
   plan.fileName = known->fileName;
   std::string file = root_ + platform::kPathSeparator + folder + platform::kPathSeparator + known->fileName;
   bool current = known->state == TopicState::kComplete && !known->fileName.empty() &&
-                 platform::pathExists(file.c_str());
+                 platform::fileSize(file.c_str()) >= 0;
   switch (mode_) {
     case RefreshMode::kFull: plan.fetch = true; break;
     case RefreshMode::kRetryFailed: plan.fetch = !current; break;

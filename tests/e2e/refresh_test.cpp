@@ -219,6 +219,33 @@ TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
   EXPECT_EQ(wholeManifest->topics().size(), 31u);
 }
 
+TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
+  ASSERT_EQ(cli(out_.path()).exitCode, 0);
+  const std::string chat = out_.path() + "/Lantern Keepers/01 General Chat/";
+  const std::string topic = chat + "00002 Which lighthouse is your favourite_.html";
+  // A folder in the file's place makes the next save of that topic fail.
+  fs::remove(topic);
+  fs::create_directory(topic);
+  cli(out_.path());
+  std::string report = readFile(out_.path() + "/Lantern Keepers/report.json");
+  EXPECT_NE(report.find("\"problems\": [{\"address\": \"http://127.0.0.1:" + std::to_string(server_->port()) +
+                        "/viewtopic.php?t=2\", \"file\": \"01 General Chat/00002 Which lighthouse is your favourite_.html\", "
+                        "\"reason\": \"not saved\"}]"),
+            std::string::npos)
+      << report;
+
+  fs::remove(topic);
+  const std::size_t before = server_->requestLines().size();
+  ProcessResult retry = cli(out_.path(), {"--retry-failed"});
+  ASSERT_EQ(retry.exitCode, 0) << retry.out;
+  std::vector<std::string> topicPages;
+  for (const std::string& line : requestsSince(before)) {
+    if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php")) topicPages.push_back(line);
+  }
+  EXPECT_EQ(topicPages, std::vector<std::string>{"GET /viewtopic.php?t=2 HTTP/1.0"});
+  EXPECT_TRUE(readFile(topic).ends_with("</TABLE></BODY></HTML>"));
+}
+
 TEST_F(GrowingBoard, refusesAFolderHoldingTheArchiveOfAnotherBoard) {
   ASSERT_EQ(cli(out_.path()).exitCode, 0);
   const auto before = archiveFiles(out_.path());
