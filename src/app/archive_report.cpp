@@ -36,11 +36,20 @@ std::string htmlText(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -71,8 +80,8 @@ std::string linkTo(const std::string& path) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : path) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-                 c == '_' || c == '~' || c == '/';
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                 c == '.' || c == '_' || c == '~' || c == '/';
     if (plain) {
       out += static_cast<char>(c);
     } else {
@@ -108,7 +117,7 @@ bool writeIfChanged(const std::string& path, const std::string& bytes) {
 
 bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
   struct Listing {
-    std::vector<std::string> forums;                         // sub-folder names
+    std::vector<std::string> forums;                            // sub-folder names
     std::vector<std::pair<std::uint32_t, std::string>> topics;  // number, file name
   };
   std::map<std::string, Listing> listings;  // by folder, "" for the root
@@ -132,7 +141,8 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
     if (!listing.forums.empty()) {
       page += "<h2>Forums</h2>\n<ul>\n";
       for (const std::string& name : listing.forums) {
-        page += "<li><a href=\"" + htmlText(linkTo(name + "/index.html")) + "\">" + htmlText(name) + "</a></li>\n";
+        page += "<li><a href=\"" + htmlText(linkTo(name + "/index.html")) + "\">" + htmlText(name) +
+                "</a></li>\n";
       }
       page += "</ul>\n";
     }
@@ -145,7 +155,9 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
       page += "</ul>\n";
     }
     page += "</body></html>\n";
-    std::string path = folder.empty() ? joinPath(archiveRoot, "index.html") : joinPath(archiveRoot, folder + platform::kPathSeparator + "index.html");
+    std::string path = folder.empty()
+                           ? joinPath(archiveRoot, "index.html")
+                           : joinPath(archiveRoot, folder + platform::kPathSeparator + "index.html");
     wrote = writeIfChanged(path, page) && wrote;
   }
   return wrote;
@@ -153,10 +165,12 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
 
 std::string reportJson(const RunReport& report) {
   Totals totals = totalsOf(report);
-  std::string out = "{\n  \"board\": " + jsonText(report.startAddress) + ",\n  \"finished\": " +
-                    (report.finished ? "true" : "false") + ",\n  \"seconds\": " + std::to_string(report.seconds) +
+  std::string out = "{\n  \"board\": " + jsonText(report.startAddress) +
+                    ",\n  \"finished\": " + (report.finished ? "true" : "false") +
+                    ",\n  \"seconds\": " + std::to_string(report.seconds) +
                     ",\n  \"totals\": {\"listed\": " + std::to_string(totals.listed) +
-                    ", \"written\": " + std::to_string(totals.written) + ", \"kept\": " + std::to_string(totals.kept) +
+                    ", \"written\": " + std::to_string(totals.written) +
+                    ", \"kept\": " + std::to_string(totals.kept) +
                     ", \"problems\": " + std::to_string(totals.problems) + "},\n  \"forums\": [";
   for (std::size_t i = 0; i < report.forums.size(); ++i) {
     const ForumReport& forum = report.forums[i];
@@ -179,16 +193,22 @@ std::string reportHtml(const RunReport& report) {
   Totals totals = totalsOf(report);
   std::string out =
       "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Archive report</title></head><body>\n"
-      "<h1>Archive report</h1>\n<p>Board: " + htmlText(report.startAddress) + "<br>Run: " +
-      (report.finished ? "finished" : "stopped before the end") + ", " + std::to_string(static_cast<long>(report.seconds)) +
-      " s<br>Topics listed: " + std::to_string(totals.listed) + ", written: " + std::to_string(totals.written) +
-      ", already current: " + std::to_string(totals.kept) + ", failed or incomplete: " + std::to_string(totals.problems) +
-      "</p>\n<table border=\"1\"><tr><th>Forum</th><th>Listed</th><th>Written</th><th>Current</th><th>Problems</th></tr>\n";
+      "<h1>Archive report</h1>\n<p>Board: " +
+      htmlText(report.startAddress) +
+      "<br>Run: " + (report.finished ? "finished" : "stopped before the end") + ", " +
+      std::to_string(static_cast<long>(report.seconds)) +
+      " s<br>Topics listed: " + std::to_string(totals.listed) +
+      ", written: " + std::to_string(totals.written) + ", already current: " + std::to_string(totals.kept) +
+      ", failed or incomplete: " + std::to_string(totals.problems) +
+      "</p>\n<table "
+      "border=\"1\"><tr><th>Forum</th><th>Listed</th><th>Written</th><th>Current</th><th>Problems</th></"
+      "tr>\n";
   for (const ForumReport& forum : report.forums) {
     out += "<tr><td>" + htmlText(forum.folder) + "</td><td>" + std::to_string(forum.listed) + "</td><td>" +
            std::to_string(forum.written) + "</td><td>" + std::to_string(forum.kept) + "</td><td>";
     for (const ReportItem& item : forum.problems) {
-      out += htmlText(item.reason) + ": <a href=\"" + htmlText(item.address) + "\">" + htmlText(item.address) + "</a><br>";
+      out += htmlText(item.reason) + ": <a href=\"" + htmlText(item.address) + "\">" +
+             htmlText(item.address) + "</a><br>";
     }
     out += "</td></tr>\n";
   }
@@ -198,8 +218,10 @@ std::string reportHtml(const RunReport& report) {
 bool writeReport(const std::string& archiveRoot, const RunReport& report) {
   std::string json = reportJson(report);
   std::string html = reportHtml(report);
-  bool wroteJson = platform::writeWholeFile(joinPath(archiveRoot, "report.json").c_str(), json.data(), json.size());
-  bool wroteHtml = platform::writeWholeFile(joinPath(archiveRoot, "report.html").c_str(), html.data(), html.size());
+  bool wroteJson =
+      platform::writeWholeFile(joinPath(archiveRoot, "report.json").c_str(), json.data(), json.size());
+  bool wroteHtml =
+      platform::writeWholeFile(joinPath(archiveRoot, "report.html").c_str(), html.data(), html.size());
   return wroteJson && wroteHtml;
 }
 

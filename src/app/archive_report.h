@@ -12,15 +12,15 @@ namespace quillstash {
 
 struct ReportItem {
   std::string address;
-  std::string file;    // relative to the archive's root; empty when none was written
+  std::string file;  // relative to the archive's root; empty when none was written
   std::string reason;
 };
 
 struct ForumReport {
-  std::string folder;  // relative to the archive's root
-  std::uint32_t listed = 0;   // topics its pages listed in this run
-  std::uint32_t written = 0;  // topics fetched and saved whole in this run
-  std::uint32_t kept = 0;     // topics whose saved file was current
+  std::string folder;                // relative to the archive's root
+  std::uint32_t listed = 0;          // topics its pages listed in this run
+  std::uint32_t written = 0;         // topics fetched and saved whole in this run
+  std::uint32_t kept = 0;            // topics whose saved file was current
   std::vector<ReportItem> problems;  // topics failed or incomplete
 };
 
@@ -40,11 +40,11 @@ bool writeReport(const std::string& archiveRoot, const RunReport& report);
 
 struct CheckResult {
   bool manifestFound = false;
-  std::string error;                  // why the manifest could not be read
-  std::uint32_t checked = 0;          // files the manifest records
-  std::vector<std::string> missing;   // relative paths recorded but absent
-  std::vector<std::string> changed;   // relative paths whose size differs
-  std::vector<std::string> unsaved;   // topics recorded as failed, incomplete or never written
+  std::string error;                 // why the manifest could not be read
+  std::uint32_t checked = 0;         // files the manifest records
+  std::vector<std::string> missing;  // relative paths recorded but absent
+  std::vector<std::string> changed;  // relative paths whose size differs
+  std::vector<std::string> unsaved;  // topics recorded as failed, incomplete or never written
 };
 
 // Reads the manifest of the archive at `archiveRoot` and compares it with the

@@ -22,9 +22,12 @@ std::string stableIdOf(const char* address) {
 
 TopicState stateOf(TopicOutcome outcome) {
   switch (outcome) {
-    case TopicOutcome::kComplete: return TopicState::kComplete;
-    case TopicOutcome::kIncomplete: return TopicState::kIncomplete;
-    case TopicOutcome::kFailed: return TopicState::kFailed;
+    case TopicOutcome::kComplete:
+      return TopicState::kComplete;
+    case TopicOutcome::kIncomplete:
+      return TopicState::kIncomplete;
+    case TopicOutcome::kFailed:
+      return TopicState::kFailed;
   }
   return TopicState::kFailed;
 }
@@ -78,7 +81,8 @@ void ManifestRecorder::forumEntered(const char* address, FixedText<8192>& folder
     // Keep the folder an earlier run made, under the parent folder of now.
     char* name = const_cast<char*>(lastComponent(folderPath.c_str()));
     std::size_t parentLength = static_cast<std::size_t>(name - folderPath.data);
-    std::string_view oldName = std::string_view(known->folder).substr(known->folder.rfind(platform::kPathSeparator) + 1);
+    std::string_view oldName =
+        std::string_view(known->folder).substr(known->folder.rfind(platform::kPathSeparator) + 1);
     if (parentLength + oldName.size() < sizeof folderPath.data) {
       std::memcpy(name, oldName.data(), oldName.size());
       name[oldName.size()] = '\0';
@@ -87,8 +91,8 @@ void ManifestRecorder::forumEntered(const char* address, FixedText<8192>& folder
   manifest_->putForum({stableId, relative(folderPath.c_str()), known ? known->number : 0});
 }
 
-TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
-                                      std::uint32_t listedNumber) {
+TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* address,
+                                      const std::string& rowMarker, std::uint32_t listedNumber) {
   TopicPlan plan;
   plan.number = listedNumber;
   current_.reset();
@@ -115,9 +119,15 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
   bool current = known->state == TopicState::kComplete && !known->fileName.empty() &&
                  platform::fileSize(file.c_str()) >= 0;
   switch (mode_) {
-    case RefreshMode::kFull: plan.fetch = true; break;
-    case RefreshMode::kRetryFailed: plan.fetch = !current; break;
-    case RefreshMode::kRefresh: plan.fetch = !current || rowMarker.empty() || rowMarker != known->lastPost; break;
+    case RefreshMode::kFull:
+      plan.fetch = true;
+      break;
+    case RefreshMode::kRetryFailed:
+      plan.fetch = !current;
+      break;
+    case RefreshMode::kRefresh:
+      plan.fetch = !current || rowMarker.empty() || rowMarker != known->lastPost;
+      break;
   }
   known->address = address;
   if (plan.fetch) known->lastPost = rowMarker;
@@ -147,7 +157,8 @@ void ManifestRecorder::topicWritten(const char* filePath, TopicOutcome outcome) 
     ++forum.written;
     std::int64_t size = platform::fileSize(filePath);
     if (size >= 0) {
-      manifest_->putFile({current_->stableId, relative(filePath), current_->stableId, static_cast<std::uint64_t>(size)});
+      manifest_->putFile(
+          {current_->stableId, relative(filePath), current_->stableId, static_cast<std::uint64_t>(size)});
     }
   } else {
     const char* reason = outcome == TopicOutcome::kFailed ? "not saved" : "incomplete";

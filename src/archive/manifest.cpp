@@ -50,14 +50,16 @@ bool execute(sqlite3* db, const char* sql, std::string& error) {
 // Each entry brings the schema from its index to the next version; a new
 // version appends its step and raises kSchemaVersion.
 constexpr const char* kMigrations[] = {
-    "CREATE TABLE board(id INTEGER PRIMARY KEY CHECK (id = 1), start_address TEXT NOT NULL, engine TEXT NOT NULL,"
+    "CREATE TABLE board(id INTEGER PRIMARY KEY CHECK (id = 1), start_address TEXT NOT NULL, engine TEXT NOT "
+    "NULL,"
     " naming_options TEXT NOT NULL);"
     "CREATE TABLE forums(address TEXT PRIMARY KEY, folder TEXT NOT NULL, number INTEGER NOT NULL);"
     "CREATE TABLE topics(stable_id TEXT PRIMARY KEY, address TEXT NOT NULL, folder TEXT NOT NULL,"
     " number INTEGER NOT NULL, file_name TEXT NOT NULL, pages INTEGER NOT NULL, posts INTEGER NOT NULL,"
     " last_post TEXT NOT NULL, state INTEGER NOT NULL);"
     "CREATE INDEX topics_by_folder ON topics(folder, number);"
-    "CREATE TABLE files(address TEXT PRIMARY KEY, name TEXT NOT NULL, topic TEXT NOT NULL, size INTEGER NOT NULL);"
+    "CREATE TABLE files(address TEXT PRIMARY KEY, name TEXT NOT NULL, topic TEXT NOT NULL, size INTEGER NOT "
+    "NULL);"
     "CREATE TABLE failures(address TEXT NOT NULL, reason TEXT NOT NULL, time INTEGER NOT NULL);",
 };
 static_assert(std::size(kMigrations) == Manifest::kSchemaVersion);
@@ -84,10 +86,14 @@ sqlite3* openDatabase(const std::string& path, int flags, std::string& error) {
 
 const char* topicStateName(TopicState state) {
   switch (state) {
-    case TopicState::kPending: return "pending";
-    case TopicState::kComplete: return "complete";
-    case TopicState::kIncomplete: return "incomplete";
-    case TopicState::kFailed: return "failed";
+    case TopicState::kPending:
+      return "pending";
+    case TopicState::kComplete:
+      return "complete";
+    case TopicState::kIncomplete:
+      return "incomplete";
+    case TopicState::kFailed:
+      return "failed";
   }
   return "pending";
 }
@@ -102,7 +108,8 @@ std::string Manifest::databasePath(const std::string& archiveRoot) {
 }
 
 bool Manifest::migrate(std::string& error) {
-  if (!execute(db_, "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)", error)) return false;
+  if (!execute(db_, "CREATE TABLE IF NOT EXISTS schema_version(version INTEGER NOT NULL)", error))
+    return false;
   std::int64_t version = 0;
   {
     Statement read(db_, "SELECT version FROM schema_version");
@@ -130,8 +137,8 @@ bool Manifest::migrate(std::string& error) {
   return true;
 }
 
-std::unique_ptr<Manifest> Manifest::open(const std::string& archiveRoot, const BoardRecord& board, OpenResult& result,
-                                         std::string& error) {
+std::unique_ptr<Manifest> Manifest::open(const std::string& archiveRoot, const BoardRecord& board,
+                                         OpenResult& result, std::string& error) {
   result = OpenResult::kFailed;
   std::string folder = archiveRoot;
   if (!folder.empty() && folder.back() != platform::kPathSeparator) folder += platform::kPathSeparator;
@@ -177,7 +184,9 @@ std::unique_ptr<Manifest> Manifest::openExisting(const std::string& archiveRoot,
   return manifest;
 }
 
-Manifest::~Manifest() { sqlite3_close(db_); }
+Manifest::~Manifest() {
+  sqlite3_close(db_);
+}
 
 BoardRecord Manifest::board() const {
   Statement read(db_, "SELECT start_address, engine, naming_options FROM board WHERE id = 1");
@@ -200,7 +209,8 @@ void Manifest::putForum(const ForumRecord& forum) {
 std::vector<ForumRecord> Manifest::forums() const {
   std::vector<ForumRecord> list;
   Statement read(db_, "SELECT address, folder, number FROM forums ORDER BY folder");
-  while (read.step()) list.push_back({read.text(0), read.text(1), static_cast<std::uint32_t>(read.number(2))});
+  while (read.step())
+    list.push_back({read.text(0), read.text(1), static_cast<std::uint32_t>(read.number(2))});
   return list;
 }
 
@@ -260,7 +270,11 @@ std::optional<FileRecord> Manifest::file(const std::string& address) const {
 
 void Manifest::putFile(const FileRecord& file) {
   Statement write(db_, "INSERT OR REPLACE INTO files VALUES (?, ?, ?, ?)");
-  write.bind(1, file.address).bind(2, file.name).bind(3, file.topic).bind(4, static_cast<std::int64_t>(file.size)).run();
+  write.bind(1, file.address)
+      .bind(2, file.name)
+      .bind(3, file.topic)
+      .bind(4, static_cast<std::int64_t>(file.size))
+      .run();
 }
 
 std::vector<FileRecord> Manifest::files() const {

@@ -36,7 +36,7 @@ struct ForumRecord {
 struct TopicRecord {
   std::string stableId;  // the address with session ids removed
   std::string address;
-  std::string folder;    // the forum's folder, relative to the archive root
+  std::string folder;  // the forum's folder, relative to the archive root
   std::uint32_t number = 0;
   std::string fileName;  // empty until the file was written once
   std::uint32_t pages = 0;
@@ -47,8 +47,8 @@ struct TopicRecord {
 
 struct FileRecord {
   std::string address;
-  std::string name;  // relative to the archive root
-  std::string topic; // the owner topic's stable id
+  std::string name;   // relative to the archive root
+  std::string topic;  // the owner topic's stable id
   std::uint64_t size = 0;
 };
 
@@ -67,8 +67,8 @@ class Manifest {
   // Opens (or creates) the manifest of the archive at `archiveRoot` for
   // `board`. kOtherBoard when it records a different start address; the
   // manifest is then returned closed (nullptr). `error` names the problem.
-  static std::unique_ptr<Manifest> open(const std::string& archiveRoot, const BoardRecord& board, OpenResult& result,
-                                        std::string& error);
+  static std::unique_ptr<Manifest> open(const std::string& archiveRoot, const BoardRecord& board,
+                                        OpenResult& result, std::string& error);
   // Opens an existing manifest to read it; nullptr when there is none.
   static std::unique_ptr<Manifest> openExisting(const std::string& archiveRoot, std::string& error);
 

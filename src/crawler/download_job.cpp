@@ -29,7 +29,8 @@ bool runDownloadJob(JobContext& currentJob, std::string_view outputDirectory, Pa
     return false;
   }
 
-  if (state.recorder != nullptr && !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
+  if (state.recorder != nullptr &&
+      !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
     return false;
   }
   ForumCrawler crawler(state, client, log, settings, writer);

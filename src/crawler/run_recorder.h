@@ -17,10 +17,10 @@ enum class TopicOutcome : std::uint8_t { kComplete, kIncomplete, kFailed };
 
 // What to do with one listed topic.
 struct TopicPlan {
-  bool take = true;        // false: leave the topic out of this run (its file stays as it is)
-  bool fetch = true;       // false: the saved file is current
+  bool take = true;          // false: leave the topic out of this run (its file stays as it is)
+  bool fetch = true;         // false: the saved file is current
   std::uint32_t number = 0;  // the topic's number in its forum's folder
-  std::string fileName;    // the name an earlier run gave it; empty: name it from the link
+  std::string fileName;      // the name an earlier run gave it; empty: name it from the link
 };
 
 // Called on the download thread only. Paths are full paths as the crawl

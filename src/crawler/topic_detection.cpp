@@ -74,7 +74,8 @@ std::string rowMarker(const char* value) {
       if ((q[0] | 0x20) == 'h' && (q[1] | 0x20) == 'r' && (q[2] | 0x20) == 'e' && (q[3] | 0x20) == 'f' && q[4] == '=') {
         const char* start = q + 5;
         if (*start == '"' || *start == '\'') ++start;
-        std::string link(start, static_cast<std::size_t>(std::find_if(start, close, [](char c) { return c == '"' || c == '\'' || c == ' '; }) - start));
+        const char* stop = std::find_if(start, close, [](char c) { return c == '"' || c == '\'' || c == ' '; });
+        std::string link(start, static_cast<std::size_t>(stop - start));
         FixedText<kMaxLinkLength + 1> clean;
         TextWriter out = clean.writer();
         appendLinkWithoutSessionIds(link.c_str(), out);

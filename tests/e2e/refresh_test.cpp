@@ -131,11 +131,18 @@ TEST_F(GrowingBoard, rerunOnAnUnchangedBoardFetchesOnlyIndexAndForumPagesAndTouc
   EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
   EXPECT_NE(check.out.find("31 files recorded, 0 missing, 0 changed"), std::string::npos) << check.out;
   fs::remove(archive + "/01 General Chat/00002 Which lighthouse is your favourite_.html");
-  { std::ofstream(archive + "/02 Lamps and Lenses/00001 Trimming the wick (part 1).html", std::ios::app) << "x"; }
+  {
+    std::ofstream(archive + "/02 Lamps and Lenses/00001 Trimming the wick (part 1).html", std::ios::app)
+        << "x";
+  }
   check = runProcess(QUILLSTASH_CLI, {"--check", archive});
   EXPECT_EQ(check.exitCode, 3);
-  EXPECT_NE(check.out.find("missing\t01 General Chat/00002 Which lighthouse is your favourite_.html\n"), std::string::npos) << check.out;
-  EXPECT_NE(check.out.find("changed\t02 Lamps and Lenses/00001 Trimming the wick (part 1).html\n"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("missing\t01 General Chat/00002 Which lighthouse is your favourite_.html\n"),
+            std::string::npos)
+      << check.out;
+  EXPECT_NE(check.out.find("changed\t02 Lamps and Lenses/00001 Trimming the wick (part 1).html\n"),
+            std::string::npos)
+      << check.out;
   EXPECT_EQ(server_->requestLines().size(), fetched);
 }
 
@@ -160,13 +167,15 @@ TEST_F(GrowingBoard, rerunFetchesExactlyTheTopicsWithNewPostsAndTheNewTopicIntoT
   for (const std::string& line : requestsSince(firstRun)) {
     if (line.starts_with("GET /viewtopic.php")) topicPages.insert(line);
   }
-  EXPECT_EQ(topicPages, (std::set<std::string>{"GET /viewtopic.php?t=2 HTTP/1.0", "GET /viewtopic.php?t=2&start=5 HTTP/1.0",
-                                               "GET /viewtopic.php?t=22 HTTP/1.0", "GET /viewtopic.php?t=90 HTTP/1.0"}));
+  EXPECT_EQ(topicPages, (std::set<std::string>{
+                            "GET /viewtopic.php?t=2 HTTP/1.0", "GET /viewtopic.php?t=2&start=5 HTTP/1.0",
+                            "GET /viewtopic.php?t=22 HTTP/1.0", "GET /viewtopic.php?t=90 HTTP/1.0"}));
 
   auto after = archiveFiles(out_.path());
   const std::string chat = "Lantern Keepers/01 General Chat/";
-  const std::string changed[] = {chat + "00002 Which lighthouse is your favourite_.html",
-                                 "Lantern Keepers/02 Lamps and Lenses/00013 Clockwork rotation (part 2).html"};
+  const std::string changed[] = {
+      chat + "00002 Which lighthouse is your favourite_.html",
+      "Lantern Keepers/02 Lamps and Lenses/00013 Clockwork rotation (part 2).html"};
   for (const std::string& name : changed) {
     ASSERT_EQ(after.count(name), 1u) << name;
     EXPECT_NE(after[name].bytes, before.at(name).bytes) << name;
@@ -174,8 +183,10 @@ TEST_F(GrowingBoard, rerunFetchesExactlyTheTopicsWithNewPostsAndTheNewTopicIntoT
   EXPECT_NE(after[changed[0]].bytes.find("Post 7 of"), std::string::npos);
   // The new topic takes the next free number; the listed ones keep theirs.
   ASSERT_EQ(after.count(chat + "00004 Fog horn maintenance.html"), 1u);
-  EXPECT_NE(after[chat + "index.html"].bytes.find("<a href=\"00004%20Fog%20horn%20maintenance.html\">"), std::string::npos);
-  EXPECT_NE(after["Lantern Keepers/index.html"].bytes.find("<a href=\"01%20General%20Chat/index.html\">01 General Chat</a>"),
+  EXPECT_NE(after[chat + "index.html"].bytes.find("<a href=\"00004%20Fog%20horn%20maintenance.html\">"),
+            std::string::npos);
+  EXPECT_NE(after["Lantern Keepers/index.html"].bytes.find(
+                "<a href=\"01%20General%20Chat/index.html\">01 General Chat</a>"),
             std::string::npos);
   for (const auto& [name, state] : before) {
     if (name == changed[0] || name == changed[1] || name == chat + "index.html") continue;
@@ -194,7 +205,8 @@ TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
   const std::size_t requests = server_->requestLines().size();
   const auto expected = archiveFiles(whole.path());
 
-  for (int request : {2, static_cast<int>(requests / 3), static_cast<int>(requests * 2 / 3), static_cast<int>(requests - 2)}) {
+  for (int request : {2, static_cast<int>(requests / 3), static_cast<int>(requests * 2 / 3),
+                      static_cast<int>(requests - 2)}) {
     killedRun(out_.path(), request);
   }
   ProcessResult last = cli(out_.path());
@@ -212,7 +224,8 @@ TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
   ASSERT_TRUE(wholeManifest && resumedManifest) << error;
   auto key = [](const std::vector<TopicRecord>& topics) {
     std::vector<std::string> keys;
-    for (const TopicRecord& t : topics) keys.push_back(t.folder + "/" + t.fileName + " " + topicStateName(t.state));
+    for (const TopicRecord& t : topics)
+      keys.push_back(t.folder + "/" + t.fileName + " " + topicStateName(t.state));
     return keys;
   };
   EXPECT_EQ(key(resumedManifest->topics()), key(wholeManifest->topics()));
@@ -229,7 +242,8 @@ TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
   cli(out_.path());
   std::string report = readFile(out_.path() + "/Lantern Keepers/report.json");
   EXPECT_NE(report.find("\"problems\": [{\"address\": \"http://127.0.0.1:" + std::to_string(server_->port()) +
-                        "/viewtopic.php?t=2\", \"file\": \"01 General Chat/00002 Which lighthouse is your favourite_.html\", "
+                        "/viewtopic.php?t=2\", \"file\": \"01 General Chat/00002 Which lighthouse is your "
+                        "favourite_.html\", "
                         "\"reason\": \"not saved\"}]"),
             std::string::npos)
       << report;
@@ -240,7 +254,8 @@ TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
   ASSERT_EQ(retry.exitCode, 0) << retry.out;
   std::vector<std::string> topicPages;
   for (const std::string& line : requestsSince(before)) {
-    if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php")) topicPages.push_back(line);
+    if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php"))
+      topicPages.push_back(line);
   }
   EXPECT_EQ(topicPages, std::vector<std::string>{"GET /viewtopic.php?t=2 HTTP/1.0"});
   EXPECT_TRUE(readFile(topic).ends_with("</TABLE></BODY></HTML>"));
@@ -256,7 +271,9 @@ TEST_F(GrowingBoard, refusesAFolderHoldingTheArchiveOfAnotherBoard) {
   std::string otherAddress = "http://127.0.0.1:" + std::to_string(otherServer.port()) + "/index.php";
   ProcessResult run = runProcess(QUILLSTASH_CLI, {otherAddress, out_.path()});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.out.find("[ X ] the folder holds the archive of another board: " + address_), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("[ X ] the folder holds the archive of another board: " + address_),
+            std::string::npos)
+      << run.out;
   EXPECT_EQ(otherServer.requestLines().size(), 1u);  // the index page only
   EXPECT_EQ(archiveFiles(out_.path()), before);
 }
