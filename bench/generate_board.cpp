@@ -71,12 +71,14 @@ int main(int argc, char** argv) {
     int parent = id++;
     shape.forums.push_back({parent, 0, top < 5 ? 1 : 2, "Station " + std::to_string(top + 1), "Logs and talk", false});
     for (int sub = 0; sub < 2; ++sub) {
-      shape.forums.push_back({id++, parent, top < 5 ? 1 : 2, "Station " + std::to_string(top + 1) + " watch " + std::to_string(sub + 1),
+      shape.forums.push_back({id++, parent, top < 5 ? 1 : 2,
+                              "Station " + std::to_string(top + 1) + " watch " + std::to_string(sub + 1),
                               "Watch reports", false});
     }
   }
   for (int t = 0; t < topicCount; ++t) {
-    shape.topics.push_back({1000 + t, 1 + t % static_cast<int>(shape.forums.size()), "Watch report number " + std::to_string(t + 1), oneForum ? 5 : 45});
+    shape.topics.push_back({1000 + t, 1 + t % static_cast<int>(shape.forums.size()),
+                            "Watch report number " + std::to_string(t + 1), oneForum ? 5 : 45});
   }
   const ClassicBoard board(shape);
 
@@ -105,13 +107,15 @@ int main(int argc, char** argv) {
   }
   const char* const kOther[] = {"profile", "posting", "search", "memberlist", "faq", "login", "viewonline"};
   for (const char* name : kOther) {
-    writeFile(root / (std::string(name) + ".html"),
-              "<html><head><title>Harbour Watch :: " + std::string(name) +
-                  "</title></head><body><table width=\"100%\"><tr><td>You must be logged in to do that.</td></tr></table>"
-                  "<a href=\"index.php\">Back to the index</a></body></html>");
+    writeFile(
+        root / (std::string(name) + ".html"),
+        "<html><head><title>Harbour Watch :: " + std::string(name) +
+            "</title></head><body><table width=\"100%\"><tr><td>You must be logged in to do that.</td></tr></table>"
+            "<a href=\"index.php\">Back to the index</a></body></html>");
     ++files;
   }
   writeFile(root / "images" / "blank.gif", "GIF89a\x01\x00\x01\x00\x00\x00\x00;");
-  std::printf("%zu files, %zu topics, %zu forums in %s\n", files, shape.topics.size(), shape.forums.size(), root.c_str());
+  std::printf("%zu files, %zu topics, %zu forums in %s\n", files, shape.topics.size(), shape.forums.size(),
+              root.c_str());
   return 0;
 }

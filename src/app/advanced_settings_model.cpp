@@ -35,13 +35,20 @@ constexpr Model::CheckBox kCheckBoxes[] = {
 };
 
 constexpr Model::TextField kTextFields[] = {
-    {100, &Settings::forumLinkPrefix},      {101, &Settings::forumLinkPattern},
-    {102, &Settings::forumLinkSuffix},      {103, &Settings::forumNextPagePattern},
-    {104, &Settings::topicLinkPrefix},      {105, &Settings::topicLinkPattern},
-    {106, &Settings::topicLinkSuffix},      {107, &Settings::topicNextPagePattern},
-    {108, &Settings::authorPrefix},         {109, &Settings::authorSuffix},
-    {110, &Settings::messagePrefix},        {111, &Settings::messageSuffix},
-    {Model::kProxyEdit, &Settings::proxyAddress}, {Model::kLinkParameterEdit, &Settings::linkParameter},
+    {100, &Settings::forumLinkPrefix},
+    {101, &Settings::forumLinkPattern},
+    {102, &Settings::forumLinkSuffix},
+    {103, &Settings::forumNextPagePattern},
+    {104, &Settings::topicLinkPrefix},
+    {105, &Settings::topicLinkPattern},
+    {106, &Settings::topicLinkSuffix},
+    {107, &Settings::topicNextPagePattern},
+    {108, &Settings::authorPrefix},
+    {109, &Settings::authorSuffix},
+    {110, &Settings::messagePrefix},
+    {111, &Settings::messageSuffix},
+    {Model::kProxyEdit, &Settings::proxyAddress},
+    {Model::kLinkParameterEdit, &Settings::linkParameter},
 };
 
 constexpr Model::Group kGroups[] = {
@@ -53,7 +60,7 @@ constexpr Model::Group kGroups[] = {
     {Model::kPostsGroup, "Posts - if you set one option, you must set all"},
 };
 
-constexpr int kNumberFields[] = {Model::kConnectRetriesEdit, Model::kConnectDelayEdit, Model::kReceiveRetriesEdit,
+constexpr int kNumberFields[] = {Model::kConnectRetriesEdit, Model::kConnectDelayEdit,  Model::kReceiveRetriesEdit,
                                  Model::kReceiveDelayEdit,   Model::kDownloadDelayEdit, Model::kConnectTimeoutEdit,
                                  Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit};
 
@@ -83,19 +90,14 @@ std::span<const Model::LimitField> AdvancedSettingsModel::limitFields() { return
 AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int editId) {
   switch (editId) {
     case kConnectRetriesEdit:
-    case kReceiveRetriesEdit:
-      return {0, 100, false};
+    case kReceiveRetriesEdit: return {0, 100, false};
     case kConnectDelayEdit:
-    case kReceiveDelayEdit:
-      return {0, 600000, false};  // ten minutes
-    case kDownloadDelayEdit:
-      return {0, 3600, true};  // an hour
+    case kReceiveDelayEdit: return {0, 600000, false};  // ten minutes
+    case kDownloadDelayEdit: return {0, 3600, true};    // an hour
     case kConnectTimeoutEdit:
     case kMinRateTimeEdit:
-    case kFetchDeadlineEdit:
-      return {1, kMaxLimitSeconds, false};
-    default:
-      return {0, std::numeric_limits<std::uint32_t>::max(), false};
+    case kFetchDeadlineEdit: return {1, kMaxLimitSeconds, false};
+    default: return {0, std::numeric_limits<std::uint32_t>::max(), false};
   }
 }
 

@@ -84,12 +84,9 @@ void MainWindowModel::setPassword(std::string_view text) { password_ = std::stri
 
 const char* MainWindowModel::downloadButtonText() const {
   switch (runState()) {
-    case RunState::kIdle:
-      return kDownloadText;
-    case RunState::kRunning:
-      return kPauseText;
-    case RunState::kPaused:
-      return kStartText;
+    case RunState::kIdle: return kDownloadText;
+    case RunState::kRunning: return kPauseText;
+    case RunState::kPaused: return kStartText;
   }
   return kDownloadText;
 }
@@ -144,12 +141,8 @@ void MainWindowModel::pressDownload() {
       }
       break;
     }
-    case RunState::kRunning:
-      session_.pause();
-      break;
-    case RunState::kPaused:
-      session_.resume();
-      break;
+    case RunState::kRunning: session_.pause(); break;
+    case RunState::kPaused: session_.resume(); break;
   }
 }
 
@@ -216,11 +209,11 @@ MainWindowModel::ProgressView MainWindowModel::progress() const {
   view.percent = c.forumsFound == 0 ? 0 : static_cast<int>(100ull * c.forumsDone / c.forumsFound);
   if (ended_) {
     view.percent = 100;
-    view.summary = std::string(session_.downloadSucceeded() ? "Done: " : "Not finished: ") +
-                   std::to_string(c.forumsDone) + " forums, " + std::to_string(c.topicsDone) + " topics saved" +
-                   (c.topicsFound > c.topicsDone ? ", " + std::to_string(c.topicsFound - c.topicsDone) + " failed" : "") +
-                   ", " + std::to_string(c.pages) + " pages and files, " + formatBytes(c.bytes) + " in " +
-                   formatElapsed(c.elapsed);
+    view.summary =
+        std::string(session_.downloadSucceeded() ? "Done: " : "Not finished: ") + std::to_string(c.forumsDone) +
+        " forums, " + std::to_string(c.topicsDone) + " topics saved" +
+        (c.topicsFound > c.topicsDone ? ", " + std::to_string(c.topicsFound - c.topicsDone) + " failed" : "") + ", " +
+        std::to_string(c.pages) + " pages and files, " + formatBytes(c.bytes) + " in " + formatElapsed(c.elapsed);
   }
   return view;
 }

@@ -138,8 +138,8 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
-      RunOutcome outcome = runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_,
-                                          settings_, writer);
+      RunOutcome outcome =
+          runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;
     }

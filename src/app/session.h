@@ -35,8 +35,7 @@ class Session {
  public:
   // The caller keeps `view` alive as long as the session. `receiveTimeout`
   // is the wait before each read of every fetch.
-  explicit Session(LogView& view,
-                   std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
+  explicit Session(LogView& view, std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
   ~Session();  // stops and joins every thread the session started
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

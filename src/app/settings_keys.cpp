@@ -6,12 +6,9 @@ namespace quillstash {
 namespace {
 
 constexpr SettingKey::Number kNumbers[] = {
-    {"downloadDelayMs", &Settings::downloadDelayMs},
-    {"receiveRetries", &Settings::receiveRetries},
-    {"connectRetries", &Settings::connectRetries},
-    {"receiveRetryDelayMs", &Settings::receiveRetryDelayMs},
-    {"connectRetryDelayMs", &Settings::connectRetryDelayMs},
-    {"maxFileNameChars", &Settings::maxFileNameChars},
+    {"downloadDelayMs", &Settings::downloadDelayMs},         {"receiveRetries", &Settings::receiveRetries},
+    {"connectRetries", &Settings::connectRetries},           {"receiveRetryDelayMs", &Settings::receiveRetryDelayMs},
+    {"connectRetryDelayMs", &Settings::connectRetryDelayMs}, {"maxFileNameChars", &Settings::maxFileNameChars},
 };
 
 constexpr SettingKey::Switch kSwitches[] = {

@@ -87,11 +87,11 @@ class WindowLogView : public LogView {
   std::string text_;
   std::size_t selectionStart_ = 0;
   std::size_t selectionEnd_ = 0;
-  std::size_t shownLength_ = 0;   // leading characters of text_ the widget shows
-  bool replaceAll_ = false;       // text_ changed before shownLength_
+  std::size_t shownLength_ = 0;  // leading characters of text_ the widget shows
+  bool replaceAll_ = false;      // text_ changed before shownLength_
   bool scrollPending_ = false;
-  bool drawPending_ = false;      // a draw request is posted and not yet served
-  std::uint64_t version_ = 0;     // one more per change
+  bool drawPending_ = false;   // a draw request is posted and not yet served
+  std::uint64_t version_ = 0;  // one more per change
   std::uint64_t drawnVersion_ = 0;
   int busyDepth_ = 0;
   bool closed_ = false;

@@ -73,9 +73,7 @@ bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r
 
 // Bytes that end a tag-name or attribute-name run (an unprintable byte counts
 // as a separator so that nothing hides an attribute behind it).
-bool endsName(char c) {
-  return c == '\0' || static_cast<unsigned char>(c) <= 0x20 || c == '>' || c == '/' || c == '=';
-}
+bool endsName(char c) { return c == '\0' || static_cast<unsigned char>(c) <= 0x20 || c == '>' || c == '/' || c == '='; }
 
 bool isPlainNameChar(char c) {
   return isAsciiLetter(c) || isDecimalDigit(c) || c == '-' || c == '_' || c == ':' || c == '.';

@@ -66,8 +66,8 @@ bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOu
   PageBlock receiveBuffer;
   FixedText<8192> name;
   TextWriter nameWriter = name.writer();
-  const FileOutcome outcome = context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder,
-                                                           context_.itemNumber);
+  const FileOutcome outcome =
+      context_.fetcher.fetchToFile(job, receiveBuffer, nameWriter, imageMode, context_.folder, context_.itemNumber);
   if (outcome != FileOutcome::kSaved || nameWriter.length() == 0) {
     if (context_.counts != nullptr && outcome == FileOutcome::kFailed) ++context_.counts->filesFailed;
     return false;

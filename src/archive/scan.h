@@ -12,9 +12,7 @@
 namespace quillstash::archive_scan {
 
 // '<' followed by `name` (compared with foldedEqual).
-inline bool isOpeningTag(const char* pos, const char* name) {
-  return pos[0] == '<' && startsWithFolded(pos + 1, name);
-}
+inline bool isOpeningTag(const char* pos, const char* name) { return pos[0] == '<' && startsWithFolded(pos + 1, name); }
 
 // "</" followed by `name`.
 inline bool isClosingTag(const char* pos, const char* name) {

@@ -147,9 +147,9 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
       }
       postHashes.push_back(hash);
     }
-    const char* link = usePattern
-                           ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
-                           : findBuiltInNextPage(page.text(), context.findNextPageLink);
+    const char* link =
+        usePattern ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
+                   : findBuiltInNextPage(page.text(), context.findNextPageLink);
     if (link == nullptr) break;
     if (!resolveNextPageLink(link, context.currentJob, topic)) break;
     applyLinkParameter(settings, topic);

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments = platform::programArguments(argc, argv);
   cli::ParseResult parsed = cli::parseArguments(arguments);
   if (!parsed.ok) {
-    std::fprintf(stderr, "quillstash-cli: %s\nTry 'quillstash-cli --help' for more information.\n", parsed.error.c_str());
+    std::fprintf(stderr, "quillstash-cli: %s\nTry 'quillstash-cli --help' for more information.\n",
+                 parsed.error.c_str());
     return cli::kExitUsage;
   }
   if (parsed.options.showHelp) {

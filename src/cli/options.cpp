@@ -30,9 +30,12 @@ std::optional<std::uint64_t> readByteCount(std::string text) {
   std::uint64_t unit = 1;
   if (!text.empty()) {
     switch (text.back()) {
-      case 'K': case 'k': unit = std::uint64_t{1} << 10; break;
-      case 'M': case 'm': unit = std::uint64_t{1} << 20; break;
-      case 'G': case 'g': unit = std::uint64_t{1} << 30; break;
+      case 'K':
+      case 'k': unit = std::uint64_t{1} << 10; break;
+      case 'M':
+      case 'm': unit = std::uint64_t{1} << 20; break;
+      case 'G':
+      case 'g': unit = std::uint64_t{1} << 30; break;
       default: break;
     }
     if (unit != 1) text.pop_back();
@@ -173,7 +176,7 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     };
     auto noValue = [&]() { return !inlineValue.has_value(); };
 
-    if (name == "--" ) {
+    if (name == "--") {
       for (++i; i < arguments.size(); ++i) positional.push_back(arguments[i]);
       break;
     }
@@ -194,7 +197,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     } else if (auto found = textOptions().find(name); found != textOptions().end()) {
       std::optional<std::string> text = value();
       if (!text) return fail("option " + name + " needs a value");
-      if (!(settings.*(found->second.text)).assign(*text)) return fail("option " + name + " takes at most 254 characters");
+      if (!(settings.*(found->second.text)).assign(*text))
+        return fail("option " + name + " takes at most 254 characters");
       settings.*(found->second.flag) = true;
     } else if (name == "--proxy-everything" && noValue()) {
       settings.proxyForumLinksOnly = false;
@@ -227,10 +231,12 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!bytes) return fail("option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)");
       settings.maxFileBytes = *bytes;
     } else if (name == "--connect-retry-delay") {
-      if (!number(settings.connectRetryDelayMs)) return fail("option --connect-retry-delay takes a number of milliseconds");
+      if (!number(settings.connectRetryDelayMs))
+        return fail("option --connect-retry-delay takes a number of milliseconds");
       settings.useConnectRetryDelay = settings.connectRetryDelayMs != 0;
     } else if (name == "--receive-retry-delay") {
-      if (!number(settings.receiveRetryDelayMs)) return fail("option --receive-retry-delay takes a number of milliseconds");
+      if (!number(settings.receiveRetryDelayMs))
+        return fail("option --receive-retry-delay takes a number of milliseconds");
       settings.useReceiveRetryDelay = settings.receiveRetryDelayMs != 0;
     } else if (name == "--receive-timeout") {
       std::uint32_t seconds = 0;

@@ -31,8 +31,7 @@ RunProgress::Counts RunProgress::counts() const {
   counts.pages = pages_.load(std::memory_order_relaxed);
   counts.bytes = bytes_.load(std::memory_order_relaxed);
   const Clock::rep end = counts.running ? Clock::now().time_since_epoch().count() : endedAt_.load();
-  counts.elapsed =
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::duration(end - startedAt_.load()));
+  counts.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::duration(end - startedAt_.load()));
   return counts;
 }
 

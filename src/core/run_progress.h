@@ -14,12 +14,12 @@ namespace quillstash {
 class RunProgress {
  public:
   struct Counts {
-    std::uint32_t forumsFound = 0;  // forums and sub-forums entered so far
-    std::uint32_t forumsDone = 0;   // of those, walked to their last page
-    std::uint32_t topicsFound = 0;  // topics handed to the writer so far
-    std::uint32_t topicsDone = 0;   // of those, written
-    std::uint64_t pages = 0;        // pages and files fetched whole
-    std::uint64_t bytes = 0;        // their body bytes
+    std::uint32_t forumsFound = 0;         // forums and sub-forums entered so far
+    std::uint32_t forumsDone = 0;          // of those, walked to their last page
+    std::uint32_t topicsFound = 0;         // topics handed to the writer so far
+    std::uint32_t topicsDone = 0;          // of those, written
+    std::uint64_t pages = 0;               // pages and files fetched whole
+    std::uint64_t bytes = 0;               // their body bytes
     std::chrono::milliseconds elapsed{0};  // since start(); frozen by finish()
     bool running = false;
   };

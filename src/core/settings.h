@@ -40,23 +40,23 @@ inline constexpr std::uint64_t kMinTransferRate = 1024;
 
 struct Settings {
   // Numbers (milliseconds, counts, characters).
-  std::uint32_t downloadDelayMs = 0;     // pause after each forum page fetched
-  std::uint32_t receiveRetries = 0;      // limit for send, wait and receive retries
-  std::uint32_t connectRetries = 0;      // limit for resolution and connect retries
+  std::uint32_t downloadDelayMs = 0;  // pause after each forum page fetched
+  std::uint32_t receiveRetries = 0;   // limit for send, wait and receive retries
+  std::uint32_t connectRetries = 0;   // limit for resolution and connect retries
   std::uint32_t receiveRetryDelayMs = 0;
   std::uint32_t connectRetryDelayMs = 0;
-  std::uint32_t maxFileNameChars = 0;    // characters taken from a title or link text
+  std::uint32_t maxFileNameChars = 0;  // characters taken from a title or link text
 
   // Limits of one fetch (seconds, bytes).
-  std::uint32_t connectTimeoutS = 0;     // longest wait for one connect
-  std::uint32_t minRateTimeS = 0;        // a fetch below kMinTransferRate this long fails
-  std::uint32_t fetchDeadlineS = 0;      // one address, all attempts, retries and redirects
-  std::uint64_t maxFileBytes = 0;        // largest attachment or image kept
+  std::uint32_t connectTimeoutS = 0;  // longest wait for one connect
+  std::uint32_t minRateTimeS = 0;     // a fetch below kMinTransferRate this long fails
+  std::uint32_t fetchDeadlineS = 0;   // one address, all attempts, retries and redirects
+  std::uint64_t maxFileBytes = 0;     // largest attachment or image kept
 
   // Proxy.
   bool useProxy = false;
-  bool proxyForumLinksOnly = false;      // attachments and images go direct
-  SettingText proxyAddress;              // "host:port" or "host"
+  bool proxyForumLinksOnly = false;  // attachments and images go direct
+  SettingText proxyAddress;          // "host:port" or "host"
 
   // Forum detection and network switches.
   bool useForumLinkPrefix = false;
@@ -71,7 +71,7 @@ struct Settings {
   SettingText forumLinkPattern;
   SettingText forumLinkSuffix;
   SettingText forumNextPagePattern;
-  SettingText linkParameter;             // "name=value" set in every link
+  SettingText linkParameter;  // "name=value" set in every link
 
   // Topic detection.
   bool useTopicLinkPrefix = false;

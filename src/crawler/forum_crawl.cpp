@@ -174,7 +174,7 @@ void ForumCrawler::crawlForum(JobContext& forum) {
   state_.itemNumber = 1;
   state_.settings = settings_.snapshot();
   PageBlock page;
-  LinkList fetchedPages;  // every page address of this forum, so that none is fetched twice
+  LinkList fetchedPages;            // every page address of this forum, so that none is fetched twice
   auto survey = makeTableSurvey();  // the table analysis of this forum's pages
 
   applyLinkParameter(state_.settings, forum);

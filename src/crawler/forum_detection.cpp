@@ -16,13 +16,23 @@ namespace {
 // excluded as well: taken for sub-forums, they would write the forum's topics
 // a second time in folders of their own.
 constexpr std::array<KeywordEntry, 8> kForumExclusions{{
-    {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;p=", 1},
-    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1},
+    {"mark=", 1},
+    {"start=", 1},
+    {"page=", 1},
+    {"markread", 1},
+    {"&amp;p=", 1},
+    {"&amp;st=", 1},
+    {"&st=", 1},
+    {"?st=", 1},
 }};
 
 constexpr std::array<KeywordEntry, 6> kForumKeywords{{
-    {"forumdisplay.php", 1}, {"viewforum.php", 1}, {"showforum", 1},
-    {"forum_desc.php", 1},   {"forum.php?f=", 1},  {"?f=", 1},
+    {"forumdisplay.php", 1},
+    {"viewforum.php", 1},
+    {"showforum", 1},
+    {"forum_desc.php", 1},
+    {"forum.php?f=", 1},
+    {"?f=", 1},
 }};
 
 const char* partText(bool use, const SettingText& text) { return use ? text.c_str() : nullptr; }
@@ -42,8 +52,7 @@ void ForumListSink::takeForum(CrawlState& state, JobContext& forum) {
 
 bool useForumPatterns(const Settings& s) {
   return (s.useForumLinkPrefix && !s.forumLinkPrefix.empty()) ||
-         (s.useForumLinkPattern && !s.forumLinkPattern.empty()) ||
-         (s.useForumLinkSuffix && !s.forumLinkSuffix.empty());
+         (s.useForumLinkPattern && !s.forumLinkPattern.empty()) || (s.useForumLinkSuffix && !s.forumLinkSuffix.empty());
 }
 
 bool detectForums(const char* page, CrawlState& state, ForumSink& sink) {

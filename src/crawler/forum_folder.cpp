@@ -80,7 +80,8 @@ std::string titleName(const char* page, std::uint32_t maxFileNameChars) {
 
 bool nameForumFolder(const char* page, FixedText<8192>& outputPath, std::uint32_t maxFileNameChars) {
   TextWriter path = outputPath.appender();
-  if (path.length() == 0 || !platform::isPathSeparator(path.begin()[path.length() - 1])) path.put(platform::kPathSeparator);
+  if (path.length() == 0 || !platform::isPathSeparator(path.begin()[path.length() - 1]))
+    path.put(platform::kPathSeparator);
   std::size_t folderStart = path.length();
 
   std::string name = titleName(page, maxFileNameChars);

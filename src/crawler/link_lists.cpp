@@ -47,9 +47,7 @@ const char* linkTextStart(const char* value) {
   return *p == '>' ? p + 1 : p;
 }
 
-void appendLink(LinkList& list, const char* text) {
-  list.emplace_back(text);
-}
+void appendLink(LinkList& list, const char* text) { list.emplace_back(text); }
 
 void appendLink(LinkList& list, const char* text, const char* end) {
   list.emplace_back(text, static_cast<std::size_t>(end - text));

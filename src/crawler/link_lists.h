@@ -37,20 +37,20 @@ struct CrawlState {
   static constexpr std::size_t kShapeSize = 8192;
   static constexpr std::size_t kPathSize = 8192;
 
-  LinkList visitedForums;    // forums, sub-forums and followed forum pages of the run
-  LinkList visitedTopics;    // topics of the forum being crawled
-  LinkList downloadedFiles;  // attachments and images already fetched
-  std::uint32_t itemNumber = 1;  // number of the next forum folder or topic file at this level
+  LinkList visitedForums;            // forums, sub-forums and followed forum pages of the run
+  LinkList visitedTopics;            // topics of the forum being crawled
+  LinkList downloadedFiles;          // attachments and images already fetched
+  std::uint32_t itemNumber = 1;      // number of the next forum folder or topic file at this level
   FixedText<kShapeSize> forumShape;  // last segment of the run's first forum link, digits left out
   FixedText<kShapeSize> topicShape;  // the same for the first topic link
   ForumSelection forumSelection = allForumsSelected();
-  LayoutKey indexLayout;           // table family of the index page's forum list
-  LayoutKey topicLayoutCandidate;  // family proposed by the last forum page analysed
-  LayoutKey topicLayoutConfirmed;  // family chosen by two pages in a row; then fixed for the run
-  FixedText<kPathSize> outputPath; // the path being built: folder, sub-folders, file name
+  LayoutKey indexLayout;                   // table family of the index page's forum list
+  LayoutKey topicLayoutCandidate;          // family proposed by the last forum page analysed
+  LayoutKey topicLayoutConfirmed;          // family chosen by two pages in a row; then fixed for the run
+  FixedText<kPathSize> outputPath;         // the path being built: folder, sub-folders, file name
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
-  Settings settings;               // the settings snapshot in force
-  RunCounts counts;                // what the run has saved and failed so far
+  Settings settings;                       // the settings snapshot in force
+  RunCounts counts;                        // what the run has saved and failed so far
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
   // and sets itemNumber to 1. The forum selection and the index layout are kept.

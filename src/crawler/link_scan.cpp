@@ -65,9 +65,7 @@ const char* matchHere(const char* s, const char* pattern) {
         if (*t != '"' && *t != '\'') return nullptr;
         quote = t++;
         break;
-      case '$':
-        t = sessionParameter(t);
-        break;
+      case '$': t = sessionParameter(t); break;
       default:
         if (*t == '\0' || !foldedEqual(*t, *p)) return nullptr;
         ++t;
@@ -250,9 +248,7 @@ void scanLinksByPatterns(const char* page, const LinkPatterns& patterns, const L
     const char* stop = nullptr;
     const char* at = start;
     for (; inWindow(at); ++at) {
-      const char* value = startsWithFolded(at, "http")   ? at
-                          : startsWithFolded(at, " hre") ? skipHrefLead(at)
-                                                         : nullptr;
+      const char* value = startsWithFolded(at, "http") ? at : startsWithFolded(at, " hre") ? skipHrefLead(at) : nullptr;
       if (value != nullptr && !ends.tooLong(value)) {
         stop = take(value);
         break;

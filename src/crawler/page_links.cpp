@@ -29,8 +29,7 @@ const char* scanPageNumbers(const char*& q, bool cells) {
   unsigned digits = 0;
   for (;;) {
     const char c = *q;
-    if (c == ':' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '[' || c == ']' || c == '.' ||
-        c == ',') {
+    if (c == ':' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '[' || c == ']' || c == '.' || c == ',') {
       ++q;
     } else if (c == '(' && isDecimalDigit(q[1])) {
       // "(4)": the number of pages, not the current one.

@@ -158,8 +158,8 @@ void setLowByte(ColumnClass& entry, std::uint8_t value) {
 }
 
 constexpr KeywordEntry kForumRowKeywords[] = {
-    {"user", 4}, {"unread", 4}, {"sort=", 4}, {"member", 4}, {"thread", 3},
-    {"forum", 2}, {"board", 2}, {"post", 3},  {"topic", 3},  {"profile", 4},
+    {"user", 4},  {"unread", 4}, {"sort=", 4}, {"member", 4}, {"thread", 3},
+    {"forum", 2}, {"board", 2},  {"post", 3},  {"topic", 3},  {"profile", 4},
 };
 
 constexpr KeywordEntry kTopicRowKeywords[] = {
@@ -219,9 +219,7 @@ void classifyRow(TableRow& row, const CrawlState& state, bool topic) {
 
 }  // namespace
 
-bool closesTag(const char* p, const char* name) {
-  return p[0] == '<' && p[1] == '/' && startsWithFolded(p + 2, name);
-}
+bool closesTag(const char* p, const char* name) { return p[0] == '<' && p[1] == '/' && startsWithFolded(p + 2, name); }
 
 void blankScripts(char* page) {
   char* p = page;
@@ -342,9 +340,7 @@ const char* cellLink(const char* tdTag, ReadBudget& budget) {
       case ' ':
       case '\t':
       case '\r':
-      case '\n':
-        ++p;
-        break;
+      case '\n': ++p; break;
       case '&':
         while (*p != '\0' && *p != ';' && *p != '<' && budget.spend()) ++p;
         if (*p == ';') ++p;
@@ -356,8 +352,7 @@ const char* cellLink(const char* tdTag, ReadBudget& budget) {
         if (*p != '>') return nullptr;
         ++p;
         break;
-      default:
-        return nullptr;  // text (or the end of the page) comes first
+      default: return nullptr;  // text (or the end of the page) comes first
     }
   }
   return nullptr;
@@ -382,8 +377,7 @@ std::uint8_t classLowByte(const ColumnClasses& classes, std::size_t column) {
 }
 
 std::uint16_t classLow16(const ColumnClasses& classes, std::size_t column) {
-  return column < classes.size() ? static_cast<std::uint16_t>(static_cast<std::uint32_t>(classes[column]) & 0xFFFF)
-                                 : 0;
+  return column < classes.size() ? static_cast<std::uint16_t>(static_cast<std::uint32_t>(classes[column]) & 0xFFFF) : 0;
 }
 
 }  // namespace quillstash

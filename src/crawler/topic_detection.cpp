@@ -15,12 +15,24 @@ namespace {
 // topic is not written again as a topic of its own, and so are the links that
 // jump to a topic's last or first unread post ("Last post by:").
 constexpr std::array<KeywordEntry, 11> kTopicExclusions{{
-    {"mark=", 1}, {"start=", 1}, {"page=", 1}, {"markread", 1}, {"&amp;act=", 1}, {"&act=", 1},
-    {"&amp;st=", 1}, {"&st=", 1}, {"?st=", 1}, {"view=getlastpost", 1}, {"view=getnewpost", 1},
+    {"mark=", 1},
+    {"start=", 1},
+    {"page=", 1},
+    {"markread", 1},
+    {"&amp;act=", 1},
+    {"&act=", 1},
+    {"&amp;st=", 1},
+    {"&st=", 1},
+    {"?st=", 1},
+    {"view=getlastpost", 1},
+    {"view=getnewpost", 1},
 }};
 
 constexpr std::array<KeywordEntry, 4> kTopicKeywords{{
-    {"viewtopic.php", 1}, {"showthread.php", 1}, {"?t=", 1}, {"showtopic", 1},
+    {"viewtopic.php", 1},
+    {"showthread.php", 1},
+    {"?t=", 1},
+    {"showtopic", 1},
 }};
 
 constexpr std::uint32_t kTableNameShortening = 6;
@@ -29,8 +41,7 @@ const char* partText(bool use, const SettingText& text) { return use ? text.c_st
 
 // Resolves, deduplicates, names and writes one topic link. `end` moves to the
 // value's end.
-void takeTopic(const char*& end, LinkVariant variant, std::uint32_t nameLimit, CrawlState& state,
-               TopicWriter& writer) {
+void takeTopic(const char*& end, LinkVariant variant, std::uint32_t nameLimit, CrawlState& state, TopicWriter& writer) {
   if (state.topicShape.empty()) recordShape(end, state.topicShape, false);
   if (state.currentJob == nullptr) return;
   std::unique_ptr<JobContext> topic = resolveLink(end, variant, *state.currentJob);
@@ -56,8 +67,7 @@ void takeTopic(const char*& end, LinkVariant variant, std::uint32_t nameLimit, C
 
 bool useTopicPatterns(const Settings& s) {
   return (s.useTopicLinkPrefix && !s.topicLinkPrefix.empty()) ||
-         (s.useTopicLinkPattern && !s.topicLinkPattern.empty()) ||
-         (s.useTopicLinkSuffix && !s.topicLinkSuffix.empty());
+         (s.useTopicLinkPattern && !s.topicLinkPattern.empty()) || (s.useTopicLinkSuffix && !s.topicLinkSuffix.empty());
 }
 
 bool detectTopics(const char* page, CrawlState& state, TopicWriter& writer) {

@@ -64,7 +64,8 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
     edit->setObjectName(controlName(id));
     edit->setMaxLength(static_cast<int>(Model::kTextLimit));
     edits_[id] = edit;
-    connect(edit, &QLineEdit::textChanged, this, [this, id](const QString& text) { model_.setText(id, toBytes(text)); });
+    connect(edit, &QLineEdit::textChanged, this,
+            [this, id](const QString& text) { model_.setText(id, toBytes(text)); });
     return edit;
   };
 
@@ -157,7 +158,8 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
     const Model::NumberLimits limits = Model::numberLimits(id);
     QLineEdit* edit = edits_[id];
     if (limits.seconds) {
-      edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,4}(\\.\\d{0,3})?")), edit));
+      edit->setValidator(
+          new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,4}(\\.\\d{0,3})?")), edit));
       edit->setToolTip(tr("Seconds, from 0 to %1; decimals allowed (1.5)").arg(limits.max));
     } else {
       edit->setValidator(new QIntValidator(static_cast<int>(limits.min), static_cast<int>(limits.max), edit));
@@ -219,8 +221,8 @@ void AdvancedSettingsDialog::accept() {
 }
 
 void AdvancedSettingsDialog::showWildcardsHelp() {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(Model::kMessageTitle),
-                  displayLines(Model::wildcardsHelp()), QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(Model::kMessageTitle), displayLines(Model::wildcardsHelp()),
+                  QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("wildcardsHelp"));
   box.setTextFormat(Qt::PlainText);
   box.exec();

@@ -26,7 +26,8 @@ LogWidget::LogWidget(WindowLogView& view, QWidget* parent) : QPlainTextEdit(pare
     if (QThread::currentThread() == thread()) {
       draw();
     } else {
-      QMetaObject::invokeMethod(this, [this] { draw(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { draw(); }, Qt::QueuedConnection);
     }
   });
 }

@@ -19,9 +19,8 @@ int main(int argc, char** argv) {
   quillstash::gui::DesktopProgram program;
   QObject::connect(&program.window, &quillstash::gui::MainWindow::programClosed, &app, &QApplication::quit,
                    Qt::QueuedConnection);
-  QObject::connect(&program.window, &quillstash::gui::MainWindow::archiveFolderRequested, [](const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-  });
+  QObject::connect(&program.window, &quillstash::gui::MainWindow::archiveFolderRequested,
+                   [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
   program.window.show();
   app.exec();
   return 0;

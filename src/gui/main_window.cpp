@@ -104,7 +104,8 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   userLabel->setBuddy(user_);
   passwordLabel->setBuddy(password_);
   folderLabel->setBuddy(folder_);
-  browseButton_->setIcon(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
+  browseButton_->setIcon(
+      QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
   browseButton_->setAccessibleName(tr("Choose the output folder"));
   browseButton_->setFixedWidth(browseButton_->sizeHint().height() + 8);
 
@@ -195,9 +196,9 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
     widget->setVisible(false);
   }
 
-  QWidget* order[] = {address_,   selectButton_,   user_,          password_,   rememberPassword_, loginButton, folder_,
-                      browseButton_, optionsButton, log_,         openFolder_, logToFile_,  downloadButton_,
-                      advancedButton, closeButton,  trayButton};
+  QWidget* order[] = {address_,        selectButton_,  user_,         password_, rememberPassword_, loginButton,
+                      folder_,         browseButton_,  optionsButton, log_,      openFolder_,       logToFile_,
+                      downloadButton_, advancedButton, closeButton,   trayButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   folder_->setText(toQString(model_.outputDirectory()));
@@ -260,7 +261,8 @@ void MainWindow::poll() {
     counts_->setText(toQString(view.counts));
     rate_->setText(toQString(view.rate));
     bar_->setValue(view.percent);
-    for (QWidget* widget : {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_)}) {
+    for (QWidget* widget :
+         {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_)}) {
       widget->setVisible(true);
     }
   }

@@ -10,8 +10,7 @@ bool PasswordKeyring::available() { return false; }
 
 void PasswordKeyring::store(const QString&, const QString&) {
   QMetaObject::invokeMethod(
-      this, [this] { emit stored(false, tr("this program was built without keyring support")); },
-      Qt::QueuedConnection);
+      this, [this] { emit stored(false, tr("this program was built without keyring support")); }, Qt::QueuedConnection);
 }
 
 void PasswordKeyring::read(const QString&) {}

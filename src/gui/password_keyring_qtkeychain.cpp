@@ -16,9 +16,8 @@ void PasswordKeyring::store(const QString& user, const QString& password) {
   job->setInsecureFallback(false);  // a keyring or nothing: never a plain file
   job->setKey(user);
   job->setTextData(password);
-  connect(job, &QKeychain::Job::finished, this, [this](QKeychain::Job* done) {
-    emit stored(done->error() == QKeychain::NoError, done->errorString());
-  });
+  connect(job, &QKeychain::Job::finished, this,
+          [this](QKeychain::Job* done) { emit stored(done->error() == QKeychain::NoError, done->errorString()); });
   job->start();
 }
 

@@ -31,13 +31,16 @@ SavingOptionsDialog::SavingOptionsDialog(SettingsStore& store, QWidget* parent)
   length->setObjectName(controlName(Model::kMaxCharsEdit));
   length->setMaximumWidth(70);
   label->setBuddy(length);
-  length->setValidator(new QIntValidator(static_cast<int>(Model::kMinChars), static_cast<int>(Model::kMaxChars), length));
-  length->setToolTip(tr("Longest name taken from a title, %1 to %2 characters").arg(Model::kMinChars).arg(Model::kMaxChars));
+  length->setValidator(
+      new QIntValidator(static_cast<int>(Model::kMinChars), static_cast<int>(Model::kMaxChars), length));
+  length->setToolTip(
+      tr("Longest name taken from a title, %1 to %2 characters").arg(Model::kMinChars).arg(Model::kMaxChars));
   lengthRow->addWidget(label);
   lengthRow->addWidget(length);
   layout->addLayout(lengthRow);
   length_ = length;
-  connect(length, &QLineEdit::textChanged, this, [this](const QString& text) { model_.maxFileNameChars = toBytes(text); });
+  connect(length, &QLineEdit::textChanged, this,
+          [this](const QString& text) { model_.maxFileNameChars = toBytes(text); });
 
   auto addBox = [&](int id, const char* text, bool& field) {
     auto* box = new QCheckBox(QString::fromLatin1(text), this);

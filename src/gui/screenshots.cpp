@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath(QStringLiteral("state"))));
 
   quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
-  quillstash::demo::BoardServer server([&board](const quillstash::demo::Request& request) { return board.serve(request); });
+  quillstash::demo::BoardServer server(
+      [&board](const quillstash::demo::Request& request) { return board.serve(request); });
   if (!server.start()) return 1;
   QString address = QStringLiteral("http://127.0.0.1:%1/index.php").arg(server.port());
 

@@ -68,8 +68,7 @@ ConnectOutcome connectWithin(platform::SocketHandle socket, const platform::Ipv4
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (progress == platform::ConnectProgress::kPending) {
     if (log.stopRequested()) return ConnectOutcome::kStopped;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       platform::setLastSocketError(10060);
       return ConnectOutcome::kTimedOut;

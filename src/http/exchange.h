@@ -26,12 +26,12 @@ namespace quillstash {
 // (makeHttpScratch) by the HTTP layer; one thread.
 struct HttpScratch {
   platform::Socket socket;               // connection in progress, closed with the scratch
-  platform::Ipv4Endpoint serverAddress;                      // where it goes
-  FixedText<8192> host;         // host name of the address, no port
-  FixedText<8192> path;         // request path of the address, query included
-  FixedText<8192> savePath;     // file written by a fetch into a file
-  FixedText<8192> requestText;  // the request being sent
-  FixedText<8192> messageText;  // scratch for the log lines
+  platform::Ipv4Endpoint serverAddress;  // where it goes
+  FixedText<8192> host;                  // host name of the address, no port
+  FixedText<8192> path;                  // request path of the address, query included
+  FixedText<8192> savePath;              // file written by a fetch into a file
+  FixedText<8192> requestText;           // the request being sent
+  FixedText<8192> messageText;           // scratch for the log lines
 };
 
 inline std::unique_ptr<HttpScratch> makeHttpScratch() { return std::make_unique<HttpScratch>(); }

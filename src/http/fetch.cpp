@@ -40,14 +40,14 @@ struct Fetch {
   Mode mode;
   bool viaProxy;
   int redirectsLeft;
-  std::uint16_t addressPort = 80;  // the address's own port (the proxy's may differ)
-  std::uint32_t retryCount = 0;    // shared by every kind of failure
-  std::uint64_t announced = 0;     // Content-Length of the response, 0 = none
+  std::uint16_t addressPort = 80;                         // the address's own port (the proxy's may differ)
+  std::uint32_t retryCount = 0;                           // shared by every kind of failure
+  std::uint64_t announced = 0;                            // Content-Length of the response, 0 = none
   Clock::time_point deadline = Clock::time_point::max();  // of the whole call
   Clock::time_point rateWindowStart{};                    // minimum-rate window of this attempt
   std::uint64_t rateWindowBytes = 0;
   bool deadlineLogged = false;
-  std::string contentType{};       // the Content-Type of a page fetched into memory
+  std::string contentType{};  // the Content-Type of a page fetched into memory
 };
 
 // The end of a call that starts now: the fetch deadline, when one is set.
@@ -96,13 +96,9 @@ bool retryDelay(Fetch& f, bool use, std::uint32_t milliseconds) {
   return !f.log.stopRequested() && !deadlinePassed(f);
 }
 
-bool connectDelay(Fetch& f) {
-  return retryDelay(f, f.settings.useConnectRetryDelay, f.settings.connectRetryDelayMs);
-}
+bool connectDelay(Fetch& f) { return retryDelay(f, f.settings.useConnectRetryDelay, f.settings.connectRetryDelayMs); }
 
-bool receiveDelay(Fetch& f) {
-  return retryDelay(f, f.settings.useReceiveRetryDelay, f.settings.receiveRetryDelayMs);
-}
+bool receiveDelay(Fetch& f) { return retryDelay(f, f.settings.useReceiveRetryDelay, f.settings.receiveRetryDelayMs); }
 
 // The login's "Cookie: ...\r\n" line up to its first line break, without
 // control characters, so that no byte of it can start a header of its own.
@@ -204,8 +200,7 @@ Step openConnection(Fetch& f) {
   const std::chrono::milliseconds connectTimeout =
       untilDeadline(f, f.settings.connectTimeoutS != 0 ? std::chrono::seconds(f.settings.connectTimeoutS)
                                                        : std::chrono::seconds(86400));
-  const ConnectOutcome connected =
-      connectWithin(http.socket.handle(), http.serverAddress, connectTimeout, f.log);
+  const ConnectOutcome connected = connectWithin(http.socket.handle(), http.serverAddress, connectTimeout, f.log);
   if (connected == ConnectOutcome::kStopped) return Step::kGiveUp;
   if (connected != ConnectOutcome::kConnected) {
     http.socket.close();
@@ -364,9 +359,7 @@ Step applyStatus(Fetch& f, const char* header) {
       line.send(f.log);
       return Step::kGiveUp;
     }
-    case '4':
-      f.log.logLine("[ X ] Not found\r\n");
-      return Step::kGiveUp;
+    case '4': f.log.logLine("[ X ] Not found\r\n"); return Step::kGiveUp;
     default: break;
   }
   if (const char* field = findHeaderField(header, "Content-Length")) {
@@ -505,7 +498,7 @@ bool looksLikeHtml(const char* body, std::size_t length) {
 // redirects. Written beside its final name; removed unless committed.
 struct SavedFile {
   platform::OutputFile file;
-  std::uint64_t bytes = 0;  // body bytes written by the last attempt
+  std::uint64_t bytes = 0;    // body bytes written by the last attempt
   std::size_t nameStart = 0;  // where the file's name starts in http.savePath
 };
 
@@ -701,8 +694,8 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       return Step::kGiveUp;
     }
     kept = true;
-    target.linkOutput.append(std::string_view(f.http.savePath.c_str() + saved.nameStart,
-                                              f.http.savePath.size() - saved.nameStart));
+    target.linkOutput.append(
+        std::string_view(f.http.savePath.c_str() + saved.nameStart, f.http.savePath.size() - saved.nameStart));
     LogLineBuilder line(f.http);
     line << "* Received ";
     appendCount(line.out(), pageLength);
@@ -749,8 +742,8 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
   }
 }
 
-FileOutcome HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput,
-                                    bool imageMode, std::string_view folder, std::uint32_t itemNumber) {
+FileOutcome HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
+                                    std::string_view folder, std::uint32_t itemNumber) {
   const Settings settings = settings_.snapshot();
   const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
   const FileTarget target{linkOutput, imageMode, folder, itemNumber};

@@ -328,7 +328,8 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   r.append(" HTTP/1.0\r\nHost: ");
   appendRequestText(http->host.view(), r);
   r.append(
-      "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/" QUILLSTASH_VERSION "\r\n"
+      "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/" QUILLSTASH_VERSION
+      "\r\n"
       "Connection: Close\r\nAccept-Encoding: deflate\r\n");
   if (method == FormMethod::kPost) {
     appendFormFields(fields, b, userName, password);
@@ -360,10 +361,9 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  const ConnectOutcome connected =
-      connectWithin(http->socket.handle(), http->serverAddress,
-                    std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000),
-                    log_);
+  const ConnectOutcome connected = connectWithin(
+      http->socket.handle(), http->serverAddress,
+      std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000), log_);
   if (connected == ConnectOutcome::kStopped) return;
   if (connected != ConnectOutcome::kConnected) {
     LogLineBuilder line(*http);

@@ -43,8 +43,7 @@ struct InterruptWatcher::State {
         state->onInterrupt();
         return TRUE;
       }
-      default:
-        return FALSE;
+      default: return FALSE;
     }
   }
 };

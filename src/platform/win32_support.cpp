@@ -23,7 +23,7 @@ int utf8SequenceLength(const unsigned char* p) {
   }
   if (c >= 0xF0 && c <= 0xF4) {
     if (!continuation(p[1]) || !continuation(p[2]) || !continuation(p[3])) return 0;
-    if (c == 0xF0 && p[1] < 0x90) return 0;  // overlong
+    if (c == 0xF0 && p[1] < 0x90) return 0;   // overlong
     if (c == 0xF4 && p[1] >= 0x90) return 0;  // beyond U+10FFFF
     return 4;
   }

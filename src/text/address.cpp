@@ -263,7 +263,8 @@ bool isBlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
 std::string_view checkForumAddress(std::string_view address) {
   if (address.empty()) return "the forum address is empty";
   for (char c : address) {
-    if (isBlankOrControl(static_cast<unsigned char>(c))) return "the forum address contains a blank or a control character";
+    if (isBlankOrControl(static_cast<unsigned char>(c)))
+      return "the forum address contains a blank or a control character";
   }
   std::string_view rest = address;
   const std::size_t schemeEnd = address.find("://");
@@ -284,8 +285,10 @@ std::string_view checkForumAddress(std::string_view address) {
     rest = address.substr(schemeEnd + 3);
   }
   const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
-  if (authority.find('@') != std::string_view::npos) return "user names in the forum address (user@host) are not supported";
-  if (!authority.empty() && authority[0] == '[') return "IPv6 addresses are not supported; use a host name or an IPv4 address";
+  if (authority.find('@') != std::string_view::npos)
+    return "user names in the forum address (user@host) are not supported";
+  if (!authority.empty() && authority[0] == '[')
+    return "IPv6 addresses are not supported; use a host name or an IPv4 address";
   const std::size_t colon = authority.find(':');
   const std::string_view host = authority.substr(0, colon);
   if (host.empty()) return "the forum address has no host";

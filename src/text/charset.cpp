@@ -40,8 +40,8 @@ bool namesUtf8OrAscii(std::string_view charset) {
 bool namesLatin1(std::string_view charset) {
   std::string lower;
   for (char c : charset) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return lower == "iso-8859-1" || lower == "iso8859-1" || lower == "latin1" || lower == "latin-1" ||
-         lower == "l1" || lower == "windows-1252" || lower == "cp1252";
+  return lower == "iso-8859-1" || lower == "iso8859-1" || lower == "latin1" || lower == "latin-1" || lower == "l1" ||
+         lower == "windows-1252" || lower == "cp1252";
 }
 
 // Converts with iconv from `charset`; false when the system does not know it.

@@ -13,9 +13,7 @@ namespace {
 
 // A skipped session parameter runs up to the next '&' and never past the end
 // of the link or of an attribute.
-bool endsSessionParameter(char c) {
-  return isStoredLinkEnd(c) || c == '&' || c == '>';
-}
+bool endsSessionParameter(char c) { return isStoredLinkEnd(c) || c == '&' || c == '>'; }
 
 bool startsSessionParameter(const char* p) { return startsNamedSessionId(p) || startsLongHexSessionId(p); }
 
@@ -154,9 +152,7 @@ void LinkList::indexCompared() const {
         table.insert(formKey(comparedHash(t), FormKey::kRootWhole), entry);
         table.insert(formKey(comparedHash(lastSegmentOf(t)), FormKey::kLastSegment), entry);
         break;
-      case LinkForm::kRelative:
-        table.insert(formKey(comparedHash(t), FormKey::kRelativeWhole), entry);
-        break;
+      case LinkForm::kRelative: table.insert(formKey(comparedHash(t), FormKey::kRelativeWhole), entry); break;
     }
   }
 }
@@ -282,9 +278,7 @@ bool applyLinkParameter(char* address, std::size_t capacity, const char* paramet
 
   // The address without the removed parameter, then its separator and the parameter.
   std::size_t kept = length - (removeTo - removeFrom);
-  auto keptCharAt = [&](std::size_t i) {
-    return i < removeFrom ? address[i] : address[i + (removeTo - removeFrom)];
-  };
+  auto keptCharAt = [&](std::size_t i) { return i < removeFrom ? address[i] : address[i + (removeTo - removeFrom)]; };
   bool dropAmpersand = query != nullptr && kept > 0 && keptCharAt(kept - 1) == '&';
   std::size_t base = dropAmpersand ? kept - 1 : kept;
   bool addQuestion = query == nullptr;

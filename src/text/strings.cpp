@@ -8,9 +8,7 @@ namespace quillstash {
 
 namespace {
 
-bool isControlOrBlank(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
+bool isControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // Writes one space unless the previous character of this copy was one.
 void putSpaceOnce(TextWriter& out, char& last) {
@@ -63,19 +61,14 @@ void copyVisibleText(const char*& pos, TextWriter& out, std::uint32_t limit, boo
       switch (c) {
         case '*':
         case '?':
-        case ':':
-          c = '_';
-          break;
+        case ':': c = '_'; break;
         case '/':
         case '\\':
-        case '|':
-          c = '-';
-          break;
+        case '|': c = '-'; break;
         case '"':
           c = '\'';  // no file system of the targets accepts it in a name
           break;
-        default:
-          break;
+        default: break;
       }
       putTracked(out, last, c);
       ++p;
@@ -104,10 +97,8 @@ bool isUnsafeNameChar(unsigned char c) {
     case '\\':
     case '|':
     case ':':
-    case '"':
-      return true;
-    default:
-      return false;
+    case '"': return true;
+    default: return false;
   }
 }
 
@@ -121,17 +112,11 @@ const char* findFolded(const char* text, const char* needle) {
   return nullptr;
 }
 
-bool isDecimalDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isHexDigit(char c) {
-  return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-bool isAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 void appendText(TextWriter& out, const char* text) {
   while (*text != '\0') out.put(*text++);
@@ -185,9 +170,7 @@ std::uint32_t parseDecimal(const char*& pos) {
   return value;
 }
 
-void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit) {
-  copyVisibleText(pos, out, limit, false);
-}
+void copyLinkText(const char*& pos, TextWriter& out, std::uint32_t limit) { copyVisibleText(pos, out, limit, false); }
 
 void copyNamePart(const char*& pos, TextWriter& out) {
   const std::size_t start = out.length();
@@ -200,7 +183,9 @@ void copyNamePart(const char*& pos, TextWriter& out) {
 bool isDeviceName(std::string_view name) {
   std::string_view stem = name.substr(0, name.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-  auto is = [&stem](const char* device) { return stem.size() == std::strlen(device) && startsWithFolded(stem.data(), device); };
+  auto is = [&stem](const char* device) {
+    return stem.size() == std::strlen(device) && startsWithFolded(stem.data(), device);
+  };
   if (is("CON") || is("PRN") || is("AUX") || is("NUL")) return true;
   if (stem.size() != 4 || stem[3] < '1' || stem[3] > '9') return false;
   return startsWithFolded(stem.data(), "COM") || startsWithFolded(stem.data(), "LPT");

@@ -21,7 +21,11 @@ namespace quillstash {
 class TextWriter {
  public:
   TextWriter(char* buffer, std::size_t capacity, std::size_t start = 0)
-      : begin_(buffer), capacity_(capacity), length_(start < capacity ? start : capacity ? capacity - 1 : 0) {}
+      : begin_(buffer),
+        capacity_(capacity),
+        length_(start < capacity ? start
+                : capacity       ? capacity - 1
+                                 : 0) {}
 
   // A writer positioned at the end of the NUL-terminated text already in `buffer`.
   static TextWriter atEnd(char* buffer, std::size_t capacity) {

@@ -68,9 +68,7 @@ PatternMatch matchPattern(const char* text, const char* pattern) {
           failed = *t != '"' && *t != '\'';
           if (!failed) quote = t++;
           break;
-        case '$':
-          t = skipOptionalSession(t);
-          break;
+        case '$': t = skipOptionalSession(t); break;
         case '*':
           // The part before the gap is settled for good: later start
           // positions are tried with the rest of the pattern only.

@@ -229,7 +229,7 @@ TEST(MainWindowModel, closeEndsARunningDownloadAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_TRUE(f.session.downloadFinished());
   EXPECT_FALSE(f.session.downloadSucceeded());  // it was cut short, not run to its end
-  f.model.close();  // a second Close is harmless
+  f.model.close();                              // a second Close is harmless
 }
 
 }  // namespace

@@ -35,14 +35,16 @@ TEST(WindowFields, checkedNumbersRefuseWhatTheyCannotHold) {
   EXPECT_EQ(readNumberField(" 100 ", 0, 100), 100u);
   EXPECT_EQ(readNumberField("101", 0, 100), std::nullopt);
   EXPECT_EQ(readNumberField("7", 8, 200), std::nullopt);
-  for (const char* bad : {"", "lots", "1.5", "-1", "99999999999"}) EXPECT_EQ(readNumberField(bad, 0, 1000), std::nullopt) << bad;
+  for (const char* bad : {"", "lots", "1.5", "-1", "99999999999"})
+    EXPECT_EQ(readNumberField(bad, 0, 1000), std::nullopt) << bad;
 
   EXPECT_EQ(readSecondsField("1.5", 3600000), 1500u);
   EXPECT_EQ(readSecondsField("0.25", 3600000), 250u);
   EXPECT_EQ(readSecondsField(".5", 3600000), 500u);
   EXPECT_EQ(readSecondsField("3.", 3600000), 3000u);
   EXPECT_EQ(readSecondsField("3601", 3600000), std::nullopt);
-  for (const char* bad : {"", ".", "1.2345", "1,5", "a"}) EXPECT_EQ(readSecondsField(bad, 3600000), std::nullopt) << bad;
+  for (const char* bad : {"", ".", "1.2345", "1,5", "a"})
+    EXPECT_EQ(readSecondsField(bad, 3600000), std::nullopt) << bad;
   EXPECT_EQ(formatSecondsField(1500), "1.5");
   EXPECT_EQ(formatSecondsField(10000), "10");
   EXPECT_EQ(formatSecondsField(1005), "1.005");

@@ -45,8 +45,8 @@ class FakeFetcher final : public PageFetcher {
     return n;
   }
 
-  FileOutcome fetchToFile(JobContext& job, PageBlock&, TextWriter& linkOutput, bool imageMode,
-                          std::string_view folder, std::uint32_t itemNumber) override {
+  FileOutcome fetchToFile(JobContext& job, PageBlock&, TextWriter& linkOutput, bool imageMode, std::string_view folder,
+                          std::uint32_t itemNumber) override {
     std::string address = job.forumAddress.c_str();
     fileRequests.push_back(address);
     const std::string* body = find(address.c_str());

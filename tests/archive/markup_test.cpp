@@ -38,7 +38,6 @@ class Cleaner : public ::testing::Test, protected test::MediaWorld {
     cleanAuthorText(html.c_str(), out);
     return std::string(out.view().substr(std::string(kCellOpener).size()));
   }
-
 };
 
 TEST_F(Cleaner, collapsesLineBreaksAcrossTrailingWhitespace) {

@@ -13,9 +13,7 @@ namespace {
 
 class Media : public ::testing::Test, protected test::MediaWorld {
  protected:
-  Media() : MediaWorld("http://forum.test/forum/index.php") {
-    folder_ = dir_.path() + "/";
-  }
+  Media() : MediaWorld("http://forum.test/forum/index.php") { folder_ = dir_.path() + "/"; }
 
   TopicMedia media(std::uint32_t item = 12) { return MediaWorld::media(item, folder_); }
 
@@ -103,7 +101,7 @@ TEST_F(Media, attachmentAddressesResolveAgainstTheForumAddress) {
   bare.forumAddress.assign("http://bare.test");
   m.saveAttachment("c.zip", bare, nullptr);
   EXPECT_EQ(fetcher_.fileRequests, (std::vector<std::string>{"http://forum.test/files/a.zip", "http://cdn.test/b.zip",
-                                                            "http://bare.test/c.zip"}));
+                                                             "http://bare.test/c.zip"}));
 }
 
 TEST_F(Media, aThumbnailLinkSavesAndLinksTheFullImage) {

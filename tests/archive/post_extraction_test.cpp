@@ -18,8 +18,7 @@ std::string row(const std::string& author, const std::string& message) {
 
 class Extraction : public ::testing::Test, protected test::MediaWorld {
  protected:
-  Extraction() : MediaWorld("http://forum.test/index.php") {
-  }
+  Extraction() : MediaWorld("http://forum.test/index.php") {}
 
   std::string extract(std::string page) {
     OutputBuffer out(0);
@@ -34,7 +33,6 @@ class Extraction : public ::testing::Test, protected test::MediaWorld {
     settings_.useAuthorPrefix = settings_.useAuthorSuffix = true;
     settings_.useMessagePrefix = settings_.useMessageSuffix = true;
   }
-
 };
 
 TEST_F(Extraction, aNarrowFirstCellOfTwoMakesAPost) {

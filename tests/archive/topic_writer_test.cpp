@@ -41,8 +41,8 @@ class TopicWriter : public ::testing::Test {
 
   bool write(const char* address) {
     topic_.forumAddress.assign(address);
-    TopicWriterContext context{settings_, log_, fetcher_, currentJob_, visited_, files_, 1, path_, output_,
-                               &findMarkedLink, &counts_};
+    TopicWriterContext context{settings_, log_,  fetcher_, currentJob_,     visited_, files_,
+                               1,         path_, output_,  &findMarkedLink, &counts_};
     return writeTopic(topic_, context);
   }
 
@@ -82,7 +82,8 @@ TEST_F(TopicWriter, onlyAPlainTitleTagCounts) {
 TEST_F(TopicWriter, aTopicWhoseFirstPageFailsIsNotWrittenAndCountsAsFailed) {
   EXPECT_FALSE(write("http://forum.test/missing"));
   EXPECT_FALSE(platform::pathExists(path_.c_str()));
-  EXPECT_EQ(view_.text(), "[ X ] Topic not saved, its first page could not be fetched: " + std::string(path_.c_str()) + "\r\n");
+  EXPECT_EQ(view_.text(),
+            "[ X ] Topic not saved, its first page could not be fetched: " + std::string(path_.c_str()) + "\r\n");
   EXPECT_EQ(counts_.topicsFailed, 1u);
   EXPECT_EQ(counts_.topicsSaved, 0u);
 }
@@ -115,7 +116,8 @@ TEST_F(TopicWriter, followsThreePagesByTheUserPatternInOrder) {
   settings_.useTopicNextPagePattern = true;
   settings_.topicNextPagePattern.assign("start=");
   fetcher_.bodies["forum.test/board/t?id=7"] =
-      "<title>Long</title>" + post("A", "one") + "<a href='t?id=7&amp;start=0'>1</a><a href='t?start=15'><a href=\"t?id=7&amp;start=20\">2</a>";
+      "<title>Long</title>" + post("A", "one") +
+      "<a href='t?id=7&amp;start=0'>1</a><a href='t?start=15'><a href=\"t?id=7&amp;start=20\">2</a>";
   fetcher_.bodies["forum.test/board/t?id=7&start=20"] =
       "<title>ignored</title>" + post("B", "two") + "<a href=\"t?id=7&amp;start=20\">2</a><a href=\"t?id=7&start=40\">";
   fetcher_.bodies["forum.test/board/t?id=7&start=40"] = post("C", "three") + "<a href=\"t?id=7&amp;start=40\">3</a>";
@@ -130,8 +132,8 @@ TEST_F(TopicWriter, aFailedFollowingPageEndsTheTopicWithoutRepeats) {
   EXPECT_EQ(written(), topicFile("T", row("A", "one")));
   EXPECT_EQ(fetcher_.pageRequests,
             (std::vector<std::string>{"http://forum.test/board/t", "http://forum.test/board/t?page=2"}));
-  EXPECT_NE(view_.text().find("[ X ] Topic incomplete, a later page could not be fetched: " + std::string(path_.c_str()) +
-                              "\r\n* Saved: "),
+  EXPECT_NE(view_.text().find("[ X ] Topic incomplete, a later page could not be fetched: " +
+                              std::string(path_.c_str()) + "\r\n* Saved: "),
             std::string::npos);
   EXPECT_EQ(counts_.topicsSaved, 1u);
   EXPECT_EQ(counts_.topicsIncomplete, 1u);

@@ -32,12 +32,10 @@ TEST(Settings, defaultsSwitchEveryDetectionStringOff) {
   EXPECT_STREQ(s.messageSuffix.c_str(), "<!-- / message -->");
   EXPECT_STREQ(s.proxyAddress.c_str(), "");
 
-  EXPECT_FALSE(s.useForumLinkPrefix || s.useForumLinkPattern || s.useForumLinkSuffix ||
-               s.useForumNextPagePattern || s.useLinkParameter || s.useDownloadDelay);
-  EXPECT_FALSE(s.useTopicLinkPrefix || s.useTopicLinkPattern || s.useTopicLinkSuffix ||
-               s.useTopicNextPagePattern);
-  EXPECT_FALSE(s.useAuthorPrefix || s.useAuthorSuffix || s.useMessagePrefix || s.useMessageSuffix ||
-               s.linkAllImages);
+  EXPECT_FALSE(s.useForumLinkPrefix || s.useForumLinkPattern || s.useForumLinkSuffix || s.useForumNextPagePattern ||
+               s.useLinkParameter || s.useDownloadDelay);
+  EXPECT_FALSE(s.useTopicLinkPrefix || s.useTopicLinkPattern || s.useTopicLinkSuffix || s.useTopicNextPagePattern);
+  EXPECT_FALSE(s.useAuthorPrefix || s.useAuthorSuffix || s.useMessagePrefix || s.useMessageSuffix || s.linkAllImages);
   EXPECT_TRUE(s.useConnectRetryDelay && s.useReceiveRetryDelay);
   EXPECT_TRUE(s.saveAttachments && s.saveExternalImages);
   EXPECT_FALSE(s.useProxy);

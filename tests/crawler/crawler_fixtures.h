@@ -60,7 +60,8 @@ struct TakenList {
 class RecordingForumSink : public ForumSink, public TakenList {
  public:
   void takeForum(CrawlState& state, JobContext& forum) override {
-    taken.push_back({genericPath(std::string(state.outputPath.view())), std::string(forum.forumAddress.view()), state.itemNumber});
+    taken.push_back(
+        {genericPath(std::string(state.outputPath.view())), std::string(forum.forumAddress.view()), state.itemNumber});
     ++state.itemNumber;
   }
 };
@@ -68,7 +69,8 @@ class RecordingForumSink : public ForumSink, public TakenList {
 class RecordingTopicWriter : public TopicWriter, public TakenList {
  public:
   void writeTopic(CrawlState& state, JobContext& topic) override {
-    taken.push_back({genericPath(std::string(state.outputPath.view())), std::string(topic.forumAddress.view()), state.itemNumber});
+    taken.push_back(
+        {genericPath(std::string(state.outputPath.view())), std::string(topic.forumAddress.view()), state.itemNumber});
   }
 };
 

@@ -61,15 +61,20 @@ std::string forumPage(const std::string& navigation, const std::string& topics) 
 }
 
 TEST_F(ForumCrawl, followsEveryPageOnceAndNumbersTopicsAcrossThem) {
-  server.route("/viewforum.php?f=1", ScriptedResponse::ok(forumPage(
-      "Goto page <b>1</b>, <a href='viewforum.php?f=1&amp;start=2'>2</a>",
-      "<tr><td><a href='viewtopic.php?t=1'>One</a></td></tr><tr><td><a href='viewtopic.php?t=2'>Two</a></td></tr>")));
+  server.route(
+      "/viewforum.php?f=1",
+      ScriptedResponse::ok(forumPage(
+          "Goto page <b>1</b>, <a href='viewforum.php?f=1&amp;start=2'>2</a>",
+          "<tr><td><a href='viewtopic.php?t=1'>One</a></td></tr><tr><td><a href='viewtopic.php?t=2'>Two</a></td></tr>")));
   // The last page links back to itself as its "next" page: the forum ends there.
-  server.route("/viewforum.php?f=1&start=2", ScriptedResponse::ok(forumPage(
-      "Goto page <a href='viewforum.php?f=1'>1</a>, <b>2</b>, <a href='viewforum.php?f=1&amp;start=2'>3</a>",
-      "<tr><td><a href='viewtopic.php?t=3'>Three</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
+  server.route(
+      "/viewforum.php?f=1&start=2",
+      ScriptedResponse::ok(forumPage(
+          "Goto page <a href='viewforum.php?f=1'>1</a>, <b>2</b>, <a href='viewforum.php?f=1&amp;start=2'>3</a>",
+          "<tr><td><a href='viewtopic.php?t=3'>Three</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
   crawl("/viewforum.php?f=1");
-  EXPECT_EQ(forumRequests(), (std::vector<std::string>{"GET /viewforum.php?f=1 HTTP/1.0", "GET /viewforum.php?f=1&start=2 HTTP/1.0"}));
+  EXPECT_EQ(forumRequests(),
+            (std::vector<std::string>{"GET /viewforum.php?f=1 HTTP/1.0", "GET /viewforum.php?f=1&start=2 HTTP/1.0"}));
   std::vector<std::string> expected = {test::genericPath(dir.file("00001 One.html")),
                                        test::genericPath(dir.file("00002 Two.html")),
                                        test::genericPath(dir.file("00003 Three.html"))};
@@ -79,8 +84,9 @@ TEST_F(ForumCrawl, followsEveryPageOnceAndNumbersTopicsAcrossThem) {
 }
 
 TEST_F(ForumCrawl, aFollowingPageThatCannotBeFetchedEndsTheForum) {
-  server.route("/viewforum.php?f=1", ScriptedResponse::ok(forumPage(
-      "Goto page <b>1</b>, <a href='viewforum.php?f=1&amp;start=2'>2</a>", "<tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
+  server.route("/viewforum.php?f=1",
+               ScriptedResponse::ok(forumPage("Goto page <b>1</b>, <a href='viewforum.php?f=1&amp;start=2'>2</a>",
+                                              "<tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
   server.route("/viewforum.php?f=1&start=2", ScriptedResponse::make("HTTP/1.0 500 Internal Server Error", "", ""));
   crawl("/viewforum.php?f=1");
   EXPECT_EQ(server.requestCount(), 2u);
@@ -89,16 +95,21 @@ TEST_F(ForumCrawl, aFollowingPageThatCannotBeFetchedEndsTheForum) {
 }
 
 TEST_F(ForumCrawl, subForumsAreCrawledFirstInFoldersOfTheirOwn) {
-  server.route("/viewforum.php?f=1", ScriptedResponse::ok(forumPage(
-      "", "<tr><td><a href='viewforum.php?f=2'>Lamps</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
-  server.route("/viewforum.php?f=2", ScriptedResponse::ok(forumPage("", "<tr><td><a href='viewtopic.php?t=9'>Nine</a></td></tr>")));
+  server.route(
+      "/viewforum.php?f=1",
+      ScriptedResponse::ok(forumPage(
+          "",
+          "<tr><td><a href='viewforum.php?f=2'>Lamps</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
+  server.route("/viewforum.php?f=2",
+               ScriptedResponse::ok(forumPage("", "<tr><td><a href='viewtopic.php?t=9'>Nine</a></td></tr>")));
   world.state.outputPath.assign(dir.file("Board/03 Forum"));
   ASSERT_EQ(platform::createDirectory((dir.file("Board")).c_str()), platform::CreateDirectoryResult::kCreated);
   ASSERT_EQ(platform::createDirectory(world.state.outputPath.c_str()), platform::CreateDirectoryResult::kCreated);
   crawl("/viewforum.php?f=1");
   EXPECT_TRUE(platform::pathExists((dir.file("Board/03 Forum/01 Lamps")).c_str()));
-  EXPECT_EQ(writer.paths(), (std::vector<std::string>{test::genericPath(dir.file("Board/03 Forum/01 Lamps/00001 Nine.html")),
-                                                      test::genericPath(dir.file("Board/03 Forum/00001 One.html"))}));
+  EXPECT_EQ(writer.paths(),
+            (std::vector<std::string>{test::genericPath(dir.file("Board/03 Forum/01 Lamps/00001 Nine.html")),
+                                      test::genericPath(dir.file("Board/03 Forum/00001 One.html"))}));
 }
 
 }  // namespace

@@ -26,12 +26,16 @@ TEST(ForumRules, takesTheForumsOfAnIndexPageOnceWithTheirNames) {
   const std::string ipb = "index.php?s=c83a5f1e0d7b294a6e1f3c8b5d20a97e&showforum=";
   const Case cases[] = {
       {"classic/phpbb2_index.html",
-       {"/01 Watch_ Night Log Archive", "/02 Keepers_General Talk", "/03 New Keepers Say Hello", "/04 Fresnel Lens Care",
-        "/05 Shore Leave_ Anything Goes"},
-       "viewforum.php?f=3", "viewforum.php?f=9", "viewforum.php?f="},
+       {"/01 Watch_ Night Log Archive", "/02 Keepers_General Talk", "/03 New Keepers Say Hello",
+        "/04 Fresnel Lens Care", "/05 Shore Leave_ Anything Goes"},
+       "viewforum.php?f=3",
+       "viewforum.php?f=9",
+       "viewforum.php?f="},
       {"classic/ipb1_index.html",
        {"/01 Barn Owls", "/02 Tawny Owls", "/03 Night Optics", "/04 Sound Recording", "/05 Off Topic_ Everything Else"},
-       ipb + "2", ipb + "8", "index.php?showforum="},
+       ipb + "2",
+       ipb + "8",
+       "index.php?showforum="},
   };
   for (const Case& c : cases) {
     std::string page = test::fixturePage(c.page);
@@ -71,8 +75,9 @@ TEST(ForumRulesOnSavedPages, takesTheForumsOfARealIndexPageOnceWithTheirNames) {
   test::CrawlWorld world;
   test::RecordingForumSink sink;
   EXPECT_TRUE(detectForums(page.c_str(), world.state, sink));
-  EXPECT_EQ(sink.paths(), (Strings{"/01 GOF_ EQ Events Forum Archive", "/02 GOF_EQ Public Forum",
-                                   "/03 GOF_EQ Newbie Intro Board", "/04 Testing Forum", "/05 GOF_ SWG General Forum"}));
+  EXPECT_EQ(sink.paths(),
+            (Strings{"/01 GOF_ EQ Events Forum Archive", "/02 GOF_EQ Public Forum", "/03 GOF_EQ Newbie Intro Board",
+                     "/04 Testing Forum", "/05 GOF_ SWG General Forum"}));
   EXPECT_EQ(sink.addresses()[0], kBase + "viewforum.php?f=13");
   EXPECT_EQ(sink.addresses()[4], kBase + "viewforum.php?f=7");
   EXPECT_EQ(world.state.visitedForums.size(), 5u);

@@ -19,7 +19,9 @@ std::string folderFor(const std::string& page, const std::string& directory = "/
   return path.c_str();
 }
 
-std::string titled(const std::string& title) { return "<html><head><TITLE>" + title + "</TITLE></head><body></body></html>"; }
+std::string titled(const std::string& title) {
+  return "<html><head><TITLE>" + title + "</TITLE></head><body></body></html>";
+}
 
 TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
   EXPECT_EQ(folderFor(titled("My Board - Powered by Engine")), "/out/My Board");
@@ -33,7 +35,9 @@ TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
   EXPECT_EQ(folderFor(titled("Q: what/why?")), "/out/Q_ what-why_");
   // A leading character reference is the name's first letter, not a decoration.
   EXPECT_EQ(folderFor(titled("&#66;oard")), "/out/Board");
-  EXPECT_EQ(folderFor(titled("&#201;cole Navale")), "/out/\xC3\x89" "cole Navale");
+  EXPECT_EQ(folderFor(titled("&#201;cole Navale")),
+            "/out/\xC3\x89"
+            "cole Navale");
   EXPECT_EQ(folderFor(titled("&#47;&#9;Board")), "/out/Board");
   // A name every system the archive may be copied to accepts.
   EXPECT_EQ(folderFor(titled("Aux")), "/out/Aux_");
@@ -41,7 +45,8 @@ TEST(ForumFolder, namesTheFolderAfterTheTitleWithoutItsTrailer) {
 }
 
 TEST(ForumFolder, addsTheSeparatorAndHonoursTheNameLength) {
-  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out"), std::string("/out") + platform::kPathSeparator + "Harbour Watch");
+  EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out"),
+            std::string("/out") + platform::kPathSeparator + "Harbour Watch");
   EXPECT_EQ(folderFor(titled("Harbour Watch"), "/out/", 8), "/out/Harbour W");
 }
 

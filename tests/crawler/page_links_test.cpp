@@ -68,7 +68,8 @@ TEST(NextPageLink, enginePagesGiveTheirNextPageAndOnlyThat) {
       {"classic/vbulletin3_thread.html", ""},
       {"classic/ipb1_index.html", ""},
       {"classic/ipb1_topic.html", ""},  // its topic rows' "(Pages 1 2)" are on the forum page
-      {"classic/vbulletin3_forum.html", "forumdisplay.php?s=61e3b09d4f7a2c58e1d06b3a9f4c72e5&amp;f=5&amp;page=2&amp;order=desc"},
+      {"classic/vbulletin3_forum.html",
+       "forumdisplay.php?s=61e3b09d4f7a2c58e1d06b3a9f4c72e5&amp;f=5&amp;page=2&amp;order=desc"},
       {"classic/ipb1_forum.html",
        "index.php?s=c83a5f1e0d7b294a6e1f3c8b5d20a97e&amp;showforum=2&amp;prune_day=100&amp;sort_by=Z-A&amp;"
        "sort_key=last_post&amp;st=15"},

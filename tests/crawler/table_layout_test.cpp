@@ -114,10 +114,13 @@ TEST(TableLayout, topicFamilyIsConfirmedByTwoPagesInARow) {
 std::string forumCell(int f) { return "<a href=\"viewforum.php?f=" + std::to_string(f) + "\">Forum</a>"; }
 
 TEST(ColumnClasses, memberColumnStaysOtherAndUnknownLinksCanBecomeForums) {
-  std::string page = "<table width=1>"
-                     "<tr><td><a href='memberlist.php'>m</a></td><td><a href='x.php?id=1'>?</a></td><td>t</td></tr>"
-                     "<tr><td>" + forumCell(1) + "</td><td>" + forumCell(2) + "</td><td>t</td></tr>"
-                     "<tr><th>head</th><td>a</td><td>&nbsp; <b><A HREF='profile.php?u=1'>u</A></b></td></tr></table>";
+  std::string page =
+      "<table width=1>"
+      "<tr><td><a href='memberlist.php'>m</a></td><td><a href='x.php?id=1'>?</a></td><td>t</td></tr>"
+      "<tr><td>" +
+      forumCell(1) + "</td><td>" + forumCell(2) +
+      "</td><td>t</td></tr>"
+      "<tr><th>head</th><td>a</td><td>&nbsp; <b><A HREF='profile.php?u=1'>u</A></b></td></tr></table>";
   test::CrawlWorld world;
   auto record = makeTableSurvey();
   chooseIndexLayout(page.data(), *record, world.state);
@@ -146,8 +149,9 @@ TEST(ColumnClasses, forumShapeMarksForumLinksWithoutKeywords) {
 }
 
 TEST(ColumnClasses, topicRowWithColspanIsHiddenAndDisablesTheFirstColumn) {
-  std::string page = "<table width=1><tr><td colspan=3>Announcements</td></tr>"
-                     "<tr><td><img></td><td><a href='showthread.php?t=1'>T</a></td><td>x</td></tr></table>";
+  std::string page =
+      "<table width=1><tr><td colspan=3>Announcements</td></tr>"
+      "<tr><td><img></td><td><a href='showthread.php?t=1'>T</a></td><td>x</td></tr></table>";
   test::CrawlWorld world;
   auto record = makeTableSurvey();
   chooseTopicLayout(page.data(), *record, world.state);

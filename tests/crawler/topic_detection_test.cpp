@@ -54,11 +54,10 @@ TEST(TopicRules, takesTheTopicsOfAForumPageAndSkipsItsPageLinks) {
   test::CrawlWorld vb;
   test::RecordingTopicWriter vbWriter;
   EXPECT_TRUE(detectTopics(page.c_str(), vb.state, vbWriter));
-  EXPECT_EQ(vbWriter.paths(), (Strings{"/00001 How to press seams in a log cabin.html",
-                                       "/00002 Scrappy cabin in autumn colours.html",
-                                       "/00003 Courthouse steps vs. plain cabin.html",
-                                       "/00004 First cabin quilt_ wonky centres.html",
-                                       "/00005 Half-square log cabin_ anyone tried it_.html"}));
+  EXPECT_EQ(vbWriter.paths(),
+            (Strings{"/00001 How to press seams in a log cabin.html", "/00002 Scrappy cabin in autumn colours.html",
+                     "/00003 Courthouse steps vs. plain cabin.html", "/00004 First cabin quilt_ wonky centres.html",
+                     "/00005 Half-square log cabin_ anyone tried it_.html"}));
   for (const auto& t : vbWriter.taken) EXPECT_EQ(t.address.find("page="), std::string::npos) << t.address;
 }
 
@@ -77,7 +76,8 @@ TEST(TopicRulesOnSavedPages, takesTheTopicsOfARealForumPageAndSkipsItsPageLinks)
   // The first row's image-only last-post link gets no name and is not remembered; later rows give only their
   // first link.
   EXPECT_EQ(world.state.visitedTopics.size(), 13u);
-  EXPECT_EQ(writer.taken.back().path, "/out/Board/01 Raids/00013 exile hosting behemoth killing sunday the (UPDATED).html");
+  EXPECT_EQ(writer.taken.back().path,
+            "/out/Board/01 Raids/00013 exile hosting behemoth killing sunday the (UPDATED).html");
   for (const auto& t : writer.taken) EXPECT_EQ(t.address.find("start="), std::string::npos) << t.address;
   EXPECT_STREQ(world.state.outputPath.c_str(), "/out/Board/01 Raids");
 }
@@ -99,7 +99,8 @@ TEST(TopicRules, aTopicMetAgainOnALaterPageKeepsItsFirstNumber) {
   world.state.itemNumber = 1;
   test::RecordingTopicWriter writer;
   detectTopics("<a href='viewtopic.php?t=1&sid=aaaa'>One</a><a href='viewtopic.php?t=2'>Two</a>", world.state, writer);
-  detectTopics("<a href='viewtopic.php?t=2&sid=bbbb'>Two</a><a href='viewtopic.php?t=3'>Three</a>", world.state, writer);
+  detectTopics("<a href='viewtopic.php?t=2&sid=bbbb'>Two</a><a href='viewtopic.php?t=3'>Three</a>", world.state,
+               writer);
   EXPECT_EQ(writer.paths(), (Strings{"/00001 One.html", "/00002 Two.html", "/00003 Three.html"}));
 }
 
@@ -128,7 +129,8 @@ TEST(TopicRules, lastPostLinksAndRowIconsHideNoTopic) {
   test::RecordingTopicWriter writer;
   EXPECT_TRUE(detectTopics(page.c_str(), world.state, writer));
   for (const std::string& path : writer.paths()) EXPECT_EQ(path.find("Last post by"), std::string::npos) << path;
-  for (const std::string& address : writer.addresses()) EXPECT_EQ(address.find("getlastpost"), std::string::npos) << address;
+  for (const std::string& address : writer.addresses())
+    EXPECT_EQ(address.find("getlastpost"), std::string::npos) << address;
 
   // Later rows whose first link is an icon to the topic still give the topic.
   const char* icons =
@@ -142,7 +144,8 @@ TEST(TopicRules, lastPostLinksAndRowIconsHideNoTopic) {
 }
 
 TEST(TopicPatterns, theUsersPatternFindsTopicsTheRulesDoNotKnow) {
-  const char* page = "<a href=\"thread.cgi?id=4\">Four</a> <a href=\"thread.cgi?id=5\">Five</a> <a href=\"x.cgi\">No</a>";
+  const char* page =
+      "<a href=\"thread.cgi?id=4\">Four</a> <a href=\"thread.cgi?id=5\">Five</a> <a href=\"x.cgi\">No</a>";
   test::CrawlWorld world;
   world.state.settings.useTopicLinkPattern = true;
   world.state.settings.topicLinkPattern.assign("thread.cgi?id=#|");
@@ -159,11 +162,13 @@ TEST(TopicTableWalk, takesTheTopicColumnOfAForumPage) {
   // The cells of the pinned or "Sticky:" topics begin with text, not with the link.
   const std::pair<const char*, Strings> cases[] = {
       {"classic/phpbb2_forum.html",
-       {"viewtopic.php?t=530", "viewtopic.php?t=527", "viewtopic.php?t=519", "viewtopic.php?t=508", "viewtopic.php?t=497"}},
+       {"viewtopic.php?t=530", "viewtopic.php?t=527", "viewtopic.php?t=519", "viewtopic.php?t=508",
+        "viewtopic.php?t=497"}},
       {"classic/vbulletin3_forum.html",
        {"showthread.php?&t=1822", "showthread.php?&t=1819", "showthread.php?&t=1815", "showthread.php?&t=1808"}},
       {"classic/ipb1_forum.html",
-       {"index.php?&showtopic=207", "index.php?&showtopic=205", "index.php?&showtopic=201", "index.php?&showtopic=196"}},
+       {"index.php?&showtopic=207", "index.php?&showtopic=205", "index.php?&showtopic=201",
+        "index.php?&showtopic=196"}},
   };
   for (const auto& [name, addresses] : cases) {
     std::string page = test::fixturePage(name);

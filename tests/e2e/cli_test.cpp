@@ -40,7 +40,8 @@ using test::TempDir;
 // Every file and folder below `root`, as paths relative to it.
 std::set<std::string> treeOf(const std::string& root) {
   std::set<std::string> entries;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) entries.insert(fs::relative(entry.path(), root).generic_string());
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    entries.insert(fs::relative(entry.path(), root).generic_string());
   return entries;
 }
 
@@ -81,8 +82,10 @@ TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
   for (const std::string& expected :
        {chat + "00001 Welcome to the Lantern Keepers.html", chat + "00001 lamp-manual.pdf", chat + "00001 dusk.png",
         chat + "00001 thumb7.png", chat + "00001 full7.png", chat + "00002 Which lighthouse is your favourite_.html",
-        chat + "00003 Board rules_ read before posting.html", chat + "01 Introductions/00001 Hello from the harbour town.html",
-        chat + "01 Introductions/00002 New keeper, first winter.html", chat + "02 Storm Stories/00001 The great gale of '98.html",
+        chat + "00003 Board rules_ read before posting.html",
+        chat + "01 Introductions/00001 Hello from the harbour town.html",
+        chat + "01 Introductions/00002 New keeper, first winter.html",
+        chat + "02 Storm Stories/00001 The great gale of '98.html",
         std::string("Lantern Keepers/02 Lamps and Lenses/00023 Clockwork rotation (part 3).html"),
         std::string("Lantern Keepers/03 Charts & Soundings/00002 Old charts_ what do the symbols mean_.html")}) {
     EXPECT_EQ(tree.count(expected), 1u) << expected;
@@ -105,11 +108,13 @@ TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
             0u);
   EXPECT_TRUE(welcome.ends_with("</TD></TR></TABLE></BODY></HTML>"));
   EXPECT_EQ(count(welcome, "<TR><TD valign=\"top\" align=\"left\">"), 12u);  // three pages of posts
-  EXPECT_NE(welcome.find("<B>Please read the rules</B> and <I>introduce yourself</I> in the right forum. :)"), std::string::npos);
+  EXPECT_NE(welcome.find("<B>Please read the rules</B> and <I>introduce yourself</I> in the right forum. :)"),
+            std::string::npos);
   EXPECT_NE(welcome.find("<tr><td><B>Ada Beacon wrote:</B></TD></TR><tr><td>Please read the rules</TD></TR></TABLE>"),
             std::string::npos);
   EXPECT_NE(welcome.find("Done! :D Here is my light at dusk:<BR><IMG src=\"00001 dusk.png\">"), std::string::npos);
-  EXPECT_NE(welcome.find("<A HREF=\"00001 full7.png\"><IMG src=\"00001 thumb7.png\"></A> [/wink.gif]"), std::string::npos);
+  EXPECT_NE(welcome.find("<A HREF=\"00001 full7.png\"><IMG src=\"00001 thumb7.png\"></A> [/wink.gif]"),
+            std::string::npos);
   EXPECT_NE(welcome.find("<A HREF=\"http://example.org/lighthouses\">the lighthouse registry</A>"), std::string::npos);
   EXPECT_NE(welcome.find("The lamp manual is attached: lamp-manual.pdf<BR>"), std::string::npos);
   for (const char* unsafe : {"script", "onclick", "style=", "class=", "tracking"}) {
@@ -151,8 +156,8 @@ TEST_F(DemoBoard, listsTheForumsItWouldDownload) {
 
 TEST_F(DemoBoard, skipsTheForumsItIsToldTo) {
   TempDir logs;
-  ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", "--log-file", logs.file("run.log"),
-                           address_, out_.path()});
+  ProcessResult run = cli({"--skip", "2", "--no-attachments", "--no-external-images", "--log-file",
+                           logs.file("run.log"), address_, out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(readFile(logs.file("run.log")) + "\r\n", run.out);  // the final line's break is for the terminal
   std::set<std::string> tree = treeOf(out_.path());
@@ -216,18 +221,22 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
     closedPort = server.port();
   }
   TempDir out;
-  ProcessResult refused = runProcess(QUILLSTASH_CLI, {"--connect-retry-delay", "0", "http://127.0.0.1:" + std::to_string(closedPort) + "/",
-                                                      out.file("new")});
+  ProcessResult refused = runProcess(
+      QUILLSTASH_CLI,
+      {"--connect-retry-delay", "0", "http://127.0.0.1:" + std::to_string(closedPort) + "/", out.file("new")});
   EXPECT_EQ(refused.exitCode, 1) << "an index page that cannot be fetched is no success";
-  EXPECT_NE(refused.out.find("[ X ] Error connecting to 127.0.0.1, code:  (WSAECONNREFUSED - The attempt to connect was "
-                             "forcefully rejected.)\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      refused.out.find("[ X ] Error connecting to 127.0.0.1, code:  (WSAECONNREFUSED - The attempt to connect was "
+                       "forcefully rejected.)\r\n"),
+      std::string::npos);
   EXPECT_TRUE(refused.out.ends_with("[ X ] The forum's index page could not be fetched\r\n")) << refused.out;
   EXPECT_TRUE(treeOf(out.path()).empty()) << "no folder is made for a board that did not answer";
 
-  ProcessResult noLogFolder = runProcess(QUILLSTASH_CLI, {"--log-file", out.file("missing/run.log"), "http://127.0.0.1:1/"});
+  ProcessResult noLogFolder =
+      runProcess(QUILLSTASH_CLI, {"--log-file", out.file("missing/run.log"), "http://127.0.0.1:1/"});
   EXPECT_EQ(noLogFolder.exitCode, 2);
-  EXPECT_NE(noLogFolder.err.find("the folder of the log file does not exist: " + out.file("missing")), std::string::npos);
+  EXPECT_NE(noLogFolder.err.find("the folder of the log file does not exist: " + out.file("missing")),
+            std::string::npos);
 }
 
 TEST_F(DemoBoard, makesTheOutputFolderWithItsParentsAndNamesWhyOneCannotBeMade) {
@@ -238,7 +247,8 @@ TEST_F(DemoBoard, makesTheOutputFolderWithItsParentsAndNamesWhyOneCannotBeMade) 
   ASSERT_TRUE(platform::writeWholeFile(out_.file("plain").c_str(), "x", 1));
   ProcessResult blocked = cli({address_, out_.file("plain") + "/inside"});
   EXPECT_EQ(blocked.exitCode, 1);
-  EXPECT_TRUE(blocked.out.ends_with("[ X ] Error creating directory " + out_.file("plain") + "/inside: Not a directory\r\n"))
+  EXPECT_TRUE(
+      blocked.out.ends_with("[ X ] Error creating directory " + out_.file("plain") + "/inside: Not a directory\r\n"))
       << blocked.out;
 }
 
@@ -252,8 +262,9 @@ TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {
   });
   ASSERT_TRUE(slow.start());
   auto started = std::chrono::steady_clock::now();
-  ProcessResult run = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(slow.port()) + "/index.php", out_.path()},
-                                 std::chrono::seconds(20), std::chrono::milliseconds(1500));
+  ProcessResult run =
+      runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(slow.port()) + "/index.php", out_.path()},
+                 std::chrono::seconds(20), std::chrono::milliseconds(1500));
   auto took = std::chrono::steady_clock::now() - started;
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 1);
@@ -282,13 +293,15 @@ TEST_F(DemoBoard, anInterruptAtAnyMomentLeavesOnlyFilesOfTheWholeRun) {
   TempDir whole;
   auto started = std::chrono::steady_clock::now();
   ProcessResult reference = runProcess(QUILLSTASH_CLI, {address, whole.path()});
-  const auto runTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  const auto runTime =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
   ASSERT_EQ(reference.exitCode, 0) << reference.out;
 
   for (int moment = 1; moment <= 20; ++moment) {
     SCOPED_TRACE("interrupted at " + std::to_string(moment) + "/20 of the run");
     TempDir out;
-    ProcessResult run = runProcess(QUILLSTASH_CLI, {address, out.path()}, std::chrono::seconds(30), runTime * moment / 21);
+    ProcessResult run =
+        runProcess(QUILLSTASH_CLI, {address, out.path()}, std::chrono::seconds(30), runTime * moment / 21);
     ASSERT_FALSE(run.timedOut);
     const std::size_t stopLine = run.out.find("* Download stopped");
     if (run.exitCode == 0) continue;  // the interrupt came after the end
@@ -313,11 +326,13 @@ TEST_F(DemoBoard, anInterruptAtAnyMomentLeavesOnlyFilesOfTheWholeRun) {
 // missing is written with two pages; both count, and the run says so.
 TEST_F(DemoBoard, failedTopicsAreCountedAndEndTheRunWithStatus3) {
   BoardServer gaps([&](const Request& request) {
-    if (request.target == "/viewtopic.php?t=2" || request.target == "/viewtopic.php?t=1&start=10") return Response::notFound();
+    if (request.target == "/viewtopic.php?t=2" || request.target == "/viewtopic.php?t=1&start=10")
+      return Response::notFound();
     return board_.serve(request);
   });
   ASSERT_TRUE(gaps.start());
-  ProcessResult run = runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(gaps.port()) + "/index.php", out_.path()});
+  ProcessResult run =
+      runProcess(QUILLSTASH_CLI, {"http://127.0.0.1:" + std::to_string(gaps.port()) + "/index.php", out_.path()});
   EXPECT_EQ(run.exitCode, 3) << run.out;
   const std::string chat = "Lantern Keepers/01 General Chat/";
   std::set<std::string> tree = treeOf(out_.path());
@@ -331,8 +346,9 @@ TEST_F(DemoBoard, failedTopicsAreCountedAndEndTheRunWithStatus3) {
   EXPECT_NE(run.out.find("[ X ] Topic incomplete, a later page could not be fetched: " + out_.file(chat) +
                          "00001 Welcome to the Lantern Keepers.html\r\n* Saved: "),
             std::string::npos);
-  EXPECT_NE(run.out.find("* Summary: 5 forums (0 pages failed), 30 topics saved, 1 incomplete, 1 failed, 4 files saved, "),
-            std::string::npos);
+  EXPECT_NE(
+      run.out.find("* Summary: 5 forums (0 pages failed), 30 topics saved, 1 incomplete, 1 failed, 4 files saved, "),
+      std::string::npos);
   EXPECT_TRUE(run.out.ends_with("\r\n[ X ] 2 items failed\r\n")) << run.out;
   EXPECT_EQ(run.out.find("* Forum downloaded successfully"), std::string::npos);
 }
@@ -374,20 +390,27 @@ TEST_F(DemoBoard, aLatin1BoardIsArchivedInUtf8) {
     Response response = board_.serve(request);
     if (response.body.find("<html") != std::string::npos || response.body.find("<HTML") != std::string::npos) {
       response.body = replaceAll(response.body, "Lantern Keepers", "Caf\xE9 des Phares");
-      response.body = replaceAll(response.body, "Board rules", "R\xE8gles \x93" "du\x94 forum");
+      response.body = replaceAll(response.body, "Board rules",
+                                 "R\xE8gles \x93"
+                                 "du\x94 forum");
     }
     return response;
   });
   ASSERT_TRUE(latin1.start());
-  ProcessResult run = runProcess(QUILLSTASH_CLI, {"--skip", "2,3", "http://127.0.0.1:" + std::to_string(latin1.port()) + "/index.php",
-                                                  out_.path()});
+  ProcessResult run =
+      runProcess(QUILLSTASH_CLI,
+                 {"--skip", "2,3", "http://127.0.0.1:" + std::to_string(latin1.port()) + "/index.php", out_.path()});
   ASSERT_EQ(run.exitCode, 0) << run.out;
   const std::string chat = "Caf\xC3\xA9 des Phares/01 General Chat/";
   std::set<std::string> tree = treeOf(out_.path());
-  ASSERT_EQ(tree.count(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"), 1u)
+  ASSERT_EQ(tree.count(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C"
+                              "du\xE2\x80\x9D forum_ read before posting.html"),
+            1u)
       << run.out;
-  std::string rules = readFile(out_.file(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C" "du\xE2\x80\x9D forum_ read before posting.html"));
-  EXPECT_EQ(rules.rfind(std::string(kTopicHead) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u) << rules.substr(0, 300);
+  std::string rules = readFile(out_.file(chat + "00003 R\xC3\xA8gles \xE2\x80\x9C"
+                                                "du\xE2\x80\x9D forum_ read before posting.html"));
+  EXPECT_EQ(rules.rfind(std::string(kTopicHead) + "Caf\xC3\xA9 des Phares :: View topic - R\xC3\xA8gles", 0), 0u)
+      << rules.substr(0, 300);
   EXPECT_NE(run.out.find("* Saved: " + out_.file(chat) + "00001 Welcome to the Caf\xC3\xA9 des Phares.html\r\n"),
             std::string::npos);
   for (const std::string& path : tree) {
@@ -428,27 +451,38 @@ TEST_P(OtherEngines, areArchivedWhole) {
 INSTANTIATE_TEST_SUITE_P(
     Boards, OtherEngines,
     ::testing::Values(
-        EngineCase{"commentMarkers", test::commentMarkerBoard, "/index.php",
-                   {"--forum-link-pattern", "forumdisplay.php?$f=#|", "--forum-next-page", "&amp;page=#|",
-                    "--topic-link-pattern", "showthread.php?$t=#|", "--topic-next-page", "&amp;page=#|",
-                    "--author-prefix", "<!-- user info -->", "--author-suffix", "<!-- / user info -->",
-                    "--message-prefix", "<!-- message -->", "--message-suffix", "<!-- / message -->"},
-                   {"Harbour Board", "Harbour Board/01 Harbour News", "Harbour Board/01 Harbour News/00001 Fog signals.html",
-                    "Harbour Board/01 Harbour News/00002 Winter moorings.html", "Harbour Board/02 Ships & Boats",
-                    "Harbour Board/02 Ships & Boats/00001 The red schooner.html"},
-                   "Harbour Board/01 Harbour News/00001 Fog signals.html", 3},
-        EngineCase{"showTopic", test::showTopicBoard, "/index.php",
+        EngineCase{
+            "commentMarkers",
+            test::commentMarkerBoard,
+            "/index.php",
+            {"--forum-link-pattern", "forumdisplay.php?$f=#|", "--forum-next-page", "&amp;page=#|",
+             "--topic-link-pattern", "showthread.php?$t=#|", "--topic-next-page", "&amp;page=#|", "--author-prefix",
+             "<!-- user info -->", "--author-suffix", "<!-- / user info -->", "--message-prefix", "<!-- message -->",
+             "--message-suffix", "<!-- / message -->"},
+            {"Harbour Board", "Harbour Board/01 Harbour News", "Harbour Board/01 Harbour News/00001 Fog signals.html",
+             "Harbour Board/01 Harbour News/00002 Winter moorings.html", "Harbour Board/02 Ships & Boats",
+             "Harbour Board/02 Ships & Boats/00001 The red schooner.html"},
+            "Harbour Board/01 Harbour News/00001 Fog signals.html",
+            3},
+        EngineCase{"showTopic",
+                   test::showTopicBoard,
+                   "/index.php",
                    {},
-                   {"Lighthouse Club", "Lighthouse Club/01 Harbour News", "Lighthouse Club/01 Harbour News/00001 Fog signals.html",
+                   {"Lighthouse Club", "Lighthouse Club/01 Harbour News",
+                    "Lighthouse Club/01 Harbour News/00001 Fog signals.html",
                     "Lighthouse Club/01 Harbour News/00002 Winter moorings.html", "Lighthouse Club/02 Ships & Boats",
                     "Lighthouse Club/02 Ships & Boats/00001 The red schooner.html"},
-                   "Lighthouse Club/01 Harbour News/00001 Fog signals.html", 3},
-        EngineCase{"unknownShapes", test::unknownShapeBoard, "/main.cgi",
+                   "Lighthouse Club/01 Harbour News/00001 Fog signals.html",
+                   3},
+        EngineCase{"unknownShapes",
+                   test::unknownShapeBoard,
+                   "/main.cgi",
                    {},
                    {"Quay Talk", "Quay Talk/01 Harbour News", "Quay Talk/01 Harbour News/00001 Fog signals.html",
                     "Quay Talk/01 Harbour News/00002 Winter moorings.html", "Quay Talk/02 Ships & Boats",
                     "Quay Talk/02 Ships & Boats/00001 The red schooner.html"},
-                   "Quay Talk/01 Harbour News/00001 Fog signals.html", 2}),
+                   "Quay Talk/01 Harbour News/00001 Fog signals.html",
+                   2}),
     [](const ::testing::TestParamInfo<EngineCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -33,7 +33,8 @@ Answer get(std::uint16_t port, const std::string& target) {
   if (socket == platform::kInvalidSocket) return answer;
   std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
   std::string raw;
-  if (platform::connectSocket(socket, {0x7F000001, port}) && platform::sendBytes(socket, request.data(), request.size()) > 0) {
+  if (platform::connectSocket(socket, {0x7F000001, port}) &&
+      platform::sendBytes(socket, request.data(), request.size()) > 0) {
     char buffer[16384];
     while (platform::waitReadable(socket, std::chrono::seconds(10)) == platform::WaitResult::kReadable) {
       long n = platform::receiveBytes(socket, buffer, sizeof buffer);
@@ -67,7 +68,8 @@ std::string attribute(const std::string& tag, const std::string& name) {
   if (quote != '"' && quote != '\'') return "";
   std::size_t from = at + name.size() + 2;
   std::string value = tag.substr(from, tag.find(quote, from) - from);
-  for (std::size_t amp = value.find("&amp;"); amp != std::string::npos; amp = value.find("&amp;", amp + 1)) value.erase(amp + 1, 4);
+  for (std::size_t amp = value.find("&amp;"); amp != std::string::npos; amp = value.find("&amp;", amp + 1))
+    value.erase(amp + 1, 4);
   return value;
 }
 
@@ -98,7 +100,9 @@ std::vector<std::string> linksOf(const std::string& page, std::string& base) {
 // other hosts, in-page anchors and scripts.
 std::string resolve(const std::string& link, const std::string& base, const std::string& origin) {
   std::string target = link.substr(0, link.find('#'));
-  if (target.empty() || link.rfind("javascript:", 0) == 0 || link.rfind("mailto:", 0) == 0 || link.rfind("data:", 0) == 0) return "";
+  if (target.empty() || link.rfind("javascript:", 0) == 0 || link.rfind("mailto:", 0) == 0 ||
+      link.rfind("data:", 0) == 0)
+    return "";
   if (target.rfind(origin, 0) == 0) target = target.substr(origin.size());
   if (target.find("://") != std::string::npos || target.rfind("//", 0) == 0) return "";
   std::string path = base.substr(0, base.find('?'));
@@ -172,14 +176,15 @@ TEST_P(EngineBoardLinks, everyLinkedPageOfTheBoardAnswers) {
       if (!next.empty() && seen.insert(withoutSession(next)).second) queue.emplace_back(next, target);
     }
   }
-  EXPECT_TRUE(queue.empty()) << "the walk stopped after " << pages << " pages, next " << queue.front().first << " linked from "
-                             << queue.front().second;
+  EXPECT_TRUE(queue.empty()) << "the walk stopped after " << pages << " pages, next " << queue.front().first
+                             << " linked from " << queue.front().second;
   // Every post of the board can be reached by following links: each one's
   // message names it ("Post 12 ...").
   demo::BoardModel model = demo::makeBoardModel();
   for (const demo::ModelTopic& topic : model.topics) {
     for (const demo::Post& post : topic.posts) {
-      EXPECT_NE(seenText.find("Post " + std::to_string(post.id) + " "), std::string::npos) << "post " << post.id << " of " << topic.title;
+      EXPECT_NE(seenText.find("Post " + std::to_string(post.id) + " "), std::string::npos)
+          << "post " << post.id << " of " << topic.title;
     }
   }
 }

@@ -147,9 +147,9 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
     QVERIFY2(widget != nullptr, label.text);
     QCOMPARE(widget->text(), QString::fromLatin1(label.text));
   }
-  for (Expected button : {Expected{5, "Se&lect ..."}, Expected{9, "Lo&gin"}, Expected{3, ""},
-                          Expected{6, "Optio&ns ..."}, Expected{1, "&Download"}, Expected{8, "Ad&vanced ..."},
-                          Expected{2, "&Close"}, Expected{4, "&Tray"}}) {
+  for (Expected button :
+       {Expected{5, "Se&lect ..."}, Expected{9, "Lo&gin"}, Expected{3, ""}, Expected{6, "Optio&ns ..."},
+        Expected{1, "&Download"}, Expected{8, "Ad&vanced ..."}, Expected{2, "&Close"}, Expected{4, "&Tray"}}) {
     QPushButton* widget = control<QPushButton>(w, button.id);
     QVERIFY2(widget != nullptr, button.text);
     QCOMPARE(widget->text(), QString::fromLatin1(button.text));
@@ -164,7 +164,8 @@ void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
   QCOMPARE(control<QLineEdit>(w, 102)->maxLength(), 255);
   QCOMPARE(control<QLineEdit>(w, 103)->maxLength(), 255);
   QCOMPARE(control<QLineEdit>(w, 103)->echoMode(), QLineEdit::Password);
-  QCOMPARE(control<QLineEdit>(w, 101)->text(), QString::fromStdString(platform::homeDirectory() + "/").replace("//", "/"));
+  QCOMPARE(control<QLineEdit>(w, 101)->text(),
+           QString::fromStdString(platform::homeDirectory() + "/").replace("//", "/"));
 
   auto* log = control<QPlainTextEdit>(w, 200);
   QVERIFY(log != nullptr);
@@ -246,7 +247,8 @@ void DesktopTest::everyControlHasATooltipAndAnAltKeyOfItsOwn() {
     QVERIFY2(keys.size() >= 2, qPrintable(window.widget->objectName()));
     QStringList unique = keys;
     unique.removeDuplicates();
-    QVERIFY2(unique.size() == keys.size(), qPrintable(window.widget->objectName() + QStringLiteral(": ") + keys.join(' ')));
+    QVERIFY2(unique.size() == keys.size(),
+             qPrintable(window.widget->objectName() + QStringLiteral(": ") + keys.join(' ')));
     QStringList missing = withoutTooltip(*window.widget);
     QVERIFY2(missing.isEmpty(), qPrintable(window.widget->objectName() + QStringLiteral(": ") + missing.join(' ')));
   }
@@ -404,8 +406,8 @@ void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
       list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
       return int(QDialog::Accepted);
     }
-    secondOpeningShowsItUnticked = list->topLevelItem(1)->checkState(0) == Qt::Unchecked &&
-                                   list->topLevelItem(0)->checkState(0) == Qt::Checked;
+    secondOpeningShowsItUnticked =
+        list->topLevelItem(1)->checkState(0) == Qt::Unchecked && list->topLevelItem(0)->checkState(0) == Qt::Checked;
     return int(QDialog::Rejected);
   };
   desktop.typeAddress(desktop.indexAddress());
@@ -633,7 +635,8 @@ void DesktopTest::wildcardsShowsTheHelp() {
   });
   QTest::mouseClick(control<QPushButton>(dialog, 3), Qt::LeftButton);
   QCOMPARE(title, QStringLiteral("Quillstash 1.02"));
-  QVERIFY(text.startsWith(QStringLiteral("To change detection settings you need to view the HTML source of the forum\n")));
+  QVERIFY(
+      text.startsWith(QStringLiteral("To change detection settings you need to view the HTML source of the forum\n")));
   QVERIFY(text.contains(QStringLiteral("\t# = a number (decimal)\n")));
   QVERIFY(text.endsWith(QStringLiteral("not always present")));
 }
@@ -657,7 +660,8 @@ void DesktopTest::theLogWidgetTrimsAsTheLogDoesAndShowsWorkerLines() {
   // The view keeps to the end of the log when a resize wraps it anew.
   MainWindow& w = desktop.window();
   w.show();
-  for (int i = 0; i < 100; ++i) log.logLine("* a line long enough to wrap in a narrow window " + std::to_string(i) + "\r\n");
+  for (int i = 0; i < 100; ++i)
+    log.logLine("* a line long enough to wrap in a narrow window " + std::to_string(i) + "\r\n");
   QScrollBar* bar = w.logWidget()->verticalScrollBar();
   QTRY_COMPARE(bar->value(), bar->maximum());
   for (QSize size : {QSize(420, 380), QSize(900, 700), QSize(500, 420)}) {
@@ -761,7 +765,8 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
   auto* rememberPassword = w.findChild<QCheckBox*>(QStringLiteral("rememberPassword"));
   if (rememberPassword->isEnabled()) {
     rememberPassword->setChecked(true);
-    if (QTest::qWaitFor([&] { return desktop.logText().contains(QStringLiteral("password was not remembered")); }, 10000)) {
+    if (QTest::qWaitFor([&] { return desktop.logText().contains(QStringLiteral("password was not remembered")); },
+                        10000)) {
       QVERIFY(!rememberPassword->isChecked());
     }
   }

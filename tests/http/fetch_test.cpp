@@ -22,7 +22,8 @@ using namespace std::chrono_literals;
 using test::HttpTestServer;
 using test::ScriptedResponse;
 
-const std::string kRequestTail = "Accept: */*\r\nUser-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n";
+const std::string kRequestTail =
+    "Accept: */*\r\nUser-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n";
 
 // A port on loopback where nothing listens.
 std::uint16_t closedPort() {
@@ -72,8 +73,9 @@ TEST_F(FetchToMemory, readsAddressesWithoutSchemeOrPathAndAnyLetterCaseOfTheSche
 TEST_F(FetchToMemory, sendsTheCookieLineForForumPagesAndTheUsersOwnAddressOnly) {
   server.route("/p", ScriptedResponse::ok("p"));
   ASSERT_TRUE(cookie.set("Cookie: a=1; b=2\r\n"));
-  const std::string withCookie = "GET /p HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\nCookie: a=1; b=2\r\n"
-                                 "User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n";
+  const std::string withCookie =
+      "GET /p HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\nCookie: a=1; b=2\r\n"
+      "User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n";
   const std::string withoutCookie = "GET /p HTTP/1.0\r\nHost: 127.0.0.1\r\n" + kRequestTail;
 
   fetch(server.base() + "/p", true);
@@ -97,7 +99,8 @@ TEST_F(FetchToMemory, goesThroughTheProxyWithTheAbsoluteAddressAndTheTargetHost)
   EXPECT_EQ(fetch("forum.example/path?q=1", true), 9u);
   EXPECT_EQ(text(), "via proxy");
   ASSERT_EQ(proxy.requestCount(), 1u);
-  EXPECT_EQ(proxy.requests()[0], "GET http://forum.example/path?q=1 HTTP/1.0\r\nHost: forum.example\r\n" + kRequestTail);
+  EXPECT_EQ(proxy.requests()[0],
+            "GET http://forum.example/path?q=1 HTTP/1.0\r\nHost: forum.example\r\n" + kRequestTail);
 
   // A proxy named without a port is reached on the address's own port.
   proxy.route("http://127.0.0.1:" + std::to_string(proxy.port()) + "/x", ScriptedResponse::ok("same port"));
@@ -116,8 +119,7 @@ TEST_F(FetchToMemory, givesUpOnClientAndServerErrorsWithoutRetrying) {
   EXPECT_EQ(fetch(server.base() + "/busy"), 0u);
   EXPECT_EQ(server.requestCount(), 2u);
   EXPECT_EQ(view.text(), downloading(server.base() + "/forbidden") + "[ X ] Not found\r\n" +
-                             downloading(server.base() + "/busy") +
-                             "[ X ] Server error - 503 Service Unavailable\r\n");
+                             downloading(server.base() + "/busy") + "[ X ] Server error - 503 Service Unavailable\r\n");
 }
 
 TEST_F(FetchToMemory, followsRedirectsKeepingTheHostAndPortForServerRelativeTargets) {
@@ -201,9 +203,10 @@ TEST_F(FetchToMemory, retriesTimeOutsAndReceiveErrorsOnOneCounterThenAborts) {
   const std::string address = server.base() + "/slow";
   EXPECT_EQ(fetch(address), 0u);
   EXPECT_EQ(server.requestCount(), 3u);
-  const std::string resetText = " (WSAECONNRESET - The virtual circuit was reset by the remote side executing a \"hard\" or "
-                                "\"abortive\" close. For UPD sockets, the remote host was unable to deliver a previously "
-                                "sent UDP datagram and responded with a \"Port Unreachable\" ICMP packet.)";
+  const std::string resetText =
+      " (WSAECONNRESET - The virtual circuit was reset by the remote side executing a \"hard\" or "
+      "\"abortive\" close. For UPD sockets, the remote host was unable to deliver a previously "
+      "sent UDP datagram and responded with a \"Port Unreachable\" ICMP packet.)";
   EXPECT_EQ(view.text(), downloading(address) + "[ X ] Timeout, retrying...\r\n" + downloading(address) +
                              "[ X ] Error receiving data, " + resetText + ", retrying...\r\n" + downloading(address) +
                              "[ X ] Error receiving data, " + resetText + ". Operation aborted\r\n");
@@ -241,7 +244,8 @@ TEST_F(FetchToMemory, aConnectFailureAfterEarlierTimeOutsIsFinalAtOnce) {
 
   const std::string& log = view.text();
   std::size_t timeouts = 0;
-  for (std::size_t at = log.find("Timeout, retrying"); at != std::string::npos; at = log.find("Timeout, retrying", at + 1)) {
+  for (std::size_t at = log.find("Timeout, retrying"); at != std::string::npos;
+       at = log.find("Timeout, retrying", at + 1)) {
     ++timeouts;
   }
   EXPECT_EQ(timeouts, 3u);

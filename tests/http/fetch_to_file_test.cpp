@@ -58,12 +58,14 @@ TEST_F(FetchToFile, namesTheFileByItemNumberAndLastSegmentAndSendsNoCookie) {
 }
 
 TEST_F(FetchToFile, takesTheQuotedContentDispositionNameOnly) {
-  server.route("/get?id=1", ScriptedResponse::make("HTTP/1.0 200 OK",
-                                                   "Content-Disposition: attachment; filename=\"report.zip\"\r\n", "PK"));
+  server.route(
+      "/get?id=1",
+      ScriptedResponse::make("HTTP/1.0 200 OK", "Content-Disposition: attachment; filename=\"report.zip\"\r\n", "PK"));
   server.route("/get?id=2", ScriptedResponse::make("HTTP/1.0 200 OK",
                                                    "Content-Disposition: attachment; filename=report.zip\r\n", "PK"));
-  server.route("/get?id=3", ScriptedResponse::make("HTTP/1.0 200 OK",
-                                                   "Content-Disposition: attachment; filename=\"../../evil.sh\"\r\n", "x"));
+  server.route("/get?id=3",
+               ScriptedResponse::make("HTTP/1.0 200 OK",
+                                      "Content-Disposition: attachment; filename=\"../../evil.sh\"\r\n", "x"));
   EXPECT_TRUE(save(server.base() + "/get?id=1"));
   EXPECT_EQ(link.view(), "00012 report.zip");
   EXPECT_TRUE(save(server.base() + "/get?id=2"));

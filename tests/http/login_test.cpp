@@ -64,12 +64,11 @@ TEST_F(Login, postsThePasswordFormAfterASearchFormAndKeepsTheCookies) {
   const std::string body = "user=alice&pass=p%26ss+w%3Drd&keep=on&next=index.php&go=Log&lang=en";
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1], "POST /forum/login.php HTTP/1.0\r\n" + kLoginHeaders + "Content-Length: " +
-                             std::to_string(body.size()) + "\r\n\r\n" + body);
+  EXPECT_EQ(requests[1], "POST /forum/login.php HTTP/1.0\r\n" + kLoginHeaders +
+                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
   EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
   EXPECT_EQ(view.text(), "* Loading forum index...\r\n* Downloading file " + server.base() +
-                             "/forum/index.php ...\r\n* Received " +
-                             std::to_string(frontPageBody.size()) +
+                             "/forum/index.php ...\r\n* Received " + std::to_string(frontPageBody.size()) +
                              " bytes\r\n* Sending login information...\r\n* Cookies:\r\n\ta\r\n\tb\r\n");
 
   // Later forum pages carry the cookies.
@@ -89,8 +88,10 @@ TEST_F(Login, getAppendsTheFieldsToAnActionThatAlreadyHasAQuery) {
   run("alice", "secret");
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1], "GET /forum/login.php?do=login&user=alice&pass=secret&keep=on&next=index.php&go=Log&lang=en "
-                         "HTTP/1.0\r\n" + kLoginHeaders + "\r\n");
+  EXPECT_EQ(requests[1],
+            "GET /forum/login.php?do=login&user=alice&pass=secret&keep=on&next=index.php&go=Log&lang=en "
+            "HTTP/1.0\r\n" +
+                kLoginHeaders + "\r\n");
   EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
 }
 
@@ -130,7 +131,8 @@ TEST_F(Login, reportsAMissingFormAndMissingCookiesAndLeavesNoCookie) {
 TEST_F(Login, keepsOnlyWholeCookiesThatFitTheLine) {
   frontPage("<form action=\"login.php\" method=\"post\">");
   std::string answer = "HTTP/1.0 200 OK\r\n";
-  for (char name = 'a'; name <= 'l'; ++name) answer += "Set-Cookie: " + std::string(1, name) + "=" + std::string(1000, 'v') + "; path=/\r\n";
+  for (char name = 'a'; name <= 'l'; ++name)
+    answer += "Set-Cookie: " + std::string(1, name) + "=" + std::string(1000, 'v') + "; path=/\r\n";
   server.route("/forum/login.php", ScriptedResponse::raw(answer + "\r\n"));
   run();
   const std::string line = cookie.get();

@@ -40,8 +40,8 @@ bool writeAll(platform::SocketHandle connection, const std::string& bytes) {
 
 }  // namespace
 
-ScriptedResponse ScriptedResponse::make(const std::string& status, const std::string& headers,
-                                        const std::string& body, bool withLength) {
+ScriptedResponse ScriptedResponse::make(const std::string& status, const std::string& headers, const std::string& body,
+                                        bool withLength) {
   std::string bytes = status + "\r\n" + headers;
   if (withLength) bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   bytes += "\r\n";

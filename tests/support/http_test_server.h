@@ -29,11 +29,11 @@ struct ScriptedResponse {
   std::vector<std::string> pieces;
   std::chrono::milliseconds pauseBetweenPieces{0};
   std::chrono::milliseconds stallBeforeAnswer{0};  // wait this long before writing
-  bool closeWithoutAnswer = false;                  // read the request, then close
-  bool keepOpen = false;                            // after writing, wait for the client to close
-  bool resetAtEnd = false;                          // end with a reset instead of a close
-  bool repeatLastPiece = false;                     // send the last piece again and again (an endless
-                                                    // body or header) until the client goes away
+  bool closeWithoutAnswer = false;                 // read the request, then close
+  bool keepOpen = false;                           // after writing, wait for the client to close
+  bool resetAtEnd = false;                         // end with a reset instead of a close
+  bool repeatLastPiece = false;                    // send the last piece again and again (an endless
+                                                   // body or header) until the client goes away
 
   // A complete response: status line, the given header lines (each ending in
   // CR LF), a Content-Length when `withLength`, the blank line and the body.

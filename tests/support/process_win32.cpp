@@ -66,8 +66,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   }
   ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
   ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-  HANDLE input = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                               nullptr);
+  HANDLE input =
+      ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 
   std::wstring line;
   appendQuoted(line, widen(program));
@@ -83,8 +83,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   startup.hStdError = errWrite;
   PROCESS_INFORMATION child{};
   const std::wstring wideProgram = widen(program);
-  const BOOL started = ::CreateProcessW(wideProgram.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &child);
+  const BOOL started =
+      ::CreateProcessW(wideProgram.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child);
   ::CloseHandle(outWrite);
   ::CloseHandle(errWrite);
   if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);

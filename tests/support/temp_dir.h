@@ -39,6 +39,5 @@ bool corpusPresent();
 }  // namespace quillstash::test
 
 // Reports the running test as skipped when the saved corpus is not there.
-#define QUILLSTASH_REQUIRE_CORPUS()         \
-  if (!::quillstash::test::corpusPresent()) \
-  GTEST_SKIP() << "the saved forum corpus is not at " QUILLSTASH_CORPUS_DIR
+#define QUILLSTASH_REQUIRE_CORPUS() \
+  if (!::quillstash::test::corpusPresent()) GTEST_SKIP() << "the saved forum corpus is not at " QUILLSTASH_CORPUS_DIR

@@ -70,7 +70,8 @@ TEST(Address, listLinksResolveOnTheBaseHostAndDifferInFragmentsAndHexSessions) {
 }
 
 TEST(Address, pageLinksAndAttachmentsDropEverySessionIdAndFragment) {
-  EXPECT_EQ(pageLink("http://forum.test/board/t.php?t=1", "http://mirror.test/x/t.php?t=1&amp;sid=abc&amp;s=0123456789&amp;p=2#r"),
+  EXPECT_EQ(pageLink("http://forum.test/board/t.php?t=1",
+                     "http://mirror.test/x/t.php?t=1&amp;sid=abc&amp;s=0123456789&amp;p=2#r"),
             "http://forum.test/x/t.php?t=1&&&p=2");
   EXPECT_EQ(pageLink("http://forum.test/board/t.php", "t.php?p=3'"), "http://forum.test/board/t.php?p=3");
   // A base without a path is kept whole.
@@ -87,7 +88,8 @@ TEST(Address, pageLinksAndAttachmentsDropEverySessionIdAndFragment) {
 TEST(Address, formActionsStayOnTheFrontPagesServerWithoutSessions) {
   const char* base = "http://forum.test/board/index.php";
   EXPECT_EQ(formAction(base, "login.php?mode=login&amp;sid=0a1b2c"), "http://forum.test/board/login.php?mode=login");
-  EXPECT_EQ(formAction(base, "http://other.test/auth/login.php?S=x0123456&a=1"), "http://forum.test/auth/login.php?&a=1");
+  EXPECT_EQ(formAction(base, "http://other.test/auth/login.php?S=x0123456&a=1"),
+            "http://forum.test/auth/login.php?&a=1");
   // The value's own end counts, not the page's: a short tail is not a session id.
   EXPECT_EQ(formAction(base, "login.php?s=x012"), "http://forum.test/board/login.php?s=x012");
   EXPECT_EQ(formAction("http://forum.test", "login.php"), "http://forum.test/login.php");

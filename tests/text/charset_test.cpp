@@ -22,8 +22,9 @@ TEST(Charset, theHeaderWinsOverTheMetaTagAndTheMetaTagOverGuessing) {
   EXPECT_EQ(contentTypeOf("HTTP/1.0 200 OK\r\nX: 1\r\nContent-type: text/html; charset=ISO-8859-1\r\n"),
             " text/html; charset=ISO-8859-1");
   EXPECT_EQ(declaredCharset(" text/html; charset=\"koi8-r\"", "<meta charset=utf-8>"), "koi8-r");
-  EXPECT_EQ(declaredCharset("text/html", "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"),
-            "windows-1251");
+  EXPECT_EQ(
+      declaredCharset("text/html", "<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">"),
+      "windows-1251");
   EXPECT_EQ(declaredCharset("", "<html><meta charset='iso-8859-15'/>"), "iso-8859-15");
   EXPECT_EQ(declaredCharset("text/html", "<p>charset=none, not in a meta tag</p>"), "");
 }
@@ -31,7 +32,8 @@ TEST(Charset, theHeaderWinsOverTheMetaTagAndTheMetaTagOverGuessing) {
 TEST(Charset, pagesAreUtf8OnArrivalAndUtf8PagesAreKeptByteForByte) {
   EXPECT_EQ(converted("<title>Caf\xE9</title>", "text/html; charset=iso-8859-1"), "<title>Caf\xC3\xA9</title>");
   // windows-1252's own characters, and a byte it leaves undefined.
-  EXPECT_EQ(converted("\x80 \x93x\x94 \x81", "text/html; charset=ISO-8859-1"), "\xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D \xEF\xBF\xBD");
+  EXPECT_EQ(converted("\x80 \x93x\x94 \x81", "text/html; charset=ISO-8859-1"),
+            "\xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D \xEF\xBF\xBD");
   EXPECT_EQ(converted("<meta charset=koi8-r>\xC1", ""), "<meta charset=koi8-r>\xD0\xB0");
   EXPECT_EQ(converted("undeclared \xE9t\xE9", ""), "undeclared \xC3\xA9t\xC3\xA9");
   EXPECT_EQ(converted("undeclared \xC3\xA9t\xC3\xA9", ""), "undeclared \xC3\xA9t\xC3\xA9");

@@ -130,8 +130,8 @@ std::string generatedLink(std::mt19937& random) {
   for (int i = 0; i < parameters; ++i) {
     link += pick({"?", "&", "&amp;", "&AMP;", "&&", "", "/"});
     link += pick({"t=1", "t=2", "T=1", "f=1", "sid=abc", "SID=0a/b", "phpsessid=xyz", "PHPSESSID=1",
-                  "s=0123456789abcdef", "S=abcdefabc", "s=12345678", "s=1", "posts=123456789",
-                  "posts=abcdef012", "start=20", "amp;t=1", "#p1", "#P1"});
+                  "s=0123456789abcdef", "S=abcdefabc", "s=12345678", "s=1", "posts=123456789", "posts=abcdef012",
+                  "start=20", "amp;t=1", "#p1", "#P1"});
   }
   return link;
 }
@@ -167,8 +167,8 @@ TEST(LinkCompare, indexedLookupFindsWhatComparingEveryEntryFinds) {
       }
 
       const bool folded = std::any_of(plain.begin(), plain.end(), [&](const std::string& stored) {
-        return stored.size() == link.size() &&
-               std::equal(stored.begin(), stored.end(), link.begin(), [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+        return stored.size() == link.size() && std::equal(stored.begin(), stored.end(), link.begin(),
+                                                          [](char a, char b) { return (a | 0x20) == (b | 0x20); });
       });
       EXPECT_EQ(list.containsFolded(link), folded) << link;
     }
@@ -181,14 +181,11 @@ TEST(LinkCompare, indexedLookupFindsWhatComparingEveryEntryFinds) {
 
 TEST(LinkParameter, replacesAParameterOfTheSameName) {
   EXPECT_EQ(withParameter("http://h/list.php?f=5", "daysprune=-1"), "http://h/list.php?f=5&daysprune=-1");
-  EXPECT_EQ(withParameter("http://h/list.php?daysprune=30&f=5", "daysprune=-1"),
-            "http://h/list.php?f=5&daysprune=-1");
-  EXPECT_EQ(withParameter("http://h/list.php?f=5&DaysPrune=30", "daysprune=-1"),
-            "http://h/list.php?f=5&daysprune=-1");
+  EXPECT_EQ(withParameter("http://h/list.php?daysprune=30&f=5", "daysprune=-1"), "http://h/list.php?f=5&daysprune=-1");
+  EXPECT_EQ(withParameter("http://h/list.php?f=5&DaysPrune=30", "daysprune=-1"), "http://h/list.php?f=5&daysprune=-1");
   EXPECT_EQ(withParameter("http://h/list.php", "daysprune=-1"), "http://h/list.php?daysprune=-1");
   EXPECT_EQ(withParameter("http://h/list.php?", "daysprune=-1"), "http://h/list.php?daysprune=-1");
-  EXPECT_EQ(withParameter("http://h/list.php?daysprune=30", "daysprune=-1"),
-            "http://h/list.php?daysprune=-1");
+  EXPECT_EQ(withParameter("http://h/list.php?daysprune=30", "daysprune=-1"), "http://h/list.php?daysprune=-1");
   EXPECT_EQ(withParameter("l.php?f=5&", "daysprune=-1"), "l.php?f=5&daysprune=-1");
 }
 

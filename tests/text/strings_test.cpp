@@ -209,9 +209,11 @@ TEST(PathComponent, entitiesOfTheLastComponentAreDecoded) {
 TEST(PathComponent, decodedCharactersCannotFormSeparatorsOrControls) {
   EXPECT_EQ(cleaned("out/a&#47;b"), "out/a_b");
   EXPECT_EQ(cleaned("out/a&#92;b"), "out/a_b");
-  EXPECT_EQ(cleaned("out/a&#256;b"), "out/a\xC4\x80" "b");  // the whole code, never its low 8 bits
+  EXPECT_EQ(cleaned("out/a&#256;b"),
+            "out/a\xC4\x80"
+            "b");                                        // the whole code, never its low 8 bits
   EXPECT_EQ(cleaned("out/a&#4294967343;b"), "out/a_b");  // wraps to '/'
-  EXPECT_EQ(cleaned("out/a&#55296;b"), "out/a_b");      // a surrogate is no character
+  EXPECT_EQ(cleaned("out/a&#55296;b"), "out/a_b");       // a surrogate is no character
   EXPECT_EQ(cleaned("out/a&#9;b"), "out/a_b");
   EXPECT_EQ(cleaned("out/a&#34;&#60;&#42;"), "out/a___");
   EXPECT_EQ(cleaned("out/a&#"), "out/a_");

@@ -148,7 +148,8 @@ void BoardServer::answer(platform::SocketHandle connection) {
     if (headEnd == std::string::npos) {
       headEnd = raw.find("\r\n\r\n");
       if (headEnd != std::string::npos) {
-        wanted = headEnd + 4 + std::strtoul(headerValue(raw.substr(0, headEnd + 2), "content-length").c_str(), nullptr, 10);
+        wanted =
+            headEnd + 4 + std::strtoul(headerValue(raw.substr(0, headEnd + 2), "content-length").c_str(), nullptr, 10);
       }
     }
     if (headEnd != std::string::npos && raw.size() >= wanted) break;

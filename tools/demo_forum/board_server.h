@@ -19,13 +19,13 @@
 namespace quillstash::demo {
 
 struct Request {
-  std::string method;  // "GET", "POST"
-  std::string target;  // path and query as sent, e.g. "/viewforum.php?f=2&start=10"
-  std::string path;    // target up to '?'
+  std::string method;                        // "GET", "POST"
+  std::string target;                        // path and query as sent, e.g. "/viewforum.php?f=2&start=10"
+  std::string path;                          // target up to '?'
   std::map<std::string, std::string> query;  // decoded parameters of the query and of a form body
   std::map<std::string, std::string> cookies;
   std::string body;
-  std::string raw;  // the request as received
+  std::string raw;               // the request as received
   std::uint16_t serverPort = 0;  // the port the server listens on
 
   // The query or form parameter, or `fallback`.

@@ -40,14 +40,20 @@ std::vector<Block> postBody(const ModelTopic& topic, std::size_t index, int post
   if (index == 0) {
     return {Block{Kind::Paragraph,
                   {"Post " + number + " opens [b]" + topic.title + "[/b] for everyone.",
-                   "Read the [i]keeper's notes[/i] at [url=https://example.org/notes/" + topic.slug + "]the lamp notes[/url] first."},
-                  "", 0},
+                   "Read the [i]keeper's notes[/i] at [url=https://example.org/notes/" + topic.slug +
+                       "]the lamp notes[/url] first."},
+                  "",
+                  0},
             Block{Kind::Paragraph, {"A second paragraph to say hello :)"}, "", 0}};
   }
   const Post& before = topic.posts[index - 1];
   switch (index % 4) {
     case 1:
-      return {Block{Kind::Quote, {"Quoted words of post " + std::to_string(before.id) + "."}, before.author->name, before.id, static_cast<int>(index)},
+      return {Block{Kind::Quote,
+                    {"Quoted words of post " + std::to_string(before.id) + "."},
+                    before.author->name,
+                    before.id,
+                    static_cast<int>(index)},
               Block{Kind::Paragraph, {"Post " + number + " agrees with [b]that[/b] :)"}, "", 0}};
     case 2:
       return {Block{Kind::Paragraph, {"Post " + number + " brings the trimming script:"}, "", 0},
@@ -56,7 +62,8 @@ std::vector<Block> postBody(const ModelTopic& topic, std::size_t index, int post
       return {Block{Kind::Paragraph, {"Post " + number + " lists the morning work:"}, "", 0},
               Block{Kind::List, {"Trim the wick", "Polish the [b]lens[/b]", "Wind the clock"}, "", 0}};
     default:
-      return {Block{Kind::Paragraph, {"Post " + number + " has two lines,", "the [i]second[/i] after a break."}, "", 0}};
+      return {
+          Block{Kind::Paragraph, {"Post " + number + " has two lines,", "the [i]second[/i] after a break."}, "", 0}};
   }
 }
 
@@ -232,13 +239,20 @@ BoardModel makeBoardModel() {
       {6, 4, 0, "Lamps and Lenses", "lamps-and-lenses", "Wicks, mantles, prisms & clockwork."},
   };
   const TopicSeed seeds[] = {
-      {2, "Welcome to the lamp room", 10},   {2, "Which lighthouse is your favourite?", 6},
-      {2, "Board rules & etiquette", 1},     {2, "Fog signals at dawn", 3},
-      {2, "Night watch rota", 2},            {2, "Keeper's log formats", 4},
-      {2, "Tides and timetables", 5},        {5, "Hello from the harbour town", 2},
-      {5, "New keeper, first winter", 3},    {3, "The great gale of '98", 4},
-      {3, "Lightning on the gallery", 1},    {6, "Fresnel lens cleaning", 9},
-      {6, "Clockwork rotation (part 2)", 5}, {6, "Paraffin or electric?", 2},
+      {2, "Welcome to the lamp room", 10},
+      {2, "Which lighthouse is your favourite?", 6},
+      {2, "Board rules & etiquette", 1},
+      {2, "Fog signals at dawn", 3},
+      {2, "Night watch rota", 2},
+      {2, "Keeper's log formats", 4},
+      {2, "Tides and timetables", 5},
+      {5, "Hello from the harbour town", 2},
+      {5, "New keeper, first winter", 3},
+      {3, "The great gale of '98", 4},
+      {3, "Lightning on the gallery", 1},
+      {6, "Fresnel lens cleaning", 9},
+      {6, "Clockwork rotation (part 2)", 5},
+      {6, "Paraffin or electric?", 2},
   };
   int topicId = 0;
   int postId = 0;
@@ -341,13 +355,15 @@ std::string renderMessage(const Post& post, const PostMarkup& markup, int topicI
         break;
       case Block::Kind::Code: {
         std::string code;
-        for (std::size_t i = 0; i < block.lines.size(); ++i) code += (i > 0 ? markup.codeLineBreak : "") + escapeHtml(block.lines[i]);
+        for (std::size_t i = 0; i < block.lines.size(); ++i)
+          code += (i > 0 ? markup.codeLineBreak : "") + escapeHtml(block.lines[i]);
         out += fill(markup.code, {{"code", code}});
         break;
       }
       case Block::Kind::List:
         out += markup.listOpen;
-        for (const std::string& item : block.lines) out += markup.itemOpen + inlineText(item, markup) + markup.itemClose;
+        for (const std::string& item : block.lines)
+          out += markup.itemOpen + inlineText(item, markup) + markup.itemClose;
         out += markup.listClose;
         break;
     }
@@ -363,7 +379,8 @@ std::string renderPager(int current, int pages, const PagerMarkup& markup, const
     const std::string& item = page == current ? markup.current : markup.page;
     out += fill(item, {{"url", url(page)}, {"number", std::to_string(page + 1)}});
   }
-  if (current + 1 < pages) out += fill(markup.next, {{"url", url(current + 1)}, {"number", std::to_string(current + 2)}});
+  if (current + 1 < pages)
+    out += fill(markup.next, {{"url", url(current + 1)}, {"number", std::to_string(current + 2)}});
   return out + markup.close;
 }
 
@@ -383,7 +400,7 @@ Response pictureResponse() {
 
 Response plainPage(const std::string& head, const std::string& text) {
   return htmlPage("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n" + head + "</head>\n<body>\n<p>" +
-                        escapeHtml(text) + "</p>\n</body>\n</html>\n");
+                  escapeHtml(text) + "</p>\n</body>\n</html>\n");
 }
 
 std::span<const EngineBoard> engineBoards() {

@@ -40,15 +40,15 @@ struct Block {
 
 struct Post {
   int id;
-  const Member* author;    // points into BoardModel::members
-  long long time;          // seconds since 1970 (UTC)
+  const Member* author;  // points into BoardModel::members
+  long long time;        // seconds since 1970 (UTC)
   std::vector<Block> body;
 };
 
 struct ModelForum {
-  int id;         // one id space with the categories, as most engines number them
-  int category;   // the category heading it is listed under
-  int parent;     // 0 for a forum of the index, else the forum it is a sub-forum of
+  int id;        // one id space with the categories, as most engines number them
+  int category;  // the category heading it is listed under
+  int parent;    // 0 for a forum of the index, else the forum it is a sub-forum of
   std::string name;
   std::string slug;
   std::string description;
@@ -130,12 +130,12 @@ struct PostMarkup {
   std::string italicOpen = "<i>", italicClose = "</i>";
   std::string link = "<a href=\"{href}\">{text}</a>";
   std::string smiley = "<img src=\"{src}\" alt=\":)\">";  // {src}: the engine's smiley address
-  std::string smileySource;                                   // the picture's address
+  std::string smileySource;                               // the picture's address
   std::string lineBreak = "<br>\n";
   std::string paragraphOpen, paragraphClose;
   std::string paragraphSeparator = "<br>\n<br>\n";
-  std::string quote;  // {who}, {post} (id), {number} (place in the topic), {topic}, {body}
-  std::string code;   // {code}
+  std::string quote;                 // {who}, {post} (id), {number} (place in the topic), {topic}, {body}
+  std::string code;                  // {code}
   std::string codeLineBreak = "\n";  // between the lines of a code block
   std::string listOpen = "<ul>", listClose = "</ul>", itemOpen = "<li>", itemClose = "</li>";
 };

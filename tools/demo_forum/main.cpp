@@ -51,8 +51,11 @@ int main(int argc, char** argv) {
     }
   }
   const quillstash::demo::ClassicBoard board(quillstash::demo::demoShape());
-  quillstash::demo::Handler handler = [&board](const quillstash::demo::Request& request) { return board.serve(request); };
-  if (engine != nullptr) handler = engine->make(std::make_shared<const quillstash::demo::BoardModel>(quillstash::demo::makeBoardModel()));
+  quillstash::demo::Handler handler = [&board](const quillstash::demo::Request& request) {
+    return board.serve(request);
+  };
+  if (engine != nullptr)
+    handler = engine->make(std::make_shared<const quillstash::demo::BoardModel>(quillstash::demo::makeBoardModel()));
   quillstash::demo::BoardServer server(handler);
   if (!server.start(static_cast<std::uint16_t>(port))) {
     std::fprintf(stderr, "quillstash-demo-forum: cannot listen on 127.0.0.1:%ld\n", port);
