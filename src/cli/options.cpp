@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "app/saving_options_model.h"
 #include "platform/files.h"
 #include "text/address.h"
 
@@ -124,7 +125,7 @@ std::string usageText() {
          "      --message-prefix P       pattern before each post's message\n"
          "      --message-suffix P       pattern after each post's message\n"
          "      --link-parameter NAME=VALUE  set this parameter in every forum and topic link\n"
-         "      --max-name-chars N       characters of a title or link text in a name (default 50)\n"
+         "      --max-name-chars N       characters of a title or link text in a name (8 to 200, default 50)\n"
          "      --no-attachments         do not save attachments\n"
          "      --no-external-images     do not save images from other hosts\n"
          "      --link-all-images        show unsaved images from other hosts by their address\n"
@@ -245,7 +246,11 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       }
       options.receiveTimeout = std::chrono::seconds(seconds);
     } else if (name == "--max-name-chars") {
-      if (!number(settings.maxFileNameChars)) return fail("option --max-name-chars takes a number");
+      // Names of no characters would save nothing; the window takes the same range.
+      if (!number(settings.maxFileNameChars) || settings.maxFileNameChars < SavingOptionsModel::kMinChars ||
+          settings.maxFileNameChars > SavingOptionsModel::kMaxChars) {
+        return fail("option --max-name-chars takes a number from 8 to 200");
+      }
     } else if (name == "--no-attachments" && noValue()) {
       settings.saveAttachments = false;
     } else if (name == "--no-external-images" && noValue()) {
