@@ -32,6 +32,7 @@ constexpr Model::CheckBox kCheckBoxes[] = {
     {410, "Posted message is prefixed by:", &Settings::useMessagePrefix, 110},
     {411, "String after posted message:", &Settings::useMessageSuffix, 111},
     {Model::kLinkParameterBox, "Set this value in all links:", &Settings::useLinkParameter, Model::kLinkParameterEdit},
+    {Model::kSkipCertificateCheckBox, "Do not check https certificates (unsafe)", &Settings::skipCertificateCheck, 0},
 };
 
 constexpr Model::TextField kTextFields[] = {
@@ -49,6 +50,8 @@ constexpr Model::TextField kTextFields[] = {
     {111, &Settings::messageSuffix},
     {Model::kProxyEdit, &Settings::proxyAddress},
     {Model::kLinkParameterEdit, &Settings::linkParameter},
+    {Model::kUserAgentEdit, &Settings::userAgent},
+    {Model::kCaFileEdit, &Settings::caFile},
 };
 
 constexpr Model::Group kGroups[] = {

@@ -2,7 +2,8 @@
 #pragma once
 
 // The Advanced settings dialog as plain state: the proxy, the delays and
-// retry counts, the link parameter and the twelve detection strings, each with
+// retry counts, the User-Agent, the https trust (an extra CA file, or no
+// checking), the link parameter and the twelve detection strings, each with
 // the checkbox that switches it on. Front-ends build their controls from the
 // tables below, mirror every click and keystroke into the model and store
 // accept()'s record on Ok. User-interface thread only.
@@ -31,8 +32,12 @@ class AdvancedSettingsModel {
   static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
   static constexpr int kLinkParameterEdit = 118;
   static constexpr int kConnectTimeoutEdit = 119, kMinRateTimeEdit = 120, kFetchDeadlineEdit = 121;
+  static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
+  static constexpr int kSkipCertificateCheckBox = 418;
+  static constexpr const char* kUserAgentLabel = "User-Agent:";
+  static constexpr const char* kCaFileLabel = "Also trust the CA certificates in (PEM file):";
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
   static constexpr int kForumsGroup = 50, kTopicsGroup = 51, kPostsGroup = 52;
 
@@ -54,7 +59,7 @@ class AdvancedSettingsModel {
   };
 
   static std::span<const CheckBox> checkBoxes();
-  static std::span<const TextField> textFields();  // 100 to 112 and 118
+  static std::span<const TextField> textFields();  // 100 to 112, 118, 122 and 123
   static std::span<const Group> groups();
   // The number edits: 113 to 117 and the time limits 119 to 121.
   static std::span<const int> numberFields();

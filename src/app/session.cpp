@@ -45,12 +45,19 @@ class ArchiveTopicWriter : public TopicWriter {
   OutputBuffer output_;
 };
 
+// Every run with certificate checks switched off says so first.
+void warnWhenCertificatesUnchecked(const SettingsStore& settings, ActivityLog& log) {
+  if (settings.snapshot().skipCertificateCheck) {
+    log.logLine("[ ! ] Certificates are not checked: https servers are not verified to be who they claim\r\n");
+  }
+}
+
 }  // namespace
 
 Session::Session(LogView& view, std::chrono::milliseconds receiveTimeout)
     : log_(view), receiveTimeout_(receiveTimeout) {
   currentJob_ = makeJobContext();
-  client_ = std::make_unique<HttpClient>(settings_, log_, loginCookie_, currentJob_.get(), receiveTimeout_);
+  client_ = std::make_unique<HttpClient>(settings_, log_, cookies_, receiveTimeout_);
 }
 
 Session::~Session() { stop(); }
@@ -131,6 +138,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   crawlState_.forumSelection = forumSelection();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
   downloadThread_ = std::thread([this, outputDirectory, addressFits] {
+    warnWhenCertificatesUnchecked(settings_, log_);
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
@@ -167,9 +175,9 @@ void Session::waitForDownload() {
 void Session::startLogin(const std::string& userName, const std::string& password, const std::string& forumAddress) {
   std::lock_guard<std::mutex> lock(loginMutex_);
   if (log_.stopRequested()) return;
-  loginCookie_.clear();
   loginThreads_.emplace_back([this, userName, password, forumAddress] {
-    LoginJob job(settings_, log_, loginCookie_, receiveTimeout_);
+    warnWhenCertificatesUnchecked(settings_, log_);
+    LoginJob job(settings_, log_, cookies_, receiveTimeout_);
     job.run(userName, password, forumAddress);
     loginsEnded_.fetch_add(1);
   });

@@ -42,7 +42,9 @@ class Session {
 
   SettingsStore& settings() { return settings_; }
   ActivityLog& log() { return log_; }
-  LoginCookie& loginCookie() { return loginCookie_; }
+  // The cookies of the run: set by any response, sent with every request to
+  // the hosts they belong to. Shared by the download and the logins.
+  CookieJar& cookies() { return cookies_; }
 
   // The forums of the index page to download (front-end thread; the download
   // takes a copy when it starts).
@@ -90,7 +92,7 @@ class Session {
   void pause() { log_.setRunState(RunState::kPaused); }
   void resume() { log_.setRunState(RunState::kRunning); }
 
-  // Login: empties the cookie line and starts a login on a new thread.
+  // Login: starts a login on a new thread; it empties the cookie jar first.
   void startLogin(const std::string& userName, const std::string& password, const std::string& forumAddress);
   // Blocks until every login started so far has ended.
   void waitForLogins();
@@ -106,7 +108,7 @@ class Session {
  private:
   SettingsStore settings_;
   ActivityLog log_;
-  LoginCookie loginCookie_;
+  CookieJar cookies_;
   std::chrono::milliseconds receiveTimeout_;
 
   mutable std::mutex selectionMutex_;

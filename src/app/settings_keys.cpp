@@ -33,6 +33,7 @@ constexpr SettingKey::Switch kSwitches[] = {
     {"saveAttachments", &Settings::saveAttachments},
     {"saveExternalImages", &Settings::saveExternalImages},
     {"linkAllImages", &Settings::linkAllImages},
+    {"skipCertificateCheck", &Settings::skipCertificateCheck},
 };
 
 constexpr SettingKey::Text kTexts[] = {
@@ -50,6 +51,8 @@ constexpr SettingKey::Text kTexts[] = {
     {"authorSuffix", &Settings::authorSuffix},
     {"messagePrefix", &Settings::messagePrefix},
     {"messageSuffix", &Settings::messageSuffix},
+    {"userAgent", &Settings::userAgent},
+    {"caFile", &Settings::caFile},
 };
 
 }  // namespace

@@ -98,9 +98,10 @@ bool TopicMedia::saveAttachment(const char* address, const JobContext& base, Out
   return fetchFile(*job, false, linkOutput);
 }
 
-bool TopicMedia::saveImage(const char* address, OutputBuffer& linkOutput) {
+bool TopicMedia::saveImage(const char* address, bool secure, OutputBuffer& linkOutput) {
   auto job = makeJobContext();
   TextWriter out = job->forumAddress.writer();
+  if (secure) out.append("https://");
   appendLinkWithoutSessionIds(address, out);
   out.terminate();
   if (out.truncated() || out.length() == 0) return false;
@@ -140,9 +141,11 @@ const char* TopicMedia::rewriteImage(const char* tag, OutputBuffer& out) {
   const char* end = valueEnd(value);
 
   bool absolute = startsWithFolded(value, "http");
+  // An https image is fetched and linked over https; any other over http.
+  const bool secure = absolute && foldedEqual(value[4], 's') && (value[5] == ':' || value[5] == '&');
   const char* host = value;
   if (absolute) {
-    host = value + 4;
+    host = value + (secure ? 5 : 4);
     for (;;) {
       if (*host == ':' || *host == '/') {
         ++host;
@@ -157,10 +160,10 @@ const char* TopicMedia::rewriteImage(const char* tag, OutputBuffer& out) {
   if (absolute && !isOnForumHost(host)) {
     std::size_t mark = out.length();
     out.append("<IMG src=\"");
-    if (context_.settings.saveExternalImages && saveImage(host, out)) {
+    if (context_.settings.saveExternalImages && saveImage(host, secure, out)) {
       out.append("\">");
     } else if (context_.settings.linkAllImages) {
-      out.append("http://");
+      out.append(secure ? "https://" : "http://");
       appendWithoutTags(out, host, valueEnd(host));
       out.append("\">");
     } else {
@@ -204,16 +207,16 @@ const char* TopicMedia::rewriteLink(const char* tag, OutputBuffer& out, bool& li
     linkOpen = false;
     return skipTag(tag);
   }
-  if (hasHttpScheme(value)) {
+  if (const std::size_t scheme = schemeLength(value); scheme != 0) {
     if (isThumbnailLink(value, out)) {
       linkOpen = true;
-    } else if (isOnForumHost(value + 7)) {
+    } else if (isOnForumHost(value + scheme)) {
       linkOpen = false;
     } else {
-      out.append("<A HREF=\"http://");
-      const char* end = value + 7;
+      out.append(scheme == 8 ? "<A HREF=\"https://" : "<A HREF=\"http://");
+      const char* end = value + scheme;
       while (!isLinkEnd(*end)) ++end;
-      out.append(std::string_view(value + 7, static_cast<std::size_t>(end - (value + 7))));
+      out.append(std::string_view(value + scheme, static_cast<std::size_t>(end - (value + scheme))));
       out.append("\">");
       linkOpen = true;
     }

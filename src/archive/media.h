@@ -64,7 +64,7 @@ class TopicMedia final : public MessageMedia {
   // given) and returns true. Nothing is fetched for an address taken before.
   bool saveAttachment(const char* address, const JobContext& base, OutputBuffer* linkOutput);
   // `address` is an absolute address without its scheme; refuses HTML.
-  bool saveImage(const char* address, OutputBuffer& linkOutput);
+  bool saveImage(const char* address, bool secure, OutputBuffer& linkOutput);
 
   const char* rewriteImage(const char* tag, OutputBuffer& out) override;
   const char* rewriteLink(const char* tag, OutputBuffer& out, bool& linkOpen) override;

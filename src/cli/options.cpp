@@ -100,6 +100,9 @@ std::string usageText() {
          "  -p, --password PASS          log in with this password first\n"
          "      --proxy HOST[:PORT]      fetch forum pages through an HTTP proxy\n"
          "      --proxy-everything       also fetch attachments and images through the proxy\n"
+         "      --ca-file PATH           also trust the CA certificates in PATH (PEM) for https\n"
+         "      --insecure               do not check https certificates (warned in every run)\n"
+         "      --user-agent TEXT        the User-Agent line of every request\n"
          "      --delay SECONDS          wait after each forum page fetched\n"
          "      --connect-retries N      retries after a failed connect (default 2, at most 100)\n"
          "      --connect-retry-delay MS wait before a connect retry (default 100, 0 = none)\n"
@@ -201,6 +204,14 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!(settings.*(found->second.text)).assign(*text))
         return fail("option " + name + " takes at most 254 characters");
       settings.*(found->second.flag) = true;
+    } else if (name == "--user-agent" || name == "--ca-file") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option " + name + " needs a value");
+      if (!(name == "--user-agent" ? settings.userAgent : settings.caFile).assign(*text)) {
+        return fail("option " + name + " takes at most 254 characters");
+      }
+    } else if (name == "--insecure" && noValue()) {
+      settings.skipCertificateCheck = true;
     } else if (name == "--proxy-everything" && noValue()) {
       settings.proxyForumLinksOnly = false;
     } else if (name == "--delay") {

@@ -9,6 +9,7 @@ void loadDefaultSettings(Settings& settings) {
   settings = Settings{};
 
   settings.proxyForumLinksOnly = true;
+  settings.userAgent.assign(kDefaultUserAgent);
 
   settings.forumLinkPrefix.assign("href");
   settings.forumLinkPattern.assign("forumdisplay.php?$f=#|");

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The one record of user options, the per-fetch JobContext record, the login
-// cookie line and the forum selection table: the records every subsystem reads.
+// The one record of user options, the per-fetch JobContext record and the
+// forum selection table: the records every subsystem reads.
 //
 // Sharing between threads. The user-interface thread edits settings only
 // through its dialogs; a download or login thread may be running meanwhile.
@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/version.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
@@ -57,6 +58,11 @@ struct Settings {
   bool useProxy = false;
   bool proxyForumLinksOnly = false;  // attachments and images go direct
   SettingText proxyAddress;          // "host:port" or "host"
+
+  // Requests and https.
+  SettingText userAgent;              // the User-Agent line's value; empty sends the default
+  SettingText caFile;                 // PEM file of certificates trusted beside the system's
+  bool skipCertificateCheck = false;  // accept any certificate (logged at the start of a run)
 
   // Forum detection and network switches.
   bool useForumLinkPrefix = false;
@@ -97,7 +103,11 @@ struct Settings {
   SettingText messageSuffix;
 };
 
-// Clears every field and stores the built-in defaults: every detection string
+// The User-Agent value sent when the setting is empty: the program and its version.
+inline constexpr std::string_view kDefaultUserAgent = "Quillstash/" QUILLSTASH_VERSION;
+
+// Clears every field and stores the built-in defaults: the program's own
+// User-Agent value, every detection string
 // present but switched off, retry delays of 100 ms switched on, 2 connect and
 // 10 receive retries, a 10 s forum delay switched off, names of 50 characters,
 // attachments and external images saved, a 30 s connect time-out, a 60 s
@@ -132,6 +142,9 @@ class SettingsStore {
 // live in the HTTP layer, those of a page's table survey in the crawler.
 struct JobContext {
   FixedText<16384> forumAddress;  // the address to fetch (at most 16,383 characters)
+  // Set by a fetch whose server failed the certificate checks or the TLS
+  // handshake: an answer, not a passing failure, so a run stops on it.
+  bool secureConnectionRefused = false;
 };
 
 inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<JobContext>(); }
@@ -140,31 +153,6 @@ inline std::unique_ptr<JobContext> makeJobContext() { return std::make_unique<Jo
 // switched on and not empty; called before every forum and topic page fetch.
 // An address that would outgrow its buffer is left as it is.
 void applyLinkParameter(const Settings& settings, JobContext& job);
-
-// The "Cookie: ...\r\n" request line kept by the login, or empty. Replaced as a
-// whole under a lock, so that a request carries the old line or the new one,
-// never a mixture. Any thread.
-class LoginCookie {
- public:
-  static constexpr std::size_t kMaxLength = 8191;
-
-  std::string get() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return line_;
-  }
-  // Lines longer than kMaxLength are refused (returns false, old line kept).
-  bool set(std::string_view line) {
-    if (line.size() > kMaxLength) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    line_.assign(line);
-    return true;
-  }
-  void clear() { set(std::string_view()); }
-
- private:
-  mutable std::mutex mutex_;
-  std::string line_;
-};
 
 // Which top-level forums of the index page are downloaded: entry k-1 belongs to
 // forum number k; 0 means unticked. All selected (0xFF) at start-up; written by

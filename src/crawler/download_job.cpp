@@ -54,6 +54,8 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     return finish(RunEnd::kStopped);
   };
 
+  // A server that fails the certificate checks is not the forum either: its
+  // fetch fails like any other and nothing is saved.
   const bool fetched = client.fetchToMemory(currentJob, pageBuffer, true) != 0;
   if (log.stopRequested()) return stopped();
   if (!fetched) {

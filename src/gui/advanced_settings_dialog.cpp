@@ -93,6 +93,17 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   delayRow->addStretch(1);
   layout->addLayout(delayRow);
 
+  // Requests and https trust.
+  auto* agentRow = new QHBoxLayout;
+  agentRow->addWidget(new QLabel(QString::fromLatin1(Model::kUserAgentLabel), this));
+  agentRow->addWidget(makeEdit(Model::kUserAgentEdit, this), 1);
+  layout->addLayout(agentRow);
+  auto* trustRow = new QHBoxLayout;
+  trustRow->addWidget(new QLabel(QString::fromLatin1(Model::kCaFileLabel), this));
+  trustRow->addWidget(makeEdit(Model::kCaFileEdit, this), 1);
+  trustRow->addWidget(makeBox(Model::kSkipCertificateCheckBox, this));
+  layout->addLayout(trustRow);
+
   // Retries and their delays.
   auto* retryRow = new QHBoxLayout;
   auto addRetryGroup = [&](int groupId, int retriesEdit, int delayBox, int delayEdit) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/process.h"
 #include "text/strings.h"
@@ -19,7 +20,100 @@ bool splitAddress(const char* address, HttpScratch& http) {
   TextWriter host = http.host.writer();
   TextWriter path = http.path.writer();
   http.serverAddress = platform::Ipv4Endpoint{};
-  return splitAddress(address, host, http.serverAddress.port, path);
+  http.secure = isSecureAddress(address);
+  const bool fits = splitAddress(address, host, http.serverAddress.port, path);
+  http.addressPort = http.serverAddress.port;
+  return fits;
+}
+
+CookieJar::Origin cookieOrigin(const HttpScratch& http, const char* address) {
+  const char* path = address + schemeLength(address);
+  while (*path != '\0' && *path != '/') ++path;
+  return CookieJar::Origin{http.host.view(), std::string_view(path), http.secure};
+}
+
+void appendUserAgentLine(TextWriter& out, const Settings& settings) {
+  // The value comes from the settings: up to its first line break and without
+  // control characters, so that it cannot add a header line of its own.
+  std::string_view agent = settings.userAgent.empty() ? kDefaultUserAgent : settings.userAgent.view();
+  agent = agent.substr(0, agent.find_first_of("\r\n"));
+  out.append("User-Agent: ");
+  for (char c : agent) {
+    if ((static_cast<unsigned char>(c) >= 0x20 || c == '\t') && c != 0x7F) out.put(c);
+  }
+  out.append("\r\n");
+}
+
+bool openProxyTunnel(HttpScratch& http, const Settings& settings, std::chrono::milliseconds timeout, ActivityLog& log) {
+  // Built apart from http.requestText, which already holds the request. The
+  // host goes through the request encoding, like the Host line of a GET.
+  FixedText<16384> request;
+  TextWriter r = request.writer();
+  for (int line = 0; line < 2; ++line) {
+    r.append(line == 0 ? "CONNECT " : " HTTP/1.0\r\nHost: ");
+    appendRequestText(http.host.view(), r);
+    r.put(':');
+    appendCount(r, http.addressPort);
+  }
+  r.append("\r\n");
+  appendUserAgentLine(r, settings);
+  r.append("\r\n");
+  r.terminate();
+  if (r.truncated()) {
+    log.logLine("[ X ] Address too long for the tunnel request to the proxy\r\n");
+    return false;
+  }
+  if (!http.connection.sendAll(request.c_str(), request.size(), timeout, log)) {
+    log.logLine("[ X ] Error sending the tunnel request to the proxy\r\n");
+    return false;
+  }
+  // The proxy says nothing more until the client speaks, so everything read
+  // before the blank line is its answer. messageText holds it.
+  char* data = http.messageText.data;
+  const std::size_t capacity = http.messageText.capacity() - 1;
+  std::size_t received = 0;
+  while (findBlankLine(data, received) == nullptr) {
+    std::size_t got = 0;
+    const Connection::Received result =
+        http.connection.receive(data + received, capacity - received, capacity, timeout, log, got);
+    if (result == Connection::Received::kStopped) return false;
+    if (result != Connection::Received::kData) {
+      log.logLine(result == Connection::Received::kTimedOut ? "[ X ] Timeout waiting for the proxy\r\n"
+                                                            : "[ X ] The proxy closed the tunnel\r\n");
+      return false;
+    }
+    received += got;
+  }
+  data[received] = '\0';
+  const char* status = std::strchr(data, ' ');
+  if (startsWithFolded(data, "http/") && status != nullptr && status[1] == '2') return true;
+  std::size_t length = 0;
+  while (length < 200 && static_cast<unsigned char>(data[length]) >= ' ') ++length;
+  std::string line = "[ X ] The proxy refused the tunnel - ";
+  line.append(data, length);
+  line += "\r\n";
+  log.logLine(line);
+  return false;
+}
+
+bool startTls(HttpScratch& http, const platform::TlsClientContext& context, std::chrono::milliseconds timeout,
+              ActivityLog& log) {
+  platform::TlsFailure failure = platform::TlsFailure::kNone;
+  switch (http.connection.startTls(context, http.host.c_str(), timeout, log, failure)) {
+    case Connection::Outcome::kDone: return true;
+    case Connection::Outcome::kStopped: return false;
+    case Connection::Outcome::kTimedOut: {
+      LogLineBuilder line(http);
+      line << "[ X ] Secure connection to " << http.host.view() << " failed: handshake timed out";
+      line.send(log);
+      return false;
+    }
+    case Connection::Outcome::kFailed: break;
+  }
+  LogLineBuilder line(http);
+  line << "[ X ] Secure connection to " << http.host.view() << " failed: " << platform::describeTlsFailure(failure);
+  line.send(log);
+  return false;
 }
 
 bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {

@@ -14,6 +14,8 @@
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "http/connection.h"
+#include "http/cookie_jar.h"
 #include "platform/socket.h"
 #include "text/address.h"
 #include "text/text_writer.h"
@@ -25,8 +27,10 @@ namespace quillstash {
 // and the file a fetch into a file writes. Made zero-filled per fetch
 // (makeHttpScratch) by the HTTP layer; one thread.
 struct HttpScratch {
-  platform::Socket socket;               // connection in progress, closed with the scratch
+  Connection connection;                 // connection in progress, closed with the scratch
   platform::Ipv4Endpoint serverAddress;  // where it goes
+  bool secure = false;                   // the address is https
+  std::uint16_t addressPort = 80;        // the address's own port (a proxy's may differ)
   FixedText<8192> host;                  // host name of the address, no port
   FixedText<8192> path;                  // request path of the address, query included
   FixedText<8192> savePath;              // file written by a fetch into a file
@@ -36,10 +40,11 @@ struct HttpScratch {
 
 inline std::unique_ptr<HttpScratch> makeHttpScratch() { return std::make_unique<HttpScratch>(); }
 
-// Splits `address` into http.host, the port and http.path, and clears
-// http.serverAddress to that port (80 unless the address names one; only the
-// low 16 bits of a named port count). Returns false when the host or the path
-// does not fit its 8,192-byte text; nothing is fetched then.
+// Splits `address` into http.host, the port and http.path, sets http.secure
+// for https, and clears http.serverAddress to that port (the scheme's default
+// unless the address names one; only the low 16 bits of a named port count).
+// Returns false when the host or the path does not fit its 8,192-byte text;
+// nothing is fetched then.
 bool splitAddress(const char* address, HttpScratch& http);
 
 // Resolves the server into http.serverAddress: the proxy host of
@@ -63,6 +68,25 @@ enum class ConnectOutcome { kConnected, kTimedOut, kFailed, kStopped };
 // blocking again when this returns kConnected.
 ConnectOutcome connectWithin(platform::SocketHandle socket, const platform::Ipv4Endpoint& endpoint,
                              std::chrono::milliseconds timeout, const ActivityLog& log);
+
+// The "User-Agent: ...\r\n" line of every request.
+void appendUserAgentLine(TextWriter& out, const Settings& settings);
+
+// Where a request for `address` (split into http) goes, for the cookie jar.
+CookieJar::Origin cookieOrigin(const HttpScratch& http, const char* address);
+
+// Opens a tunnel through the proxy that http.connection is connected to:
+// sends CONNECT for http.host and http.addressPort and reads the proxy's
+// answer header. True when the proxy answered 2xx; otherwise the reason is
+// logged (plain words, or the proxy's status line).
+bool openProxyTunnel(HttpScratch& http, const Settings& settings, std::chrono::milliseconds timeout, ActivityLog& log);
+
+// Runs the TLS handshake on http.connection for http.host. False when it
+// failed (logged in plain words: which certificate check refused, or that the
+// handshake failed), timed out (logged) or was stopped. A failure is final:
+// it is not a transient receive error to retry.
+bool startTls(HttpScratch& http, const platform::TlsClientContext& context, std::chrono::milliseconds timeout,
+              ActivityLog& log);
 
 // Sleeps `milliseconds` in short steps; returns false as soon as a stop is
 // requested.

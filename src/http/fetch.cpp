@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "platform/files.h"
@@ -40,11 +39,13 @@ struct Fetch {
   Mode mode;
   bool viaProxy;
   int redirectsLeft;
-  std::uint16_t addressPort = 80;                         // the address's own port (the proxy's may differ)
-  std::uint32_t retryCount = 0;                           // shared by every kind of failure
-  std::uint64_t announced = 0;                            // Content-Length of the response, 0 = none
-  Clock::time_point deadline = Clock::time_point::max();  // of the whole call
-  Clock::time_point rateWindowStart{};                    // minimum-rate window of this attempt
+  CookieJar& cookies;
+  TlsContexts& tlsContexts;
+  std::shared_ptr<const platform::TlsClientContext> tls{};  // for https, made in prepare()
+  std::uint32_t retryCount = 0;                             // shared by every kind of failure
+  std::uint64_t announced = 0;                              // Content-Length of the response, 0 = none
+  Clock::time_point deadline = Clock::time_point::max();    // of the whole call
+  Clock::time_point rateWindowStart{};                      // minimum-rate window of this attempt
   std::uint64_t rateWindowBytes = 0;
   bool deadlineLogged = false;
   std::string contentType{};  // the Content-Type of a page fetched into memory
@@ -100,7 +101,7 @@ bool connectDelay(Fetch& f) { return retryDelay(f, f.settings.useConnectRetryDel
 
 bool receiveDelay(Fetch& f) { return retryDelay(f, f.settings.useReceiveRetryDelay, f.settings.receiveRetryDelayMs); }
 
-// The login's "Cookie: ...\r\n" line up to its first line break, without
+// The jar's "Cookie: ...\r\n" line up to its first line break, without
 // control characters, so that no byte of it can start a header of its own.
 void appendCookieLine(std::string_view cookie, TextWriter& out) {
   const std::string_view line = cookie.substr(0, cookie.find_first_of("\r\n"));
@@ -120,12 +121,16 @@ const char* findHeaderField(const char* header, const char* name) {
   return nullptr;
 }
 
-bool buildRequest(Fetch& f, std::string_view cookie) {
+bool buildRequest(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
+  // The cookie line is read once per request, whole.
+  const std::string cookie =
+      f.cookies.requestLine(cookieOrigin(http, job.forumAddress.c_str()), CookieJar::Clock::now());
   TextWriter r = http.requestText.writer();
   r.append("GET ");
-  if (f.viaProxy) {
+  // Through a proxy, https goes through a tunnel and names the path alone.
+  if (f.viaProxy && !http.secure) {
     FixedText<16384> absolute;
     TextWriter a = absolute.writer();
     appendAbsoluteAddress(job.forumAddress.c_str(), a);
@@ -139,7 +144,8 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
   appendRequestText(http.host.view(), r);
   r.append("\r\nAccept: */*\r\n");
   appendCookieLine(cookie, r);
-  r.append("User-Agent: Quillstash/" QUILLSTASH_VERSION "\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  appendUserAgentLine(r, f.settings);
+  r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   r.terminate();
   if (!r.truncated()) return true;
   LogLineBuilder line(http);
@@ -152,15 +158,24 @@ bool buildRequest(Fetch& f, std::string_view cookie) {
 
 // Splits the address, builds the request and resolves the server, retrying
 // the resolution as the mode allows. False: the call gives up.
-bool prepare(Fetch& f, std::string_view cookie) {
+bool prepare(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   if (!splitAddress(job.forumAddress.c_str(), http)) {
     logAddressTooLong(f, job.forumAddress.c_str());
     return false;
   }
-  f.addressPort = http.serverAddress.port;
-  if (!buildRequest(f, cookie)) return false;
+  if (http.secure) {
+    std::string error;
+    f.tls = f.tlsContexts.get(f.settings, error);
+    if (!f.tls) {
+      LogLineBuilder line(http);
+      line << "[ X ] " << error;
+      line.send(f.log);
+      return false;
+    }
+  }
+  if (!buildRequest(f)) return false;
 
   for (;;) {
     if (f.log.stopRequested() || deadlinePassed(f)) return false;
@@ -188,8 +203,8 @@ Step openConnection(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
   if (f.log.stopRequested() || deadlinePassed(f)) return Step::kGiveUp;
-  http.socket = platform::openTcpSocket();
-  if (!http.socket.isOpen()) {
+  http.connection.socket() = platform::openTcpSocket();
+  if (!http.connection.isOpen()) {
     LogLineBuilder line(http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
@@ -200,10 +215,11 @@ Step openConnection(Fetch& f) {
   const std::chrono::milliseconds connectTimeout =
       untilDeadline(f, f.settings.connectTimeoutS != 0 ? std::chrono::seconds(f.settings.connectTimeoutS)
                                                        : std::chrono::seconds(86400));
-  const ConnectOutcome connected = connectWithin(http.socket.handle(), http.serverAddress, connectTimeout, f.log);
+  const ConnectOutcome connected =
+      connectWithin(http.connection.socket().handle(), http.serverAddress, connectTimeout, f.log);
   if (connected == ConnectOutcome::kStopped) return Step::kGiveUp;
   if (connected != ConnectOutcome::kConnected) {
-    http.socket.close();
+    http.connection.close();
     LogLineBuilder line(http);
     line << "[ X ] Error connecting to " << http.host.view() << ", code: ";
     appendSocketError(line.out());
@@ -212,14 +228,24 @@ Step openConnection(Fetch& f) {
     ++f.retryCount;
     return connectDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
-  if (!sendAll(http.socket.handle(), http.requestText.c_str(), http.requestText.size())) {
+  // A refused tunnel or certificate is an answer, not a passing failure: no retry.
+  if (http.secure && f.viaProxy && !openProxyTunnel(http, f.settings, untilDeadline(f, f.timeout), f.log)) {
+    http.connection.close();
+    return Step::kGiveUp;
+  }
+  if (http.secure && !startTls(http, *f.tls, untilDeadline(f, f.timeout), f.log)) {
+    job.secureConnectionRefused = !f.log.stopRequested();
+    http.connection.close();
+    return Step::kGiveUp;
+  }
+  if (!http.connection.sendAll(http.requestText.c_str(), http.requestText.size(), untilDeadline(f, f.timeout), f.log)) {
     const bool again = f.retryCount < f.settings.receiveRetries;
     LogLineBuilder line(http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
     line << (again ? ", retrying..." : ". Operation aborted");
     line.send(f.log);
-    http.socket.close();
+    http.connection.close();
     if (!again) return Step::kGiveUp;
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
@@ -246,21 +272,24 @@ Step receiveError(Fetch& f, std::string_view reason = {}) {
   }
   line << (again ? ", retrying..." : ". Operation aborted");
   line.send(f.log);
-  f.http.socket.close();
+  f.http.connection.close();
   if (!again) return Step::kGiveUp;
   ++f.retryCount;
   return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
 }
 
-// One wait and one read of at most `room` bytes at `at`. kData with `got`
-// set, kEnded at the server's close, kFull when bytes wait but `room` is 0,
-// kRetry or kGiveUp after a failure (socket closed, message logged).
+// One wait and one read of at most `room` bytes at `at`, over the plain or
+// the TLS connection alike. The wait is cut into slices that end at the
+// receive time-out, the end of the minimum-rate window and the call's
+// deadline, whichever comes first. kData with `got` set, kEnded at the
+// server's close, kFull when bytes wait but `room` is 0, kRetry or kGiveUp
+// after a failure (connection closed, message logged).
 Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
   const Clock::time_point waitEnd = Clock::now() + f.timeout;
   const auto rateWindow = std::chrono::seconds(f.settings.minRateTimeS);
-  for (bool readable = false; !readable;) {
+  for (;;) {
     if (deadlinePassed(f)) {
-      f.http.socket.close();
+      f.http.connection.close();
       return Step::kGiveUp;
     }
     const Clock::time_point now = Clock::now();
@@ -287,28 +316,20 @@ Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
     if (slice.count() <= 0) {
       const bool again = f.retryCount < f.settings.receiveRetries;
       f.log.logLine(again ? "[ X ] Timeout, retrying...\r\n" : "[ X ] Timeout, operation aborted\r\n");
-      f.http.socket.close();
+      f.http.connection.close();
       if (!again) return Step::kGiveUp;
       ++f.retryCount;
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
     }
-    switch (waitForData(f.http.socket.handle(), untilDeadline(f, slice), f.log)) {
-      case WaitOutcome::kReadable: readable = true; break;
-      case WaitOutcome::kStopped: return Step::kGiveUp;
-      case WaitOutcome::kFailed: return receiveError(f);
-      case WaitOutcome::kTimedOut: break;  // the checks above tell which limit it was
+    switch (f.http.connection.receive(at, room, kMaxRead, untilDeadline(f, slice), f.log, got)) {
+      case Connection::Received::kData: f.rateWindowBytes += got; return Step::kData;
+      case Connection::Received::kEnded: return Step::kEnded;
+      case Connection::Received::kFull: return Step::kFull;
+      case Connection::Received::kStopped: return Step::kGiveUp;
+      case Connection::Received::kFailed: return receiveError(f);
+      case Connection::Received::kTimedOut: break;  // the checks above tell which limit it was
     }
   }
-  std::size_t waiting = 0;
-  if (!platform::bytesWaiting(f.http.socket.handle(), waiting)) return receiveError(f);
-  if (waiting == 0) return Step::kEnded;
-  if (room == 0) return Step::kFull;
-  const long n = platform::receiveBytes(f.http.socket.handle(), at, std::min({waiting, kMaxRead, room}));
-  if (n < 0) return receiveError(f);
-  if (n == 0) return Step::kEnded;
-  got = static_cast<std::size_t>(n);
-  f.rateWindowBytes += got;
-  return Step::kData;
 }
 
 Step followRedirect(Fetch& f, const char* location) {
@@ -326,14 +347,14 @@ Step followRedirect(Fetch& f, const char* location) {
   FixedText<16384> target;
   TextWriter w = target.writer();
   // A path on the same server keeps the host and the port the page came from.
-  appendRedirectTarget(http.host.view(), f.addressPort, std::string_view(location, length), w);
+  appendRedirectTarget(http.secure, http.host.view(), http.addressPort, std::string_view(location, length), w);
   w.terminate();
   if (length > kMaxLocationLength || w.truncated()) {
     logAddressTooLong(f, target.c_str());
     return Step::kGiveUp;
   }
   job.forumAddress.assign(target.view());
-  http.socket.close();
+  http.connection.close();
   LogLineBuilder line(http);
   line << "- Moved to " << job.forumAddress.view();
   line.send(f.log);
@@ -342,6 +363,7 @@ Step followRedirect(Fetch& f, const char* location) {
 
 // Status handling on a complete response header (NUL-terminated).
 Step applyStatus(Fetch& f, const char* header) {
+  f.cookies.storeFromHeader(header, cookieOrigin(f.http, f.job.forumAddress.c_str()), CookieJar::Clock::now());
   const char* p = header + 4;
   while (static_cast<unsigned char>(*p) > '!') ++p;
   while (*p == ' ') ++p;
@@ -413,7 +435,7 @@ Step examineResponse(Fetch& f, char* data, std::size_t searchedUpTo, std::size_t
 
 // Ends an attempt whose response header has no end within kMaxHeaderBytes.
 Step headerTooLong(Fetch& f) {
-  f.http.socket.close();
+  f.http.connection.close();
   LogLineBuilder line(f.http);
   line << "[ X ] Response header longer than ";
   appendCount(line.out(), kMaxHeaderBytes);
@@ -424,8 +446,8 @@ Step headerTooLong(Fetch& f) {
 }
 
 // One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
-Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, std::size_t& length) {
-  if (!prepare(f, cookie)) return Step::kGiveUp;
+Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
+  if (!prepare(f)) return Step::kGiveUp;
   char* data = destination.data();
   const std::size_t capacity = destination.capacity();
   for (;;) {
@@ -470,7 +492,7 @@ Step fetchMemoryOnce(Fetch& f, std::string_view cookie, PageBlock& destination, 
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
-    f.http.socket.close();
+    f.http.connection.close();
     // The body follows the first blank line; a response without one gives nothing.
     const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
     length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
@@ -553,7 +575,7 @@ void logFileTooLarge(Fetch& f) {
 // One address into a file: kBody (done: saved, or an image refused as HTML),
 // kRedirect or kGiveUp.
 Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedFile& saved, bool& kept) {
-  if (!prepare(f, std::string_view())) return Step::kGiveUp;
+  if (!prepare(f)) return Step::kGiveUp;
   char* data = buffer.data();
   const std::size_t capacity = buffer.capacity();
   const std::uint64_t maxBytes = f.settings.maxFileBytes != 0 ? f.settings.maxFileBytes : UINT64_MAX;
@@ -664,7 +686,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       return step;
     }
     if (refused) {
-      f.http.socket.close();
+      f.http.connection.close();
       LogLineBuilder line(f.http);
       line << "* Received ";
       appendCount(line.out(), pageLength);
@@ -685,7 +707,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       if (step == Step::kRetry) continue;
       return step;
     }
-    f.http.socket.close();
+    f.http.connection.close();
     if (pageLength == 0) return Step::kGiveUp;  // nothing to keep
     if (!saved.file.commit()) {
       LogLineBuilder line(f.http);
@@ -707,26 +729,35 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
 
 }  // namespace
 
-HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
-                       const JobContext* currentJob, std::chrono::milliseconds receiveTimeout)
+HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
+                       std::chrono::milliseconds receiveTimeout)
     : settings_(settings),
       log_(log),
-      loginCookie_(loginCookie),
-      currentJob_(currentJob),
+      cookies_(cookies),
+      tlsContexts_(std::make_unique<TlsContexts>()),
       receiveTimeout_(receiveTimeout) {}
+
+HttpClient::~HttpClient() = default;
 
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
-  const bool sendCookie = forumPage || &job == currentJob_;
+  job.secureConnectionRefused = false;
   const Clock::time_point deadline = callDeadline(settings);
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kMemory, settings.useProxy, kMaxRedirects - redirects};
+    Fetch f{job,
+            *http,
+            settings,
+            log_,
+            receiveTimeout_,
+            Mode::kMemory,
+            settings.useProxy,
+            kMaxRedirects - redirects,
+            cookies_,
+            *tlsContexts_};
     f.deadline = deadline;
-    // The cookie line is read once per request, whole.
-    const std::string cookie = sendCookie ? loginCookie_.get() : std::string();
     std::size_t length = 0;
-    const Step step = fetchMemoryOnce(f, cookie, destination, length);
+    const Step step = fetchMemoryOnce(f, destination, length);
     if (step == Step::kRedirect) continue;
     if (step != Step::kBody) {
       destination.clear();
@@ -745,13 +776,15 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
 FileOutcome HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
                                     std::string_view folder, std::uint32_t itemNumber) {
   const Settings settings = settings_.snapshot();
+  job.secureConnectionRefused = false;
   const bool viaProxy = settings.useProxy && !settings.proxyForumLinksOnly;
   const FileTarget target{linkOutput, imageMode, folder, itemNumber};
   const Clock::time_point deadline = callDeadline(settings);
   SavedFile saved;  // its .part goes with it unless committed
   auto http = makeHttpScratch();
   for (int redirects = 0;; ++redirects) {
-    Fetch f{job, *http, settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects};
+    Fetch f{job,      *http,        settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects,
+            cookies_, *tlsContexts_};
     f.deadline = deadline;
     bool kept = false;
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved, kept);

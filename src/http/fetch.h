@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The HTTP/1.0 client: one GET per call, into memory or into a file, with
-// proxy, time-outs, retries and redirects, reported through the activity log.
+// The HTTP/1.0 client: one GET per call, into memory or into a file, over
+// http or https (certificates checked as the settings say), with proxy,
+// cookies, time-outs, retries and redirects, reported through the activity log.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "http/connection.h"
+#include "http/cookie_jar.h"
 #include "text/page_block.h"
 #include "text/text_writer.h"
 
@@ -25,8 +29,8 @@ class HttpClient {
  public:
   static constexpr std::chrono::milliseconds kDefaultReceiveTimeout{120000};
 
-  // `currentJob` is the context of the address the user typed (may be null):
-  // fetches on it always carry the login cookie line. The caller keeps every
+  // Every request carries the cookies of `cookies` that belong to its host
+  // and path, and every response's cookies go into it. The caller keeps every
   // argument alive as long as the client. A client may be used by several
   // threads at once; each call's state is its own. `receiveTimeout` is the
   // longest wait for data before a read. Every call reads the settings once,
@@ -35,14 +39,16 @@ class HttpClient {
   // ends by settings.fetchDeadlineS, all attempts, retries and redirects
   // together; an attempt fails when it stays under kMinTransferRate for
   // settings.minRateTimeS, and a connect waits at most settings.connectTimeoutS.
-  HttpClient(const SettingsStore& settings, ActivityLog& log, const LoginCookie& loginCookie,
-             const JobContext* currentJob, std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
+  HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
+             std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
+  ~HttpClient();
+  HttpClient(const HttpClient&) = delete;
+  HttpClient& operator=(const HttpClient&) = delete;
 
   // GETs job.forumAddress into `destination` and returns the body length
   // (0 = nothing delivered; the destination then holds an empty text). On
   // success the body, without its header, is a NUL-terminated text at the
-  // destination's start. `forumPage` sends the login cookie line and applies
-  // the download delay after a successful fetch. Redirects replace
+  // destination's start. `forumPage` applies the download delay after a successful fetch. Redirects replace
   // job.forumAddress. A page longer than the destination is cut at its
   // capacity (and logged).
   std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage);
@@ -55,10 +61,13 @@ class HttpClient {
   // settings.maxFileBytes, the header outgrows 64 KiB, a limit of time passes
   // or a stop is requested, nothing is left. On kSaved appends the file name
   // (without the folder) at `linkOutput`. `imageMode` refuses a body that is
-  // HTML. Uses `receiveBuffer` for every read. No cookie line, no download
-  // delay. Called on the download thread.
+  // HTML. Uses `receiveBuffer` for every read. No download delay. Called on
+  // the download thread.
   FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
                           std::string_view folder, std::uint32_t itemNumber);
+
+  // The TLS configurations this client's fetches use (a login shares them).
+  TlsContexts& tlsContexts() { return *tlsContexts_; }
 
   // Redirects followed within one call before it gives up.
   static constexpr int kMaxRedirects = 10;
@@ -66,8 +75,8 @@ class HttpClient {
  private:
   const SettingsStore& settings_;
   ActivityLog& log_;
-  const LoginCookie& loginCookie_;
-  const JobContext* currentJob_;
+  CookieJar& cookies_;
+  std::unique_ptr<TlsContexts> tlsContexts_;  // shared by every call, any thread
   std::chrono::milliseconds receiveTimeout_;
 };
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/version.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "text/strings.h"
@@ -170,9 +169,9 @@ void appendFormFields(const char* pos, TextWriter& out, std::string_view userNam
   }
 }
 
-LoginJob::LoginJob(const SettingsStore& settings, ActivityLog& log, LoginCookie& loginCookie,
+LoginJob::LoginJob(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
                    std::chrono::milliseconds receiveTimeout)
-    : settings_(settings), log_(log), loginCookie_(loginCookie), receiveTimeout_(receiveTimeout) {}
+    : settings_(settings), log_(log), cookies_(cookies), receiveTimeout_(receiveTimeout) {}
 
 namespace {
 
@@ -181,100 +180,61 @@ std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::mi
                              bool& stopped) {
   char* data = page.data();
   std::size_t received = 0;
-  auto receiveFailed = [&]() {
-    LogLineBuilder line(http);
-    line << "[ X ] Error receiving data, ";
-    appendSocketError(line.out());
-    line << ". Operation aborted";
-    line.send(log);
-  };
   while (received < page.capacity()) {
-    const WaitOutcome wait = waitForData(http.socket.handle(), timeout, log);
-    if (wait == WaitOutcome::kStopped) {
+    std::size_t got = 0;
+    const Connection::Received result =
+        http.connection.receive(data + received, page.capacity() - received, page.capacity(), timeout, log, got);
+    if (result == Connection::Received::kStopped) {
       stopped = true;
       break;
     }
-    if (wait == WaitOutcome::kTimedOut) {
+    if (result == Connection::Received::kTimedOut) {
       log.logLine("[ X ] Timeout, operation aborted\r\n");
       break;
     }
-    std::size_t waiting = 0;
-    if (wait == WaitOutcome::kFailed || !platform::bytesWaiting(http.socket.handle(), waiting)) {
-      receiveFailed();
+    if (result == Connection::Received::kFailed) {
+      LogLineBuilder line(http);
+      line << "[ X ] Error receiving data, ";
+      appendSocketError(line.out());
+      line << ". Operation aborted";
+      line.send(log);
       break;
     }
-    if (waiting == 0) break;
-    const long n =
-        platform::receiveBytes(http.socket.handle(), data + received, std::min(waiting, page.capacity() - received));
-    if (n <= 0) break;
-    received += static_cast<std::size_t>(n);
+    if (result != Connection::Received::kData) break;
+    received += got;
     if (received > 4 && findBlankLine(data, received) != nullptr) break;
   }
   page.setLength(received);
   return received;
 }
 
-// Builds "Cookie: a=1; b=2\r\n" from the Set-Cookie lines of the header in
-// page[0, received) and replaces the cookie line with it (or empties it).
-void collectCookies(char* data, std::size_t received, LoginCookie& loginCookie, ActivityLog& log) {
-  std::string line = "Cookie: ";
-  std::string names = "* Cookies:\r\n";
-  std::size_t taken = 0;
-  std::size_t dropped = 0;
+// Keeps the cookies the answer's header in page[0, received) sets, and logs
+// their names (or that there were none).
+void collectCookies(char* data, std::size_t received, const CookieJar::Origin& origin, CookieJar& cookies,
+                    ActivityLog& log) {
+  std::vector<std::string> names;
   if (received > 4) {
     if (const char* blank = findBlankLine(data, received)) data[blank - 4 - data] = '\0';
-    for (const char* p = data; *p != '\0';) {
-      if (startsWithFolded(p, "set-cookie")) {
-        const char* q = p + 10;
-        if (*q == ':') ++q;
-        while (*q == ' ') ++q;
-        const char* end = q;
-        while (*end != '\0' && *end != '\r' && *end != '\n' && *end != ';') ++end;
-        if (end != q) {
-          const std::string_view pair(q, static_cast<std::size_t>(end - q));
-          // Only whole pairs go in, and the line with its CR LF keeps to its limit.
-          const std::size_t needed = line.size() + (taken != 0 ? 2 : 0) + pair.size() + 2;
-          if (needed <= LoginCookie::kMaxLength) {
-            if (taken != 0) line += "; ";
-            line += pair;
-            ++taken;
-            std::size_t nameLength = 0;
-            while (nameLength < pair.size() && pair[nameLength] != '=' && pair[nameLength] != ';' &&
-                   static_cast<unsigned char>(pair[nameLength]) >= ' ') {
-              ++nameLength;
-            }
-            names += '\t';
-            names += pair.substr(0, nameLength);
-            names += "\r\n";
-          } else {
-            ++dropped;
-          }
-        }
-      }
-      while (*p != '\0' && *p != '\r' && *p != '\n') ++p;
-      if (*p != '\0') ++p;
-    }
+    names = cookies.storeFromHeader(std::string_view(data), origin, CookieJar::Clock::now());
   }
-  if (taken == 0) {
-    loginCookie.clear();
+  if (names.empty()) {
     log.logLine("[ X ] No cookies were returned by server\r\n");
     return;
   }
-  line += "\r\n";
-  loginCookie.set(line);
-  log.logLine(names);
-  if (dropped != 0) {
-    std::string note = "[ X ] Cookie line full, ";
-    note += std::to_string(dropped);
-    note += " cookies were not kept\r\n";
-    log.logLine(note);
+  std::string text = "* Cookies:\r\n";
+  for (const std::string& name : names) {
+    text += '\t';
+    for (char c : name) text += static_cast<unsigned char>(c) >= ' ' ? c : '?';
+    text += "\r\n";
   }
+  log.logLine(text);
 }
 
 }  // namespace
 
 void LoginJob::run(std::string_view userName, std::string_view password, std::string_view forumAddress) {
-  loginCookie_.clear();
+  // A new login starts a new session: the form page's cookies are the first.
+  cookies_.clear();
   log_.logLine("* Loading forum index...\r\n");
   const Settings settings = settings_.snapshot();
   auto job = makeJobContext();
@@ -284,7 +244,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
 
-  HttpClient client(settings_, log_, loginCookie_, nullptr, receiveTimeout_);
+  HttpClient client(settings_, log_, cookies_, receiveTimeout_);
   client.fetchToMemory(*job, page, true);
   if (log_.stopRequested()) return;
   auto http = makeHttpScratch();
@@ -310,13 +270,14 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   const bool viaProxy = settings.useProxy;
   const char* address = job->forumAddress.c_str();
   r.append(method == FormMethod::kGet ? "GET " : "POST ");
-  if (viaProxy) {
+  // Through a proxy, https goes through a tunnel and names the path alone.
+  if (viaProxy && !http->secure) {
     FixedText<16384> absolute;
     TextWriter a = absolute.writer();
     appendAbsoluteAddress(address, a);
     a.terminate();
     appendRequestText(absolute.view(), r);
-  } else if (const char* slash = std::strchr(address + (hasHttpScheme(address) ? 7 : 0), '/')) {
+  } else if (const char* slash = std::strchr(address + schemeLength(address), '/')) {
     appendRequestText(slash, r);
   } else {
     r.put('/');
@@ -327,10 +288,12 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   }
   r.append(" HTTP/1.0\r\nHost: ");
   appendRequestText(http->host.view(), r);
-  r.append(
-      "\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\nUser-Agent: Quillstash/" QUILLSTASH_VERSION
-      "\r\n"
-      "Connection: Close\r\nAccept-Encoding: deflate\r\n");
+  r.append("\r\nContent-Type: application/x-www-form-urlencoded\r\nAccept: */*\r\n");
+  appendUserAgentLine(r, settings);
+  r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n");
+  // The form's token is checked against the session cookie of the page that showed it.
+  const CookieJar::Origin origin = cookieOrigin(*http, address);
+  r.append(cookies_.requestLine(origin, CookieJar::Clock::now()));
   if (method == FormMethod::kPost) {
     appendFormFields(fields, b, userName, password);
     r.append("Content-Length: ");
@@ -353,8 +316,17 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  http->socket = platform::openTcpSocket();
-  if (!http->socket.isOpen()) {
+  std::shared_ptr<const platform::TlsClientContext> tls;
+  if (http->secure) {
+    std::string error;
+    tls = client.tlsContexts().get(settings, error);
+    if (!tls) {
+      log_.logLine("[ X ] " + error + "\r\n");
+      return;
+    }
+  }
+  http->connection.socket() = platform::openTcpSocket();
+  if (!http->connection.isOpen()) {
     LogLineBuilder line(*http);
     line << "[ X ] Error creating socket, ";
     appendSocketError(line.out());
@@ -362,7 +334,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
   const ConnectOutcome connected = connectWithin(
-      http->socket.handle(), http->serverAddress,
+      http->connection.socket().handle(), http->serverAddress,
       std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000), log_);
   if (connected == ConnectOutcome::kStopped) return;
   if (connected != ConnectOutcome::kConnected) {
@@ -372,7 +344,9 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  if (!sendAll(http->socket.handle(), r.begin(), r.length())) {
+  if (http->secure && viaProxy && !openProxyTunnel(*http, settings, receiveTimeout_, log_)) return;
+  if (http->secure && !startTls(*http, *tls, receiveTimeout_, log_)) return;
+  if (!http->connection.sendAll(r.begin(), r.length(), receiveTimeout_, log_)) {
     LogLineBuilder line(*http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
@@ -383,7 +357,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   bool stopped = false;
   const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, log_, stopped);
   if (stopped) return;
-  collectCookies(page.data(), received, loginCookie_, log_);
+  collectCookies(page.data(), received, origin, cookies_, log_);
 }
 
 }  // namespace quillstash

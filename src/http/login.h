@@ -3,7 +3,8 @@
 
 // Logging in through the forum's own form: load the front page, find the
 // first form that holds a password input, submit it with the user's name and
-// password, and keep the cookies the server sets as one request line.
+// password (with the cookies the form page set), and keep the cookies the
+// server sets in the session's cookie jar.
 
 #include <chrono>
 #include <cstddef>
@@ -11,6 +12,7 @@
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "http/cookie_jar.h"
 #include "http/fetch.h"
 #include "text/text_writer.h"
 
@@ -30,13 +32,13 @@ void appendFormFields(const char* pos, TextWriter& out, std::string_view userNam
 class LoginJob {
  public:
   // The caller keeps every argument alive while run() is running.
-  LoginJob(const SettingsStore& settings, ActivityLog& log, LoginCookie& loginCookie,
+  LoginJob(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
            std::chrono::milliseconds receiveTimeout = HttpClient::kDefaultReceiveTimeout);
 
   // Runs the whole login on the calling thread (the front-end gives it a
-  // thread of its own; it may run beside a download). Empties the cookie line
-  // at the start and replaces it as a whole at the end: with the cookies the
-  // server set, or empty when the login failed. Reports through the log.
+  // thread of its own; it may run beside a download). Empties the cookie jar
+  // at the start; the form page's cookies and the answer's go into it.
+  // Reports through the log.
   void run(std::string_view userName, std::string_view password, std::string_view forumAddress);
 
   // Size of the buffers holding the login request and its form body.
@@ -45,7 +47,7 @@ class LoginJob {
  private:
   const SettingsStore& settings_;
   ActivityLog& log_;
-  LoginCookie& loginCookie_;
+  CookieJar& cookies_;
   std::chrono::milliseconds receiveTimeout_;
 };
 

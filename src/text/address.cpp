@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text/address.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "text/strings.h"
@@ -56,8 +57,9 @@ void dropTrailingAmpersand(TextWriter& out, std::size_t floor = 0) {
 // After "http://" and the host of a link: the link's own host is dropped.
 template <typename AtEnd>
 const char* skipLinkHost(const char* p, AtEnd atEnd) {
-  if (!hasHttpScheme(p)) return p;
-  p += 7;
+  const std::size_t scheme = schemeLength(p);
+  if (scheme == 0) return p;
+  p += scheme;
   while (*p != '/' && !atEnd(p)) ++p;
   return p;
 }
@@ -71,7 +73,7 @@ struct BaseCut {
 // The host ends at the first '/' after "http://"; a base without a path is
 // kept whole (query included) before the added '/'.
 BaseCut cutBaseKeepingQuery(const char* base, bool fromRoot) {
-  const std::size_t hostStart = hasHttpScheme(base) ? 7 : 0;
+  const std::size_t hostStart = schemeLength(base);
   std::size_t hostEnd = hostStart;
   while (base[hostEnd] != '\0' && base[hostEnd] != '/') ++hostEnd;
   BaseCut cut{hostEnd, false};
@@ -87,7 +89,7 @@ BaseCut cutBaseKeepingQuery(const char* base, bool fromRoot) {
 // As cutBaseKeepingQuery, but a base without a path loses its query and fragment.
 BaseCut cutBaseDroppingQuery(std::string_view base, bool fromRoot) {
   std::size_t hostStart = 0;
-  if (base.size() >= 7 && hasHttpScheme(base.data())) hostStart = 7;
+  if (base.size() >= 7) hostStart = std::min(schemeLength(base.data()), base.size());
   if (fromRoot) {
     std::size_t slash = base.find('/', hostStart);
     return {slash == std::string_view::npos ? base.size() : slash, false};
@@ -138,14 +140,23 @@ bool startsLongHexSessionId(const char* p) {
   return count > kShortSValueDigits;
 }
 
-bool hasHttpScheme(const char* text) {
-  return startsWithFolded(text, "http") && text[4] == ':' && text[5] == '/' && text[6] == '/';
+std::size_t schemeLength(const char* text) {
+  if (!startsWithFolded(text, "http")) return 0;
+  const std::size_t colon = foldedEqual(text[4], 's') ? 5 : 4;
+  return text[colon] == ':' && text[colon + 1] == '/' && text[colon + 2] == '/' ? colon + 3 : 0;
 }
+
+bool hasHttpScheme(const char* text) { return schemeLength(text) != 0; }
+
+bool isSecureAddress(const char* address) { return schemeLength(address) == 8; }
+
+std::uint16_t defaultPort(bool secure) { return secure ? 443 : 80; }
 
 std::string_view hostOf(const char* address) {
   const char* p = address;
   if (startsWithFolded(p, "http")) {
     p += 4;
+    if (foldedEqual(*p, 's') && p[1] == ':') ++p;
     while (*p == ':' || *p == '/') ++p;
   }
   const char* end = p;
@@ -154,11 +165,10 @@ std::string_view hostOf(const char* address) {
 }
 
 bool splitAddress(const char* address, TextWriter& host, std::uint16_t& port, TextWriter& path) {
-  const char* pos = address;
-  if (hasHttpScheme(pos)) pos += 7;
+  const char* pos = address + schemeLength(address);
   while (*pos != '\0' && *pos != ':' && *pos != '/' && *pos != '\\') host.put(*pos++);
   host.terminate();
-  port = 80;
+  port = defaultPort(isSecureAddress(address));
   if (*pos == ':') {
     ++pos;
     port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
@@ -200,8 +210,9 @@ void appendResolvedAttachment(const char* base, const char* link, TextWriter& ou
   } else if (link[0] == '/') {
     const char* b = base;
     if (startsWithFolded(b, "http")) {
-      out.append("http");
+      out.append(std::string_view(b, 4));
       b += 4;
+      if (foldedEqual(*b, 's') && b[1] == ':') out.put(*b++);
       if (*b == ':') out.put(*b++);
       for (int i = 0; i < 2 && *b == '/'; ++i) out.put(*b++);
     }
@@ -226,8 +237,8 @@ void appendResolvedAttachment(const char* base, const char* link, TextWriter& ou
 void appendResolvedFormAction(const char* base, const char* action, const char* end, TextWriter& out) {
   auto atEnd = [end](const char* p) { return p >= end; };
   const char* p = action;
-  if (hasHttpScheme(p)) {
-    p += 7;
+  if (const std::size_t scheme = schemeLength(p); scheme != 0 && p + scheme <= end) {
+    p += scheme;
     while (p < end && *p != '/') ++p;
   }
   appendBase(base, cutBaseKeepingQuery(base, p < end && *p == '/'), out);
@@ -237,11 +248,12 @@ void appendResolvedFormAction(const char* base, const char* action, const char* 
   dropTrailingAmpersand(out, start);
 }
 
-void appendRedirectTarget(std::string_view host, std::uint16_t port, std::string_view location, TextWriter& out) {
+void appendRedirectTarget(bool secure, std::string_view host, std::uint16_t port, std::string_view location,
+                          TextWriter& out) {
   if (!location.empty() && location[0] == '/') {
-    out.append("http://");
+    out.append(secure ? "https://" : "http://");
     out.append(host);
-    if (port != 80) {
+    if (port != defaultPort(secure)) {
       out.put(':');
       appendDecimal(out, port);
     }

@@ -10,6 +10,7 @@
 // bounded TextWriter, whose truncated() flag tells the caller the result did
 // not fit.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -39,16 +40,27 @@ bool startsLongHexSessionId(const char* p);
 
 // --- Parts of an address -------------------------------------------------------
 
-// True when `text` starts with "http" in any letter case followed by "://".
+// The length of a leading "http://" (7) or "https://" (8), any letter case;
+// 0 when `text` starts with neither.
+std::size_t schemeLength(const char* text);
+
+// True when `text` starts with "http://" or "https://" in any letter case.
 bool hasHttpScheme(const char* text);
 
-// The host of `address`: after a leading "http" (any case) and its run of ':'
-// and '/', up to the next '/' or the end. The port, when named, is included.
+// True when `address` starts with "https://" (any letter case): fetched over TLS.
+bool isSecureAddress(const char* address);
+
+// The port of a scheme when the address names none: 443 for https, 80 for http.
+std::uint16_t defaultPort(bool secure);
+
+// The host of `address`: after a leading "http" or "https" (any case) and its
+// run of ':' and '/', up to the next '/' or the end. The port, when named, is included.
 std::string_view hostOf(const char* address);
 
-// Splits `address` (after "http://" when present) into the host (up to ':',
-// '/' or '\\'), the port (80 unless named; the low 16 bits of a named one)
-// and the rest as the path, query included. False when host or path did not fit.
+// Splits `address` (after "http://" or "https://" when present) into the host
+// (up to ':', '/' or '\\'), the port (the scheme's default unless named; the
+// low 16 bits of a named one) and the rest as the path, query included. False
+// when host or path did not fit.
 bool splitAddress(const char* address, TextWriter& host, std::uint16_t& port, TextWriter& path);
 
 // --- Addresses the user types -------------------------------------------------
@@ -115,8 +127,10 @@ void appendResolvedAttachment(const char* base, const char* link, TextWriter& ou
 void appendResolvedFormAction(const char* base, const char* action, const char* end, TextWriter& out);
 
 // The address a redirect's Location value names: a value starting with '/'
-// stays on `host` (and `port` when not 80); any other is taken as it is.
-void appendRedirectTarget(std::string_view host, std::uint16_t port, std::string_view location, TextWriter& out);
+// stays on the scheme (https when `secure`), `host` and `port` (written when
+// not the scheme's default) of the page; any other is taken as it is.
+void appendRedirectTarget(bool secure, std::string_view host, std::uint16_t port, std::string_view location,
+                          TextWriter& out);
 
 // `address` as an absolute address: "http://" in front unless it starts with "http".
 void appendAbsoluteAddress(const char* address, TextWriter& out);

@@ -120,8 +120,15 @@ TEST(AdvancedSettingsModel, okStoresEveryControlAlsoTextsOfClearedBoxes) {
   dialog.setChecked(400, false);  // the text still counts, with the bit clear
   dialog.setChecked(405, true);
   dialog.setChecked(Advanced::kLinkParameterBox, true);
+  EXPECT_EQ(dialog.text(Advanced::kUserAgentEdit), "Quillstash/" QUILLSTASH_VERSION);
+  dialog.setText(Advanced::kUserAgentEdit, "Archiver/2");
+  dialog.setText(Advanced::kCaFileEdit, "/etc/board-ca.pem");
+  dialog.setChecked(Advanced::kSkipCertificateCheckBox, true);
 
   Settings after = dialog.accept(before);
+  EXPECT_EQ(after.userAgent.view(), "Archiver/2");
+  EXPECT_EQ(after.caFile.view(), "/etc/board-ca.pem");
+  EXPECT_TRUE(after.skipCertificateCheck);
   EXPECT_EQ(after.downloadDelayMs, 3000u);
   EXPECT_TRUE(after.useDownloadDelay);
   EXPECT_EQ(after.connectRetryDelayMs, 0u);

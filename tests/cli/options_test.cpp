@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/options.h"
+#include "text/address.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,23 @@ TEST(CliOptions, addressAndDirectoryWithDefaultSettings) {
   r = parse({"host/forum", "/tmp/archive"});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.options.outputDirectory, "/tmp/archive");
+}
+
+TEST(CliOptions, httpsTrustAndTheUserAgent) {
+  if (!kHttpsSupported) GTEST_SKIP() << "https addresses are still refused";
+  ParseResult r = parse({"https://forum.test/"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(r.options.settings.skipCertificateCheck);
+  EXPECT_STREQ(r.options.settings.caFile.c_str(), "");
+  EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Quillstash/" QUILLSTASH_VERSION);
+
+  r = parse({"--ca-file", "/tmp/ca.pem", "--insecure", "--user-agent=Archiver/2 (test)", "https://forum.test/"});
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_STREQ(r.options.settings.caFile.c_str(), "/tmp/ca.pem");
+  EXPECT_TRUE(r.options.settings.skipCertificateCheck);
+  EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Archiver/2 (test)");
+  EXPECT_FALSE(parse({"--user-agent=", "host"}).ok);
+  EXPECT_FALSE(parse({"--insecure=yes", "host"}).ok);
 }
 
 TEST(CliOptions, textAndDelayOptionsSwitchTheirSettingOn) {

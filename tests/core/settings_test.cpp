@@ -78,16 +78,6 @@ TEST(Settings, storeHandsOutWholeRecordsWhileADialogReplacesIt) {
   EXPECT_EQ(store.snapshot().connectRetries, 1999u);
 }
 
-TEST(LoginCookieLine, isReplacedWholeOrRefused) {
-  LoginCookie cookie;
-  EXPECT_EQ(cookie.get(), "");
-  EXPECT_TRUE(cookie.set("Cookie: a=1\r\n"));
-  EXPECT_FALSE(cookie.set(std::string(LoginCookie::kMaxLength + 1, 'x')));
-  EXPECT_EQ(cookie.get(), "Cookie: a=1\r\n");
-  cookie.clear();
-  EXPECT_EQ(cookie.get(), "");
-}
-
 TEST(ForumSelectionTable, startsAllSelectedAndIgnoresNumbersBeyondIt) {
   ForumSelection selection = allForumsSelected();
   EXPECT_TRUE(isForumSelected(selection, 1));

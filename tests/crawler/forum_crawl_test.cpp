@@ -50,9 +50,9 @@ class ForumCrawl : public ::testing::Test {
   SettingsStore settings;
   StringLogView view;
   ActivityLog log;
-  LoginCookie cookie;
+  CookieJar cookies;
   test::CrawlWorld world;
-  HttpClient client{settings, log, cookie, world.job.get(), 1s};
+  HttpClient client{settings, log, cookies, 1s};
   test::RecordingTopicWriter writer;
 };
 

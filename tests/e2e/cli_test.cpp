@@ -23,6 +23,8 @@
 #include "support/engine_boards.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/test_pki.h"
+#include "text/address.h"
 
 namespace quillstash {
 namespace {
@@ -135,6 +137,49 @@ TEST_F(DemoBoard, logsInFirstAndThenSeesTheMembersForum) {
 
   std::vector<std::string> lines = server_->requestLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "POST /login.php HTTP/1.0"), lines.end());
+}
+
+// The same board over https: refused without the CA that signed its
+// certificate (exit 1), archived byte for byte as over http with it, and
+// archived with a warning when certificates are not checked.
+TEST_F(DemoBoard, archivesTheBoardOverHttpsExactlyAsOverHttpWhenItsCaIsTrusted) {
+  if (!kHttpsSupported) GTEST_SKIP() << "https addresses are still refused";
+  test::TestPki pki;
+  const demo::PemPair certificate = pki.server({"127.0.0.1", "localhost"});  // its images come from "localhost"
+  BoardServer secure([this](const Request& request) { return board_.serve(request); });
+  ASSERT_TRUE(secure.useTls(certificate.certificate, certificate.key));
+  ASSERT_TRUE(secure.start());
+  const std::string https = "https://127.0.0.1:" + std::to_string(secure.port()) + "/index.php";
+
+  TempDir refusedOut;
+  ProcessResult refused = cli({https, refusedOut.path()});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.out.find("[ X ] Secure connection to 127.0.0.1 failed: unknown issuer\r\n"), std::string::npos)
+      << refused.out;
+
+  TempDir secureOut;
+  const std::vector<std::string> login = {"--user", "keeper", "--password", "lantern"};
+  std::vector<std::string> arguments = login;
+  arguments.insert(arguments.end(), {"--ca-file", pki.caFile(), https, secureOut.path()});
+  ProcessResult run = cli(arguments);
+  ASSERT_EQ(run.exitCode, 0) << run.out.substr(0, 2000);
+  EXPECT_NE(run.out.find("* Cookies:\r\n\tlk_session\r\n\tlk_user\r\n"), std::string::npos);
+  arguments = login;
+  arguments.insert(arguments.end(), {address_, out_.path()});
+  ASSERT_EQ(cli(arguments).exitCode, 0);
+  const std::set<std::string> tree = treeOf(out_.path());
+  EXPECT_EQ(treeOf(secureOut.path()), tree);
+  EXPECT_EQ(tree.count("Lantern Keepers/04 Keepers' Lodge/00002 Members' photo album.html"), 1u);
+  for (const std::string& entry : tree) {
+    if (fs::is_regular_file(out_.file(entry))) {
+      EXPECT_EQ(readFile(secureOut.file(entry)), readFile(out_.file(entry))) << entry;
+    }
+  }
+
+  TempDir uncheckedOut;
+  ProcessResult unchecked = cli({"--insecure", https, uncheckedOut.path()});
+  EXPECT_EQ(unchecked.exitCode, 0);
+  EXPECT_EQ(unchecked.out.rfind("[ ! ] Certificates are not checked", 0), 0u) << unchecked.out.substr(0, 200);
 }
 
 TEST_F(DemoBoard, wrongPasswordLogsNoCookiesAndDownloadsAsAGuest) {

@@ -69,7 +69,7 @@ class FetchLimits : public ::testing::Test, protected test::HttpWorld {
 
   test::TempDir dir;
   PageBlock buffer;
-  HttpClient client{settings, log, cookie, nullptr, 2s};
+  HttpClient client{settings, log, cookies, 2s};
 };
 
 TEST_F(FetchLimits, aCutEndlessOrHeaderlessFileLeavesNothing) {
@@ -225,22 +225,25 @@ TEST_F(FetchLimits, aConnectThatIsNeverAnsweredTimesOutOrStops) {
 }
 
 TEST_F(FetchLimits, controlCharactersOfALinkReachNeitherTheRequestNorTheLog) {
-  server.route("/a%0D%0AX-Injected:%201.png", ScriptedResponse::ok("PNG"));
-  ASSERT_TRUE(cookie.set("Cookie: a=1\r\nX-Evil: 2\r\n"));
+  // The file's answer sets one cookie hiding a lone CR and one sound cookie.
+  server.route("/a%0D%0AX-Injected:%201.png",
+               ScriptedResponse::make("HTTP/1.0 200 OK", "Set-Cookie: a=1\rX-Evil: 2\r\nSet-Cookie: b=2\r\n", "PNG"));
+  configure([](Settings& s) { s.userAgent.assign("Agent/1\r\nX-Agent: 3"); });
   EXPECT_EQ(save(server.base() + "/a\r\nX-Injected: 1.png"), FileOutcome::kSaved);
   ASSERT_EQ(server.requestCount(), 1u);
   EXPECT_EQ(server.requests()[0].rfind("GET /a%0D%0AX-Injected:%201.png HTTP/1.0\r\nHost: 127.0.0.1\r\n", 0), 0u);
   EXPECT_TRUE(logged("* Downloading file " + server.base() + "/a%0D%0AX-Injected: 1.png ...\r\n")) << view.text();
   EXPECT_FALSE(logged("\nX-Injected"));
 
-  // Page fetches carry the login cookie line, cut at its first line break.
+  // The next request carries the sound cookie alone, and the user agent cut at its line break.
   server.route("/page", ScriptedResponse::ok("<html></html>"));
   auto job = makeJobContext();
   job->forumAddress.assign(server.base() + "/page");
   EXPECT_NE(client.fetchToMemory(*job, buffer, true), 0u);
   const std::string request = server.requests().back();
-  EXPECT_NE(request.find("\r\nCookie: a=1\r\nUser-Agent"), std::string::npos) << request;
+  EXPECT_NE(request.find("\r\nCookie: b=2\r\nUser-Agent: Agent/1\r\nConnection"), std::string::npos) << request;
   EXPECT_EQ(request.find("X-Evil"), std::string::npos);
+  EXPECT_EQ(request.find("X-Agent"), std::string::npos);
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ class FetchToMemory : public ::testing::Test, protected test::HttpWorld {
   std::unique_ptr<JobContext> job = makeJobContext();
   std::unique_ptr<JobContext> currentJob = makeJobContext();
   PageBlock page;
-  HttpClient client{settings, log, cookie, currentJob.get(), 1s};
+  HttpClient client{settings, log, cookies, 1s};
 };
 
 TEST_F(FetchToMemory, sendsTheRequestByteForByteAndDeliversTheBodyWithoutItsHeader) {
@@ -70,22 +70,25 @@ TEST_F(FetchToMemory, readsAddressesWithoutSchemeOrPathAndAnyLetterCaseOfTheSche
   EXPECT_EQ(requests[1].substr(0, 17), "GET /x HTTP/1.0\r\n");
 }
 
-TEST_F(FetchToMemory, sendsTheCookieLineForForumPagesAndTheUsersOwnAddressOnly) {
-  server.route("/p", ScriptedResponse::ok("p"));
-  ASSERT_TRUE(cookie.set("Cookie: a=1; b=2\r\n"));
+TEST_F(FetchToMemory, keepsCookiesFromAnyResponseAndSendsThemToTheirHostOnly) {
+  server.route("/set", ScriptedResponse::make("HTTP/1.0 302 Found", "Set-Cookie: a=1; path=/\r\nLocation: /p\r\n", ""));
+  server.route("/p", ScriptedResponse::make("HTTP/1.0 200 OK", "Set-Cookie: b=2\r\n", "p"));
+  server.route("/plain", ScriptedResponse::ok("plain"));
+  const std::string withoutCookie = "GET /plain HTTP/1.0\r\nHost: 127.0.0.1\r\n" + kRequestTail;
   const std::string withCookie =
       "GET /p HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\nCookie: a=1; b=2\r\n"
       "User-Agent: Quillstash/1.02\r\nConnection: Close\r\nAccept-Encoding: deflate\r\n\r\n";
-  const std::string withoutCookie = "GET /p HTTP/1.0\r\nHost: 127.0.0.1\r\n" + kRequestTail;
 
-  fetch(server.base() + "/p", true);
+  fetch(server.base() + "/plain", false);  // nothing set yet: no Cookie line at all
+  fetch(server.base() + "/set", true);     // a redirect sets one, its target another
   fetch(server.base() + "/p", false);
-  fetch(server.base() + "/p", false, currentJob.get());
+  fetch("http://localhost:" + std::to_string(server.port()) + "/p", false);  // another host name
   const auto requests = server.requests();
-  ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0], withCookie);
-  EXPECT_EQ(requests[1], withoutCookie);
-  EXPECT_EQ(requests[2], withCookie);
+  ASSERT_EQ(requests.size(), 5u);
+  EXPECT_EQ(requests[0], withoutCookie);
+  EXPECT_NE(requests[2].find("\r\nCookie: a=1\r\n"), std::string::npos);  // set by the redirect itself
+  EXPECT_EQ(requests[3], withCookie);
+  EXPECT_EQ(requests[4].find("Cookie"), std::string::npos);
 }
 
 TEST_F(FetchToMemory, goesThroughTheProxyWithTheAbsoluteAddressAndTheTargetHost) {
@@ -274,7 +277,7 @@ TEST_F(FetchToMemory, waitsTheDownloadDelayAfterForumPagesOnly) {
 }
 
 TEST_F(FetchToMemory, aStopRequestEndsAWaitPromptlyAndQuietly) {
-  HttpClient patient(settings, log, cookie, nullptr);  // the full 120-second wait
+  HttpClient patient(settings, log, cookies);  // the full 120-second wait
   ScriptedResponse stall = ScriptedResponse::ok("never");
   stall.stallBeforeAnswer = 30s;
   server.route("/stall", stall);

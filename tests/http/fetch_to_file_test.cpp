@@ -38,17 +38,18 @@ class FetchToFile : public ::testing::Test, protected test::HttpWorld {
   PageBlock buffer;
   FixedText<8192> link;
   FileOutcome outcome = FileOutcome::kFailed;
-  HttpClient client{settings, log, cookie, nullptr, 1s};
+  HttpClient client{settings, log, cookies, 1s};
 };
 
-TEST_F(FetchToFile, namesTheFileByItemNumberAndLastSegmentAndSendsNoCookie) {
-  ASSERT_TRUE(cookie.set("Cookie: a=1\r\n"));
+TEST_F(FetchToFile, namesTheFileByItemNumberAndLastSegmentAndSendsTheSessionsCookies) {
+  cookies.storeFromHeader("HTTP/1.0 200 OK\r\nSet-Cookie: a=1; path=/\r\n", {"127.0.0.1", "/", false},
+                          CookieJar::Clock::now());
   server.route("/files/pic.jpg", ScriptedResponse::ok("JPEGDATA"));
   EXPECT_TRUE(save(server.base() + "/files/pic.jpg"));
   EXPECT_EQ(link.view(), "00012 pic.jpg");
   EXPECT_EQ(test::readFile(dir.file("00012 pic.jpg")), "JPEGDATA");
   ASSERT_EQ(server.requestCount(), 1u);
-  EXPECT_EQ(server.requests()[0].find("Cookie"), std::string::npos);
+  EXPECT_NE(server.requests()[0].find("\r\nCookie: a=1\r\n"), std::string::npos);
   EXPECT_EQ(view.text(), "* Downloading file " + server.base() + "/files/pic.jpg ...\r\n* Received 8 bytes\r\n");
 
   // A trailing '/' is not a segment of its own; the cleaner makes the rest a name.

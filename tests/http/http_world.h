@@ -3,12 +3,13 @@
 
 #include "core/activity_log.h"
 #include "core/settings.h"
+#include "http/cookie_jar.h"
 #include "support/http_test_server.h"
 
 namespace quillstash::test {
 
 // What an HTTP client test runs against: the default settings with 1 ms retry
-// delays, a log into a string, a cookie line and a loopback server.
+// delays, a log into a string, a cookie jar and a loopback server.
 struct HttpWorld {
   HttpWorld() : log(view) {
     configure([](Settings& s) {
@@ -28,7 +29,7 @@ struct HttpWorld {
   SettingsStore settings;
   StringLogView view;
   ActivityLog log;
-  LoginCookie cookie;
+  CookieJar cookies;
 };
 
 }  // namespace quillstash::test

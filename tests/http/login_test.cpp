@@ -46,8 +46,18 @@ class Login : public ::testing::Test, protected test::HttpWorld {
   }
 
   void run(const std::string& user = "alice", const std::string& password = "p&ss w=rd") {
-    LoginJob job(settings, log, cookie, 1s);
+    LoginJob job(settings, log, cookies, 1s);
     job.run(user, password, server.base() + "/forum/index.php");
+  }
+
+  // The Cookie line a later forum page gets.
+  std::string jarLine() const {
+    return cookies.requestLine({"127.0.0.1", "/forum/topic.php", false}, CookieJar::Clock::now());
+  }
+
+  void presetCookie(const std::string& pair) {
+    cookies.storeFromHeader("HTTP/1.0 200 OK\r\nSet-Cookie: " + pair + "; path=/\r\n", {"127.0.0.1", "/", false},
+                            CookieJar::Clock::now());
   }
 
   std::string frontPageBody;
@@ -66,19 +76,19 @@ TEST_F(Login, postsThePasswordFormAfterASearchFormAndKeepsTheCookies) {
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1], "POST /forum/login.php HTTP/1.0\r\n" + kLoginHeaders +
                              "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
-  EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
+  EXPECT_EQ(jarLine(), "Cookie: b=2; a=1\r\n");
   EXPECT_EQ(view.text(), "* Loading forum index...\r\n* Downloading file " + server.base() +
                              "/forum/index.php ...\r\n* Received " + std::to_string(frontPageBody.size()) +
                              " bytes\r\n* Sending login information...\r\n* Cookies:\r\n\ta\r\n\tb\r\n");
 
   // Later forum pages carry the cookies.
   server.route("/forum/topic.php", ScriptedResponse::ok("topic"));
-  HttpClient client(settings, log, cookie, nullptr, 1s);
+  HttpClient client(settings, log, cookies, 1s);
   auto page = makeJobContext();
   page->forumAddress.assign(server.base() + "/forum/topic.php");
   PageBlock block;
   EXPECT_EQ(client.fetchToMemory(*page, block, true), 5u);
-  EXPECT_NE(server.requests()[2].find("\r\nCookie: a=1; b=2\r\n"), std::string::npos);
+  EXPECT_NE(server.requests()[2].find("\r\nCookie: b=2; a=1\r\n"), std::string::npos);  // longer path first
 }
 
 TEST_F(Login, getAppendsTheFieldsToAnActionThatAlreadyHasAQuery) {
@@ -92,7 +102,7 @@ TEST_F(Login, getAppendsTheFieldsToAnActionThatAlreadyHasAQuery) {
             "GET /forum/login.php?do=login&user=alice&pass=secret&keep=on&next=index.php&go=Log&lang=en "
             "HTTP/1.0\r\n" +
                 kLoginHeaders + "\r\n");
-  EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
+  EXPECT_EQ(jarLine(), "Cookie: b=2; a=1\r\n");
 }
 
 TEST_F(Login, dropsSessionIdsFromTheActionAndKeepsTheFrontPagesHost) {
@@ -101,7 +111,7 @@ TEST_F(Login, dropsSessionIdsFromTheActionAndKeepsTheFrontPagesHost) {
                ScriptedResponse::raw(kCookieAnswer));
   run("bob", "pw");
   ASSERT_EQ(server.requestCount(), 2u);
-  EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
+  EXPECT_EQ(jarLine(), "Cookie: b=2; a=1\r\n");
 }
 
 TEST_F(Login, postsWhenTheFormNamesNoMethodAndReadsUnquotedActions) {
@@ -115,47 +125,49 @@ TEST_F(Login, postsWhenTheFormNamesNoMethodAndReadsUnquotedActions) {
 
 TEST_F(Login, reportsAMissingFormAndMissingCookiesAndLeavesNoCookie) {
   server.route("/forum/index.php", ScriptedResponse::ok("<html>" + kSearchForm + "</html>"));
-  ASSERT_TRUE(cookie.set("Cookie: old=1\r\n"));
+  presetCookie("old=1");
   run();
-  EXPECT_EQ(cookie.get(), "");
+  EXPECT_EQ(jarLine(), "");
   EXPECT_NE(view.text().find("[ X ] Login form was not found\r\n"), std::string::npos);
 
   frontPage("<form action=\"login.php\" method=\"post\">");
   server.route("/forum/login.php", ScriptedResponse::raw("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nwrong"));
   run();
-  EXPECT_EQ(cookie.get(), "");
+  EXPECT_EQ(jarLine(), "");
   const std::string& log = view.text();
   EXPECT_EQ(log.substr(log.size() - 42), "[ X ] No cookies were returned by server\r\n");
 }
 
-TEST_F(Login, keepsOnlyWholeCookiesThatFitTheLine) {
+TEST_F(Login, keepsEveryCookieAndSendsOnlyWholeOnesThatFitTheLine) {
   frontPage("<form action=\"login.php\" method=\"post\">");
   std::string answer = "HTTP/1.0 200 OK\r\n";
   for (char name = 'a'; name <= 'l'; ++name)
     answer += "Set-Cookie: " + std::string(1, name) + "=" + std::string(1000, 'v') + "; path=/\r\n";
   server.route("/forum/login.php", ScriptedResponse::raw(answer + "\r\n"));
   run();
-  const std::string line = cookie.get();
-  EXPECT_LE(line.size(), LoginCookie::kMaxLength);
+  EXPECT_EQ(cookies.size(), 12u);
+  EXPECT_NE(view.text().find("\ta\r\n\tb\r\n\tc\r\n\td\r\n\te\r\n\tf\r\n\tg\r\n\th\r\n\ti\r\n\tj\r\n\tk\r\n\tl\r\n"),
+            std::string::npos);
+  const std::string line = jarLine();
+  EXPECT_LE(line.size(), CookieJar::kMaxLineLength);
   EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
   EXPECT_EQ(line.substr(0, 10), "Cookie: a=");
-  EXPECT_EQ(line.find("i="), std::string::npos);  // 8 pairs of 1002 characters fit, the 9th does not
-  EXPECT_NE(line.find("; h=" + std::string(1000, 'v') + "\r\n"), std::string::npos);
-  EXPECT_NE(view.text().find("[ X ] Cookie line full, 4 cookies were not kept\r\n"), std::string::npos);
+  EXPECT_EQ(line.find("h="), std::string::npos);  // 7 pairs of 1002 characters fit, the 8th does not
+  EXPECT_NE(line.find("; g=" + std::string(1000, 'v') + "\r\n"), std::string::npos);
 }
 
-// Run under ThreadSanitizer: a login replaces the cookie line while a
-// download fetches pages on another thread; every request carries the old
-// line or the new one, whole.
+// Run under ThreadSanitizer: a login empties and refills the cookie jar while
+// a download fetches pages on another thread; every request carries the old
+// cookies, none, or all the login's.
 TEST_F(Login, runsBesideADownloadAndEveryRequestCarriesAWholeCookieLine) {
   frontPage("<form action=\"login.php\" method=\"post\">");
   server.route("/forum/login.php", ScriptedResponse::raw(kCookieAnswer));
   server.route("/forum/page.php", ScriptedResponse::ok("page"));
-  ASSERT_TRUE(cookie.set("Cookie: old=0\r\n"));
+  presetCookie("old=0");
 
   std::atomic<bool> loginDone{false};
   std::thread download([&] {
-    HttpClient client(settings, log, cookie, nullptr, 1s);
+    HttpClient client(settings, log, cookies, 1s);
     auto job = makeJobContext();
     PageBlock block(65536);
     for (int i = 0; i < 200 && !(loginDone.load() && i > 5); ++i) {
@@ -170,13 +182,13 @@ TEST_F(Login, runsBesideADownloadAndEveryRequestCarriesAWholeCookieLine) {
   login.join();
   download.join();
 
-  EXPECT_EQ(cookie.get(), "Cookie: a=1; b=2\r\n");
+  EXPECT_EQ(jarLine(), "Cookie: b=2; a=1\r\n");
   for (const std::string& request : server.requests()) {
     if (request.find("/forum/page.php") == std::string::npos) continue;
     const std::size_t at = request.find("Cookie: ");
     if (at == std::string::npos) continue;
     const std::string line = request.substr(at, request.find("\r\n", at) + 2 - at);
-    EXPECT_TRUE(line == "Cookie: old=0\r\n" || line == "Cookie: a=1; b=2\r\n") << line;
+    EXPECT_TRUE(line == "Cookie: old=0\r\n" || line == "Cookie: b=2; a=1\r\n") << line;
   }
 }
 

@@ -27,15 +27,73 @@ std::size_t requestBodyLength(const std::string& header) {
 
 constexpr auto kPollSlice = std::chrono::milliseconds(20);
 
-// False when the client went away: nothing more to say.
-bool writeAll(platform::SocketHandle connection, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const long n = platform::sendBytes(connection, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
+// One accepted connection, plain or TLS. A TLS connection's socket is
+// non-blocking; its calls wait in short slices.
+struct Peer {
+  platform::SocketHandle fd = platform::kInvalidSocket;
+  platform::TlsSession tls;
+
+  bool secure() const { return tls.isOpen(); }
+
+  // Waits a slice for what a TLS step asks for: readable, or room to write.
+  void waitFor(platform::TlsStep step) const {
+    if (step == platform::TlsStep::kWantRead) {
+      platform::waitReadable(fd, kPollSlice);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
-  return true;
+
+  // Bytes read (> 0), 0 at the client's close, -1 on an error, -2 when nothing is there yet.
+  long read(char* buffer, std::size_t capacity) {
+    if (!secure()) return platform::receiveBytes(fd, buffer, capacity);
+    std::size_t got = 0;
+    switch (tls.read(buffer, capacity, got)) {
+      case platform::TlsStep::kDone: return static_cast<long>(got);
+      case platform::TlsStep::kClosed: return 0;
+      case platform::TlsStep::kWantRead:
+      case platform::TlsStep::kWantWrite: return -2;
+      case platform::TlsStep::kFailed: return -1;
+    }
+    return -1;
+  }
+
+  // Bytes already decrypted wait without the socket being readable.
+  bool readable() {
+    if (secure() && tls.pending() > 0) return true;
+    return platform::waitReadable(fd, kPollSlice) == platform::WaitResult::kReadable;
+  }
+
+  // False when the client went away: nothing more to say.
+  bool writeAll(const std::string& bytes) {
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
+    while (done < bytes.size()) {
+      if (!secure()) {
+        const long n = platform::sendBytes(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      std::size_t sent = 0;
+      const platform::TlsStep step = tls.write(bytes.data() + done, bytes.size() - done, sent);
+      if (step == platform::TlsStep::kFailed || step == platform::TlsStep::kClosed) return false;
+      done += sent;
+      if (step == platform::TlsStep::kDone) continue;
+      // A client that stops reading for a whole budget has gone: give up.
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      waitFor(step);
+    }
+    return true;
+  }
+};
+
+platform::SocketHandle connectLoopback(std::uint16_t port) {
+  platform::Socket socket = platform::openTcpSocket();
+  if (!socket.isOpen() || !platform::connectSocket(socket.handle(), platform::Ipv4Endpoint{0x7F000001, port})) {
+    return platform::kInvalidSocket;
+  }
+  return socket.release();
 }
 
 }  // namespace
@@ -83,7 +141,51 @@ void HttpTestServer::stopListening() {
   changed_.wait(lock, [this] { return listener_ == platform::kInvalidSocket; });
 }
 
-std::string HttpTestServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string HttpTestServer::base() const {
+  return (tls_.isOpen() ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
+}
+
+bool HttpTestServer::useTls(const std::string& certificatePem, const std::string& keyPem) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return tls_.open(certificatePem, keyPem);
+}
+
+void HttpTestServer::allowTunnels() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  tunnels_ = true;
+}
+
+void HttpTestServer::relay(platform::SocketHandle connection, const std::string& request) {
+  const std::size_t colon = request.find(':');
+  const std::size_t space = request.find(' ', 8);
+  const std::string host = request.substr(8, colon - 8);
+  const platform::Socket upstream(
+      (host == "127.0.0.1" || host == "localhost") && colon < space
+          ? connectLoopback(static_cast<std::uint16_t>(std::stoi(request.substr(colon + 1))))
+          : platform::kInvalidSocket);
+  Peer client{connection, {}};
+  if (!upstream.isOpen()) {
+    client.writeAll("HTTP/1.0 502 Bad Gateway\r\n\r\n");
+    return;
+  }
+  client.writeAll("HTTP/1.0 200 Connection established\r\n\r\n");
+  const platform::SocketHandle ends[2] = {connection, upstream.handle()};
+  char buffer[65536];
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+    }
+    bool closed = false;
+    for (int i = 0; i < 2 && !closed; ++i) {
+      if (platform::waitReadable(ends[i], std::chrono::milliseconds(5)) != platform::WaitResult::kReadable) continue;
+      const long n = platform::receiveBytes(ends[i], buffer, sizeof buffer);
+      Peer to{ends[1 - i], {}};
+      closed = n <= 0 || !to.writeAll(std::string(buffer, static_cast<std::size_t>(n)));
+    }
+    if (closed) break;
+  }
+}
 
 void HttpTestServer::route(const std::string& target, std::vector<ScriptedResponse> responses) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -144,18 +246,42 @@ void HttpTestServer::acceptLoop() {
 }
 
 void HttpTestServer::serve(platform::SocketHandle connection) {
+  Peer peer{connection, {}};
+  const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
+  bool tunnels = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tunnels = tunnels_;
+    if (tls_.isOpen()) {
+      platform::setBlocking(connection, false);
+      peer.tls.startServer(tls_, connection);
+    }
+  }
+  // A client that refuses the certificate ends here, before any request.
+  while (peer.secure() && std::chrono::steady_clock::now() < deadline) {
+    const platform::TlsStep step = peer.tls.handshake();
+    if (step == platform::TlsStep::kDone) break;
+    if (step != platform::TlsStep::kWantRead && step != platform::TlsStep::kWantWrite) {
+      peer.tls.close();
+      platform::closeSocket(connection);
+      return;
+    }
+    peer.waitFor(step);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) break;
+  }
   // Read the request header, then the body its Content-Length announces.
   std::string request;
   std::size_t needed = std::string::npos;
-  const auto deadline = std::chrono::steady_clock::now() + kRequestBudget;
   char buffer[65536];
   while (request.size() < needed && std::chrono::steady_clock::now() < deadline) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
     }
-    if (platform::waitReadable(connection, kPollSlice) != platform::WaitResult::kReadable) continue;
-    const long n = platform::receiveBytes(connection, buffer, sizeof buffer);
+    if (!peer.readable()) continue;
+    const long n = peer.read(buffer, sizeof buffer);
+    if (n == -2) continue;
     if (n <= 0) break;
     request.append(buffer, static_cast<std::size_t>(n));
     const std::size_t blank = request.find("\r\n\r\n");
@@ -170,27 +296,33 @@ void HttpTestServer::serve(platform::SocketHandle connection) {
   }
   changed_.notify_all();
 
+  if (tunnels && request.rfind("CONNECT ", 0) == 0) {
+    relay(connection, request);
+    platform::closeSocket(connection);
+    return;
+  }
   const ScriptedResponse response = responseFor(target);
   bool going = pause(response.stallBeforeAnswer);
   if (going && !response.closeWithoutAnswer) {
     for (std::size_t i = 0; i < response.pieces.size() && going; ++i) {
       if (i != 0) going = pause(response.pauseBetweenPieces);
-      if (going) writeAll(connection, response.pieces[i]);
+      if (going) peer.writeAll(response.pieces[i]);
     }
     while (going && response.repeatLastPiece && !response.pieces.empty()) {
-      going = pause(response.pauseBetweenPieces) && writeAll(connection, response.pieces.back());
+      going = pause(response.pauseBetweenPieces) && peer.writeAll(response.pieces.back());
     }
     // Held open until the client closes, so that only a Content-Length can end the read.
     while (going && response.keepOpen) {
-      if (platform::waitReadable(connection, kPollSlice) == platform::WaitResult::kReadable &&
-          platform::receiveBytes(connection, buffer, sizeof buffer) <= 0) {
-        break;
+      if (peer.readable()) {
+        const long n = peer.read(buffer, sizeof buffer);
+        if (n == 0 || n == -1) break;
       }
       std::lock_guard<std::mutex> lock(mutex_);
       going = !stopping_;
     }
   }
   if (response.resetAtEnd) platform::resetOnClose(connection);
+  peer.tls.close();
   platform::closeSocket(connection);
 }
 

@@ -7,7 +7,9 @@
 // the misbehaviours of real servers (stalls, early closes, split headers,
 // connections held open). One thread per connection; every wait ends when the
 // server is destroyed, so no test can hang on it. Serves also as a proxy: its
-// routes are then keyed by absolute addresses.
+// routes are then keyed by absolute addresses, and CONNECT opens a tunnel to
+// a loopback port when tunnels are allowed. Speaks https when given a
+// certificate.
 
 #include <chrono>
 #include <condition_variable>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/tls.h"
 
 namespace quillstash::test {
 
@@ -57,8 +60,14 @@ class HttpTestServer {
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
   std::uint16_t port() const { return port_; }
-  // "http://127.0.0.1:<port>"
+  // "http://127.0.0.1:<port>", or "https://..." once TLS is on.
   std::string base() const;
+
+  // Serves every later connection over TLS with this certificate chain and
+  // key (PEM). False when they do not make a server configuration.
+  bool useTls(const std::string& certificatePem, const std::string& keyPem);
+  // Answers "CONNECT 127.0.0.1:<port>" with 200 and relays the bytes both ways.
+  void allowTunnels();
 
   // Answers requests for `target` (the request line's target, exactly) with
   // `responses` in turn; the last one answers every further request. Unknown
@@ -80,6 +89,7 @@ class HttpTestServer {
  private:
   void acceptLoop();
   void serve(platform::SocketHandle connection);
+  void relay(platform::SocketHandle connection, const std::string& request);
   ScriptedResponse responseFor(const std::string& target);
   // Sleeps up to `duration`; false when the server is stopping.
   bool pause(std::chrono::milliseconds duration);
@@ -90,6 +100,8 @@ class HttpTestServer {
   mutable std::condition_variable changed_;
   bool stopping_ = false;
   bool listening_ = true;
+  bool tunnels_ = false;
+  platform::TlsServerContext tls_;  // open once useTls() succeeded
   std::map<std::string, std::vector<ScriptedResponse>> routes_;
   std::map<std::string, std::size_t> served_;
   std::vector<std::string> requests_;

@@ -95,6 +95,29 @@ TEST(Address, formActionsStayOnTheFrontPagesServerWithoutSessions) {
   EXPECT_EQ(formAction("http://forum.test", "login.php"), "http://forum.test/login.php");
 }
 
+// Relative and root links keep the scheme of their base; a link's own
+// scheme and host are dropped as for http.
+TEST(Address, httpsBasesKeepTheirSchemeInEveryResolver) {
+  const char* base = "https://f.test:8443/board/index.php";
+  EXPECT_EQ(resolve(appendResolvedForumLink, base, "viewforum.php?f=2\"").first,
+            "https://f.test:8443/board/viewforum.php?f=2");
+  EXPECT_EQ(resolve(appendResolvedTopicLink, base, "http://other.test/t.php?t=1\"").first,
+            "https://f.test:8443/t.php?t=1");
+  EXPECT_EQ(resolve(appendResolvedForumLink, "HTTPS://f.test", "f.php\"").first, "HTTPS://f.test/f.php");
+  EXPECT_EQ(pageLink(base, "/t.php?p=2\""), "https://f.test:8443/t.php?p=2");
+  EXPECT_EQ(attachment(base, "/files/a.zip\""), "https://f.test:8443/files/a.zip");
+  EXPECT_EQ(attachment("https://f.test", "a.zip\""), "https://f.test/a.zip");
+  EXPECT_EQ(formAction(base, "https://f.test:8443/board/login.php"), "https://f.test:8443/board/login.php");
+  EXPECT_EQ(hostOf("https://f.test:8443/x"), "f.test:8443");
+
+  FixedText<64> host, path;
+  TextWriter h = host.writer(), p = path.writer();
+  std::uint16_t port = 0;
+  EXPECT_TRUE(splitAddress("https://f.test/x", h, port, p));
+  EXPECT_EQ(port, 443);
+  EXPECT_TRUE(isSecureAddress("Https://f.test/") && !isSecureAddress("http://f.test/") && !isSecureAddress("f.test"));
+}
+
 TEST(Address, sessionIdsAndLinkEnds) {
   EXPECT_TRUE(startsNamedSessionId("SID=1"));
   EXPECT_TRUE(startsNamedSessionId("PHPSESSID=abc"));
@@ -128,13 +151,21 @@ TEST(Address, splitsHostPortAndPathAndBuildsRedirects) {
 
   FixedText<128> target;
   TextWriter t = target.writer();
-  appendRedirectTarget("forum.test", 8080, "/next.php", t);
+  appendRedirectTarget(false, "forum.test", 8080, "/next.php", t);
   t.terminate();
   EXPECT_STREQ(target.c_str(), "http://forum.test:8080/next.php");
   t = target.writer();
-  appendRedirectTarget("forum.test", 80, "http://b.test/x", t);
+  appendRedirectTarget(false, "forum.test", 80, "http://b.test/x", t);
   t.terminate();
   EXPECT_STREQ(target.c_str(), "http://b.test/x");
+  t = target.writer();
+  appendRedirectTarget(true, "forum.test", 443, "/next.php", t);  // the scheme's own port is left out
+  t.terminate();
+  EXPECT_STREQ(target.c_str(), "https://forum.test/next.php");
+  t = target.writer();
+  appendRedirectTarget(true, "forum.test", 80, "/next.php", t);
+  t.terminate();
+  EXPECT_STREQ(target.c_str(), "https://forum.test:80/next.php");
   t = target.writer();
   appendAbsoluteAddress("forum.test/x", t);
   t.terminate();

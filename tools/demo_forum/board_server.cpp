@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "board_server.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -132,16 +133,93 @@ void BoardServer::serve() {
   }
 }
 
+bool BoardServer::useTls(const std::string& certificatePem, const std::string& keyPem) {
+  tls_ = std::make_unique<platform::TlsServerContext>();
+  if (tls_->open(certificatePem, keyPem)) return true;
+  tls_.reset();
+  return false;
+}
+
+namespace {
+
+// One connection, plain or TLS (then non-blocking, each wait at most kSilence).
+class Link {
+ public:
+  static constexpr auto kSilence = std::chrono::seconds(10);  // a silent client is dropped
+
+  Link(platform::SocketHandle fd, const platform::TlsServerContext* tls) : fd_(fd) {
+    if (tls == nullptr) return;
+    platform::setBlocking(fd, false);
+    session_.startServer(*tls, fd);
+  }
+
+  // Runs the handshake of a TLS connection; false when it fails.
+  bool open() {
+    while (session_.isOpen()) {
+      const platform::TlsStep step = session_.handshake();
+      if (step == platform::TlsStep::kDone) return true;
+      if (!waitFor(step)) return false;
+    }
+    return true;
+  }
+
+  // Bytes read, or 0 at the end, on an error or after kSilence.
+  long read(char* buffer, std::size_t capacity) {
+    if (!session_.isOpen()) {
+      if (platform::waitReadable(fd_, kSilence) != platform::WaitResult::kReadable) return 0;
+      return std::max<long>(0, platform::receiveBytes(fd_, buffer, capacity));
+    }
+    for (;;) {
+      std::size_t got = 0;
+      const platform::TlsStep step = session_.read(buffer, capacity, got);
+      if (step == platform::TlsStep::kDone) return static_cast<long>(got);
+      if (!waitFor(step)) return 0;
+    }
+  }
+
+  void writeAll(const std::string& data) {
+    if (!session_.isOpen()) {
+      sendAll(fd_, data);
+      return;
+    }
+    std::size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kSilence;
+    while (done < data.size()) {
+      std::size_t sent = 0;
+      const platform::TlsStep step = session_.write(data.data() + done, data.size() - done, sent);
+      done += sent;
+      if (step == platform::TlsStep::kDone) continue;
+      if (std::chrono::steady_clock::now() >= deadline || !waitFor(step)) return;
+    }
+  }
+
+ private:
+  // Waits for what a TLS step asks: readable (at most kSilence), or room to
+  // write (a short pause, the caller bounds the whole write).
+  bool waitFor(platform::TlsStep step) {
+    if (step == platform::TlsStep::kWantWrite) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return true;
+    }
+    return step == platform::TlsStep::kWantRead &&
+           platform::waitReadable(fd_, kSilence) == platform::WaitResult::kReadable;
+  }
+
+  platform::SocketHandle fd_;
+  platform::TlsSession session_;
+};
+
+}  // namespace
+
 void BoardServer::answer(platform::SocketHandle connection) {
+  Link link(connection, tls_.get());
+  if (!link.open()) return;
   std::string raw;
   char buffer[16384];
   std::size_t headEnd = std::string::npos;
   std::size_t wanted = 0;
   for (;;) {
-    if (platform::waitReadable(connection, std::chrono::seconds(10)) != platform::WaitResult::kReadable) {
-      return;  // a silent client is dropped
-    }
-    long got = platform::receiveBytes(connection, buffer, sizeof buffer);
+    const long got = link.read(buffer, sizeof buffer);
     if (got <= 0) break;
     raw.append(buffer, static_cast<std::size_t>(got));
     if (raw.size() > kMaxRequest) return;
@@ -159,6 +237,7 @@ void BoardServer::answer(platform::SocketHandle connection) {
   Request request;
   request.raw = raw;
   request.serverPort = port_;
+  request.secure = tls_ != nullptr;
   std::string head = "\r\n" + raw.substr(0, headEnd + 2);
   std::string line = raw.substr(0, raw.find("\r\n"));
   {
@@ -193,7 +272,7 @@ void BoardServer::answer(platform::SocketHandle connection) {
   out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
   out += "Connection: close\r\n\r\n";
   out += response.body;
-  sendAll(connection, out);
+  link.writeAll(out);
 }
 
 }  // namespace quillstash::demo

@@ -1,20 +1,22 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// A small HTTP/1.0 server on 127.0.0.1 that serves one sample board. It
-// answers one connection at a time, as the archiver fetches one page at a
-// time, and closes every connection after its answer.
+// A small HTTP/1.0 server on 127.0.0.1 that serves one sample board, over
+// http or https. It answers one connection at a time, as the archiver fetches
+// one page at a time, and closes every connection after its answer.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/tls.h"
 
 namespace quillstash::demo {
 
@@ -27,6 +29,7 @@ struct Request {
   std::string body;
   std::string raw;               // the request as received
   std::uint16_t serverPort = 0;  // the port the server listens on
+  bool secure = false;           // served over https
 
   // The query or form parameter, or `fallback`.
   std::string param(const std::string& name, const std::string& fallback = "") const;
@@ -53,6 +56,10 @@ class BoardServer {
   BoardServer(const BoardServer&) = delete;
   BoardServer& operator=(const BoardServer&) = delete;
 
+  // Serves https with this certificate chain and key (PEM) from start() on.
+  // False when they do not make a server configuration.
+  bool useTls(const std::string& certificatePem, const std::string& keyPem);
+
   // Listens on 127.0.0.1:`port` (0 picks a free port) and serves on a thread
   // of its own. False when the port cannot be bound.
   bool start(std::uint16_t port = 0);
@@ -73,6 +80,7 @@ class BoardServer {
   std::thread thread_;
   mutable std::mutex mutex_;
   std::vector<std::string> requestLines_;
+  std::unique_ptr<platform::TlsServerContext> tls_;  // set for https
 };
 
 // Percent- and plus-decoding of a form value.

@@ -16,7 +16,9 @@ bool loggedIn(const Request& request) {
   return found != request.cookies.end() && found->second == kSessionValue;
 }
 
-std::string otherHost(const Request& request) { return "http://localhost:" + std::to_string(request.serverPort); }
+std::string otherHost(const Request& request) {
+  return (request.secure ? "https://localhost:" : "http://localhost:") + std::to_string(request.serverPort);
+}
 
 std::string pageHead(const std::string& title) {
   return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n<html dir=\"ltr\">\n<head>\n"
