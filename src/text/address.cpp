@@ -289,11 +289,7 @@ std::string_view checkForumAddress(std::string_view address) {
       }
       return true;
     };
-    if (named("https")) {
-      if (!kHttpsSupported) return "https:// addresses are not supported yet; use http://";
-    } else if (!named("http")) {
-      return "the forum address must start with http://";
-    }
+    if (!named("http") && !named("https")) return "the forum address must start with http:// or https://";
     rest = address.substr(schemeEnd + 3);
   }
   const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));

@@ -65,11 +65,8 @@ bool splitAddress(const char* address, TextWriter& host, std::uint16_t& port, Te
 
 // --- Addresses the user types -------------------------------------------------
 
-// Whether "https://" addresses are fetched; the one switch for the whole program.
-inline constexpr bool kHttpsSupported = false;
-
 // Checks a forum address before anything is fetched or written: the scheme is
-// http:// (or missing, which means http://), there is a host, a named port is
+// http:// or https:// (missing means http://), there is a host, a named port is
 // 1-65535, and there are no blanks or control characters, no user@host and no
 // IPv6 literal (the network layer is IPv4 only). Empty when the address is
 // fine, else a short text naming the problem. Looks nothing up.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "cli/options.h"
-#include "text/address.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +22,6 @@ TEST(CliOptions, addressAndDirectoryWithDefaultSettings) {
 }
 
 TEST(CliOptions, httpsTrustAndTheUserAgent) {
-  if (!kHttpsSupported) GTEST_SKIP() << "https addresses are still refused";
   ParseResult r = parse({"https://forum.test/"});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_FALSE(r.options.settings.skipCertificateCheck);
@@ -93,7 +91,7 @@ TEST(CliOptions, usageErrorsNameTheProblem) {
        "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
       {{"--max-file-size", "10X", "host"},
        "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
-      {{"https://host/"}, "https:// addresses are not supported yet; use http://"},
+      {{"ftp://host/"}, "the forum address must start with http:// or https://"},
       {{"http://host:99999/"}, "the port of the forum address must be a number from 1 to 65535"},
       {{"--max-name-chars", "99999999999", "host"}, "option --max-name-chars takes a number from 8 to 200"},
       {{"--max-name-chars", "0", "host"}, "option --max-name-chars takes a number from 8 to 200"},

@@ -24,7 +24,6 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
-#include "text/address.h"
 
 namespace quillstash {
 namespace {
@@ -143,7 +142,6 @@ TEST_F(DemoBoard, logsInFirstAndThenSeesTheMembersForum) {
 // certificate (exit 1), archived byte for byte as over http with it, and
 // archived with a warning when certificates are not checked.
 TEST_F(DemoBoard, archivesTheBoardOverHttpsExactlyAsOverHttpWhenItsCaIsTrusted) {
-  if (!kHttpsSupported) GTEST_SKIP() << "https addresses are still refused";
   test::TestPki pki;
   const demo::PemPair certificate = pki.server({"127.0.0.1", "localhost"});  // its images come from "localhost"
   BoardServer secure([this](const Request& request) { return board_.serve(request); });
