@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -178,6 +179,54 @@ TEST_F(DemoBoard, archivesTheBoardOverHttpsExactlyAsOverHttpWhenItsCaIsTrusted) 
   ProcessResult unchecked = cli({"--insecure", https, uncheckedOut.path()});
   EXPECT_EQ(unchecked.exitCode, 0);
   EXPECT_EQ(unchecked.out.rfind("[ ! ] Certificates are not checked", 0), 0u) << unchecked.out.substr(0, 200);
+}
+
+// The board binds its login form to the visit: a login counts only with the
+// token of a form page and the visit cookie that page set.
+TEST_F(DemoBoard, takesALoginOnlyWithTheCookieOfThePageThatShowedTheForm) {
+  struct Visit {
+    std::string cookie;  // "" when the page set none
+    std::string token;
+  };
+  auto showForm = [&](const std::map<std::string, std::string>& cookies) {
+    Request page;
+    page.method = "GET";
+    page.path = "/index.php";
+    page.cookies = cookies;
+    const Response answer = board_.serve(page);
+    Visit visit;
+    for (const auto& [name, value] : answer.headers) {
+      if (name == "Set-Cookie" && value.rfind("lk_sid=", 0) == 0) visit.cookie = value.substr(7, value.find(';') - 7);
+    }
+    const std::string field = "name=\"form_token\" value=\"";
+    const std::size_t at = answer.body.find(field);
+    if (at != std::string::npos) visit.token = answer.body.substr(at + field.size(), 16);
+    return visit;
+  };
+  auto logIn = [&](const std::map<std::string, std::string>& cookies, const std::string& token) {
+    Request post;
+    post.method = "POST";
+    post.path = "/login.php";
+    post.query = {{"username", "keeper"}, {"password", "lantern"}, {"form_token", token}};
+    post.cookies = cookies;
+    return board_.serve(post).status == 302;
+  };
+
+  const Visit first = showForm({});
+  const Visit second = showForm({});
+  ASSERT_EQ(first.cookie.size(), 16u);
+  ASSERT_EQ(first.token.size(), 16u);
+  EXPECT_NE(first.cookie, second.cookie);
+  EXPECT_NE(first.token, second.token);
+  // A later page of the same visit sets no new cookie and shows the same token.
+  const Visit again = showForm({{"lk_sid", first.cookie}});
+  EXPECT_EQ(again.cookie, "");
+  EXPECT_EQ(again.token, first.token);
+
+  EXPECT_TRUE(logIn({{"lk_sid", first.cookie}}, first.token));
+  EXPECT_FALSE(logIn({}, first.token));                           // the form page's cookie not sent
+  EXPECT_FALSE(logIn({{"lk_sid", second.cookie}}, first.token));  // another visit's cookie
+  EXPECT_FALSE(logIn({{"lk_sid", first.cookie}}, ""));            // no token
 }
 
 TEST_F(DemoBoard, wrongPasswordLogsNoCookiesAndDownloadsAsAGuest) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "boards.h"
 
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,49 @@ namespace {
 const char* const kSessionCookie = "lk_session";
 const char* const kSessionValue = "c0ffee42";
 const char* const kAuthors[] = {"Ada Beacon", "Tom Wick", "Mara Fathom", "Old Ned", "Lise Harbour"};
+
+// The visit cookie a page with the login form sets, and the secret its form
+// token is made with: a login is taken only with the token of the form shown
+// under the same visit cookie, as boards bind their forms to the session.
+const char* const kVisitCookie = "lk_sid";
+const char* const kFormSecret = "lantern-keepers-form-secret";
+
+std::string hex64(std::uint64_t value) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kHex[value & 0x0F];
+  return text;
+}
+
+// The visit cookie of the request, or empty when it has none of the form the board makes.
+std::string visitOf(const Request& request) {
+  auto found = request.cookies.find(kVisitCookie);
+  if (found == request.cookies.end() || found->second.size() != 16) return {};
+  for (char c : found->second) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+  }
+  return found->second;
+}
+
+std::string newVisit() {
+  std::random_device random;
+  return hex64((std::uint64_t{random()} << 32) ^ random());
+}
+
+// The form token of a visit: keyed on the board's secret, so that only the
+// board can make the token that goes with a visit cookie.
+std::string formToken(const std::string& visit) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const std::string& part : {std::string(kFormSecret), visit}) {
+    for (char c : part) {
+      hash ^= static_cast<unsigned char>(c);
+      hash *= 1099511628211ull;
+    }
+    hash ^= 0xFF;
+    hash *= 1099511628211ull;
+  }
+  return hex64(hash);
+}
 
 bool loggedIn(const Request& request) {
   auto found = request.cookies.find(kSessionCookie);
@@ -61,7 +106,7 @@ std::string pageNavigation(const std::string& base, int current, int pages, int 
   return nav + "</span>";
 }
 
-std::string loginForm() {
+std::string loginForm(const std::string& token) {
   return "<form action=\"search.php\" method=\"get\"><input type=\"text\" name=\"keywords\" size=\"20\">"
          "<input type=\"submit\" value=\"Search\"></form>\n"
          "<form action=\"login.php\" method=\"post\"><table width=\"100%\" cellspacing=\"1\" cellpadding=\"3\" border=\"0\" class=\"forumline\">"
@@ -70,21 +115,40 @@ std::string loginForm() {
          "<input class=\"post\" type=\"text\" name=\"username\" size=\"10\"> &nbsp;&nbsp;&nbsp;Password: "
          "<input class=\"post\" type=\"password\" name=\"password\" size=\"10\" maxlength=\"32\"> &nbsp;&nbsp;"
          "<input type=\"hidden\" name=\"redirect\" value=\"index.php\">"
+         "<input type=\"hidden\" name=\"form_token\" value=\"" +
+         token +
+         "\">"
          "<input type=\"submit\" class=\"mainoption\" name=\"login\" value=\"Log in\"></span></td></tr></table></form>\n";
 }
 
+// An HTML page with the login form between `before` and `after`; the form's
+// token is made for the request's visit, or for a new visit whose cookie the
+// page sets.
+Response pageWithLoginForm(const Request& request, const std::string& before, const std::string& after) {
+  std::string visit = visitOf(request);
+  const bool fresh = visit.empty();
+  if (fresh) visit = newVisit();
+  Response response = Response::html(before + loginForm(formToken(visit)) + after);
+  if (fresh) response.headers.emplace_back("Set-Cookie", std::string(kVisitCookie) + "=" + visit + "; path=/");
+  return response;
+}
+
 Response loginPage(const Request& request) {
-  if (request.method == "POST" && request.param("username") == "keeper" && request.param("password") == "lantern") {
+  const std::string visit = visitOf(request);
+  const bool formOfThisVisit = !visit.empty() && request.param("form_token") == formToken(visit);
+  if (request.method == "POST" && formOfThisVisit && request.param("username") == "keeper" &&
+      request.param("password") == "lantern") {
     Response response = Response::redirect("/index.php");
     response.headers.emplace_back("Set-Cookie",
                                   std::string(kSessionCookie) + "=" + kSessionValue + "; path=/; HttpOnly");
     response.headers.emplace_back("Set-Cookie", "lk_user=keeper; expires=Fri, 01-Jan-2038 00:00:00 GMT; path=/");
     return response;
   }
-  return Response::html(
+  return pageWithLoginForm(
+      request,
       pageHead("Lantern Keepers :: Log in") +
-      "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">Wrong user name or password.</td></tr></table>" +
-      loginForm() + kPageFoot);
+          "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">Wrong user name or password.</td></tr></table>",
+      kPageFoot);
 }
 
 Response file(const std::string& type, std::string body) {
@@ -166,13 +230,13 @@ Response ClassicBoard::indexPage(const Request& request) const {
       "<td align=\"right\" valign=\"bottom\" class=\"gensmall\"><a href=\"search.php?search_id=unanswered\" class=\"gensmall\">"
       "View unanswered posts</a></td></tr></table>\n";
   body += forumTable(request, 0);
-  if (!loggedIn(request)) body += loginForm();
-  body +=
+  std::string rest =
       "<table width=\"100%\" cellpadding=\"3\" cellspacing=\"1\" border=\"0\" class=\"forumline\"><tr><td class=\"catHead\" colspan=\"2\">"
       "<span class=\"cattitle\"><a href=\"viewonline.php\" class=\"cattitle\">Who is Online</a></span></td></tr>"
       "<tr><td class=\"row1\" align=\"left\" width=\"100%\"><span class=\"gensmall\">Our users have posted a total of 212 articles</span></td></tr></table>\n";
-  body += kPageFoot;
-  return Response::html(body);
+  rest += kPageFoot;
+  if (!loggedIn(request)) return pageWithLoginForm(request, body, rest);
+  return Response::html(body + rest);
 }
 
 std::string ClassicBoard::topicRow(const Topic& topic) const {
@@ -212,10 +276,11 @@ Response ClassicBoard::forumPage(const Request& request) const {
   const Forum* forum = findForum(request.number("f"));
   if (forum == nullptr) return Response::notFound();
   if (forum->membersOnly && !loggedIn(request)) {
-    return Response::html(
+    return pageWithLoginForm(
+        request,
         pageHead("Lantern Keepers :: Log in") +
-        "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">You must be logged in to read this forum.</td></tr></table>" +
-        loginForm() + kPageFoot);
+            "<table class=\"forumline\" width=\"100%\"><tr><td class=\"row1\">You must be logged in to read this forum.</td></tr></table>",
+        kPageFoot);
   }
   std::vector<const Topic*> list;
   for (const Topic& topic : shape_.topics) {
