@@ -42,8 +42,9 @@ Connection::Outcome Connection::startTls(const platform::TlsClientContext& conte
     failure = platform::TlsFailure::kHandshake;
     return Outcome::kFailed;
   }
+  // The whole handshake, every round trip of it, ends within `timeout`.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
     const platform::TlsStep step = tls_.handshake();
     if (step == platform::TlsStep::kDone) return Outcome::kDone;
     if (step != platform::TlsStep::kWantRead && step != platform::TlsStep::kWantWrite) {

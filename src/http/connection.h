@@ -35,7 +35,7 @@ class Connection {
   enum class Outcome { kDone, kFailed, kTimedOut, kStopped };
 
   // Runs the TLS handshake as a client of `host` over the connected socket,
-  // waiting at most `timeout` for each answer. kFailed sets `failure`.
+  // all of it within `timeout`. kFailed sets `failure`.
   Outcome startTls(const platform::TlsClientContext& context, const char* host, std::chrono::milliseconds timeout,
                    const ActivityLog& log, platform::TlsFailure& failure);
 

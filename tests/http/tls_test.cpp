@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "http/fetch.h"
 #include "http/login.h"
@@ -138,6 +140,52 @@ TEST_F(Https, streamsALargeFileFromAnotherPortWhole) {
   ASSERT_EQ(client.fetchToFile(*job, page, out, false, dir.path() + "/", 3), FileOutcome::kSaved) << view.text();
   out.terminate();
   EXPECT_EQ(test::readFile(dir.file("00003 big.bin")), body);
+}
+
+// The limits of a fetch hold over TLS as over http: the minimum rate, the
+// call's deadline (which also bounds the handshake) and a stop request.
+TEST_F(Https, aTrickleAStalledHandshakeAndAStopEachEndTheFetch) {
+  trustTestCa();
+  configure([](Settings& s) {
+    s.receiveRetries = 0;
+    s.minRateTimeS = 1;
+  });
+  auto secure = tlsServer(pki.server());
+  ScriptedResponse trickle = ScriptedResponse::raw("HTTP/1.0 200 OK\r\n\r\n");
+  trickle.pieces.push_back("x");
+  trickle.pauseBetweenPieces = 200ms;  // far under 1 KiB/s, yet never silent for the receive time-out
+  trickle.repeatLastPiece = true;
+  secure->route("/trickle", trickle);
+  EXPECT_EQ(fetch(secure->base() + "/trickle"), 0u);
+  EXPECT_NE(view.text().find("[ X ] Transfer too slow: under 1024 bytes/s for 1 s. Operation aborted\r\n"),
+            std::string::npos)
+      << view.text();
+
+  // A plain server never answers the handshake. The receive time-out is long;
+  // the deadline of the call ends the handshake.
+  HttpClient patient(settings, log, cookies, 60s);
+  configure([](Settings& s) {
+    s.minRateTimeS = 0;
+    s.fetchDeadlineS = 1;
+  });
+  const std::string stalled = "https://127.0.0.1:" + std::to_string(server.port()) + "/";
+  job->forumAddress.assign(stalled);
+  markLog();
+  EXPECT_EQ(patient.fetchToMemory(*job, page, false), 0u);
+  EXPECT_NE(logSince().find("[ X ] Secure connection to 127.0.0.1 failed: handshake timed out\r\n"), std::string::npos)
+      << logSince();
+
+  // Without a deadline, a stop request ends the handshake quietly.
+  configure([](Settings& s) { s.fetchDeadlineS = 0; });
+  job->forumAddress.assign(stalled);
+  markLog();
+  auto stopper = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(300ms);
+    log.requestStop();
+  });
+  EXPECT_EQ(patient.fetchToMemory(*job, page, false), 0u);
+  stopper.get();
+  EXPECT_EQ(logSince().find("Secure connection"), std::string::npos) << logSince();
 }
 
 TEST_F(Https, tunnelsThroughTheProxyAndSendsThePathAlone) {
