@@ -50,6 +50,8 @@ constexpr SettingKey::Text kTexts[] = {
     {"authorSuffix", &Settings::authorSuffix},
     {"messagePrefix", &Settings::messagePrefix},
     {"messageSuffix", &Settings::messageSuffix},
+    {"engine", &Settings::engine},
+    {"profileFile", &Settings::profileFile},
 };
 
 }  // namespace

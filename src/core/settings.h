@@ -95,6 +95,12 @@ struct Settings {
   SettingText authorSuffix;
   SettingText messagePrefix;
   SettingText messageSuffix;
+
+  // Forum engine: "auto" (recognised from the index page), "classic" (the
+  // table-based path) or the name of an engine profile.
+  SettingText engine;
+  // A profile file whose engine joins the built-in ones (tried first); empty for none.
+  SettingText profileFile;
 };
 
 // Clears every field and stores the built-in defaults: every detection string
