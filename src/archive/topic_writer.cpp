@@ -138,10 +138,20 @@ bool saveTopicFile(TopicWriterContext& context, bool incomplete) {
   return saved;
 }
 
-// The rows of the posts the profile finds on one page's tree.
-void writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view forumHost,
-                       OutputBuffer& out, MessageMedia& media) {
+// The rows of the posts the profile finds on one page's tree, fetched from
+// `pageAddress`; the posts' attachments are saved beside the topic file when
+// the settings save attachments.
+void writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view pageAddress,
+                       const TopicWriterContext& context, TopicMedia& media) {
+  OutputBuffer& out = context.output;
+  std::string_view forumHost = hostOf(context.currentJob.forumAddress.c_str());
   for (const FoundPost& post : findPosts(page, profile)) {
+    if (context.settings.saveAttachments) {
+      for (const std::string& attachment : post.attachments) {
+        std::string address = resolveHref(pageAddress, attachment);
+        if (!address.empty()) media.saveAttachment(address.c_str(), context.currentJob, nullptr);
+      }
+    }
     out.append("<TR>");
     out.append(kCellOpener);
     appendEscaped(out, post.author);
@@ -190,7 +200,7 @@ bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
   bool incomplete = false;
   for (;;) {
     std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
-    writeProfilePosts(*tree, profile, hostOf(context.currentJob.forumAddress.c_str()), out, media);
+    writeProfilePosts(*tree, profile, topic.forumAddress.view(), context, media);
     std::string next = findNextPage(*tree, profile.topics, topic.forumAddress.view(), topicKey);
     tree.reset();
     if (next.empty() || !topic.forumAddress.assign(next)) break;

@@ -79,6 +79,10 @@ std::string pageBase(const html::Document& page, std::string_view pageAddress) {
   return std::string(pageAddress);
 }
 
+// Attachment links of a post when the profile names none: the rule the
+// table-based path applies to a whole page, kept inside the post blocks.
+constexpr std::string_view kDefaultAttachments = "xpath:.//a[contains(translate(@href, 'ATCH', 'atch'), 'attach')]";
+
 }  // namespace
 
 std::string resolveHref(std::string_view pageAddress, std::string_view href) {
@@ -165,6 +169,14 @@ std::vector<FoundPost> findPosts(const html::Document& page, const EngineProfile
     }
     std::vector<html::Node> messages = page.query(profile.message, block);
     if (!messages.empty()) post.message = messages.front();
+    std::string_view attachments = profile.attachments.empty() ? kDefaultAttachments : profile.attachments;
+    for (const html::Node& node : page.query(attachments, block)) {
+      std::string address = node.attribute("href");
+      if (address.empty()) address = node.attribute("src");
+      bool known = address.empty();
+      for (const std::string& earlier : post.attachments) known = known || earlier == address;
+      if (!known) post.attachments.push_back(std::move(address));
+    }
     posts.push_back(std::move(post));
   }
   return posts;

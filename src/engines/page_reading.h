@@ -43,6 +43,9 @@ struct FoundPost {
   std::string author;  // text, blanks collapsed
   std::string date;    // text (or the datetime/title value of an element without text)
   html::Node message;  // the message block; null when the post has none
+  // The addresses (href of links, src of pictures) of the post's
+  // attachments, as the page writes them: resolve them with resolveHref.
+  std::vector<std::string> attachments;
 };
 
 std::vector<FoundPost> findPosts(const html::Document& page, const EngineProfile& profile);

@@ -222,6 +222,8 @@ std::optional<EngineProfile> parseProfile(std::string_view text, std::string& er
         profile.quoteAuthor = std::string(value);
       } else if (key == "code") {
         addQuery(profile.code, value);
+      } else if (key == "attachments") {
+        addQuery(profile.attachments, value);
       } else {
         known = false;
       }

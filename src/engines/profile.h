@@ -41,6 +41,9 @@ struct EngineProfile {
   std::string quoteTitle;   // the line naming who is quoted, when not <cite>
   std::string code;         // code blocks that are not <pre>
   std::string quoteAuthor;  // attribute of a quote block that names who is quoted
+  // Attachment links and attached pictures inside a post block; empty: the
+  // links whose address mentions "attach".
+  std::string attachments;
 };
 
 // The name of the table-based path the program has always read; it has no

@@ -69,11 +69,19 @@ std::vector<std::pair<std::string, std::string>> postRows(const std::string& fil
 void checkFolder(const fs::path& folder, const BoardModel& model, const EngineBoard& board, int forumId) {
   std::set<std::string> expectedFolders;
   std::map<std::string, const demo::ModelTopic*> expectedFiles;
+  std::map<std::string, std::string> expectedAttachments;  // name: bytes
   for (const demo::ModelForum& forum : model.forums) {
     int parent = board.subForums ? forum.parent : 0;
     if (parent == forumId) expectedFolders.insert(fileName(forum.name));
   }
-  for (const demo::ModelTopic* topic : model.topicsOf(forumId)) expectedFiles[fileName(topic->title) + ".html"] = topic;
+  for (const demo::ModelTopic* topic : model.topicsOf(forumId)) {
+    expectedFiles[fileName(topic->title) + ".html"] = topic;
+    for (const demo::Post& post : topic->posts) {
+      for (const demo::Attachment& attachment : post.attachments) {
+        if (board.attachments) expectedAttachments[attachment.name] = attachment.bytes;
+      }
+    }
+  }
 
   std::set<std::string> folders;
   std::set<std::string> files;
@@ -84,6 +92,11 @@ void checkFolder(const fs::path& folder, const BoardModel& model, const EngineBo
       for (const demo::ModelForum& forum : model.forums) {
         if (fileName(forum.name) == name) checkFolder(entry.path(), model, board, forum.id);
       }
+      continue;
+    }
+    if (auto attachment = expectedAttachments.find(name); attachment != expectedAttachments.end()) {
+      EXPECT_EQ(test::readFile(entry.path().string()), attachment->second) << entry.path();
+      files.insert(name);
       continue;
     }
     files.insert(name);
@@ -126,6 +139,7 @@ void checkFolder(const fs::path& folder, const BoardModel& model, const EngineBo
   }
   std::set<std::string> expectedFileNames;
   for (const auto& [name, topic] : expectedFiles) expectedFileNames.insert(name);
+  for (const auto& [name, bytes] : expectedAttachments) expectedFileNames.insert(name);
   EXPECT_EQ(folders, expectedFolders) << folder;
   EXPECT_EQ(files, expectedFileNames) << folder;
 }

@@ -23,3 +23,5 @@ author = .postprofile .username, .postprofile .username-coloured, .author .usern
 date = p.author time, .author time
 message = div.content
 drop = .codebox > p, .signature
+# The attachment box: files as download links, pictures shown inline.
+attachments = dl.attachbox a.postlink, dl.attachbox img.postimage

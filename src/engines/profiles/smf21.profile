@@ -23,3 +23,5 @@ author = .poster h4 a, .poster h4
 date = .keyinfo a.smalltext, .keyinfo .smalltext
 message = .post .inner
 drop = div.codeheader, span.modified
+# One link a file under the message (a picture's own thumbnail address is another spelling).
+attachments = .attachments_bot a
