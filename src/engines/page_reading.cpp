@@ -130,8 +130,10 @@ std::string findNextPage(const html::Document& page, const LinkRules& rules, std
   const std::string base = pageBase(page, pageAddress);
   auto fits = [&](const std::string& address) {
     if (address.empty()) return false;
-    // Only a number tells pages of the same forum or topic apart from others.
-    return currentKey.empty() || currentKey.front() != '#' || linkKey(rules, address) == currentKey;
+    // A number, or an address without its page parts, tells pages of the
+    // same forum or topic apart from others; a whole address cannot.
+    bool comparable = !currentKey.empty() && (currentKey.front() == '#' || !rules.pageParts.empty());
+    return !comparable || linkKey(rules, address) == currentKey;
   };
   for (const html::Node& node : page.select("link[rel], a[rel]")) {
     if (!hasRelNext(node)) continue;

@@ -33,7 +33,8 @@ std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& ru
 
 // The address of the page after this one: the first <link> or <a> with
 // rel="next", else the first link `rules.next` selects, provided it leads to
-// the same forum or topic (same key) when `currentKey` is a number key. Empty
+// the same forum or topic (same key) when `currentKey` is a number key or the
+// rules have page parts. Empty
 // when there is none.
 std::string findNextPage(const html::Document& page, const LinkRules& rules, std::string_view pageAddress,
                          std::string_view currentKey);

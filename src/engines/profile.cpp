@@ -48,6 +48,8 @@ bool setLinkRule(LinkRules& rules, std::string_view key, std::string_view value)
     addPatterns(rules.ignoreAddresses, value);
   } else if (key == "next") {
     addQuery(rules.next, value);
+  } else if (key == "page-part") {
+    addPatterns(rules.pageParts, value);
   } else {
     return false;
   }
@@ -146,13 +148,42 @@ bool matchAddressPattern(std::string_view pattern, std::string_view address, std
   return true;
 }
 
+namespace {
+
+// The address part without the page parts of `rules` at its end (each tried
+// from its leftmost possible start, until none is left) and without a final '/'.
+std::string withoutPageParts(const LinkRules& rules, std::string_view path) {
+  std::string key(path);
+  if (rules.pageParts.empty() || key.size() > kMaxPatternSubject) return key;
+  for (bool stripped = true; stripped;) {
+    stripped = false;
+    for (const std::string& pattern : rules.pageParts) {
+      // A page part starts with the character it names (a pattern starting
+      // with '*' or '#' could swallow the whole address and is not tried).
+      if (pattern.empty() || pattern.front() == '*' || pattern.front() == '#') continue;
+      for (std::size_t at = key.find(pattern.front(), 1); at != std::string::npos;
+           at = key.find(pattern.front(), at + 1)) {
+        if (PatternMatcher(pattern, std::string_view(key).substr(at)).matches()) {
+          key.erase(at);
+          stripped = true;
+          break;
+        }
+      }
+    }
+  }
+  while (key.size() > 1 && key.back() == '/') key.pop_back();
+  return key;
+}
+
+}  // namespace
+
 std::string linkKey(const LinkRules& rules, std::string_view address) {
   std::string_view path = addressPath(address);
-  if (rules.addresses.empty()) return std::string(path);
+  if (rules.addresses.empty()) return withoutPageParts(rules, path);
   for (const std::string& pattern : rules.addresses) {
     std::string id;
     if (!matchAddressPattern(pattern, address, &id)) continue;
-    if (id.empty()) return std::string(path);
+    if (id.empty()) return withoutPageParts(rules, path);
     while (id.size() > 1 && id.front() == '0') id.erase(0, 1);
     return "#" + id;
   }

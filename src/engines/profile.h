@@ -24,6 +24,10 @@ struct LinkRules {
   std::string ignore;                        // query of links, or of blocks whose links, are left alone
   std::vector<std::string> ignoreAddresses;  // address patterns of links left alone
   std::string next;                          // query of the next-page link when no rel="next" is there
+  // Patterns of the end of an address that only names a page of a forum or
+  // topic ("/page#", "?*"): for addresses without an id they are left out of
+  // the key, so the pages and spellings of one forum share one key.
+  std::vector<std::string> pageParts;
 };
 
 struct EngineProfile {
@@ -76,8 +80,9 @@ bool matchAddressPattern(std::string_view pattern, std::string_view address, std
 
 // The key that tells two links of the same forum or topic apart from others:
 // "#" and the id when a pattern of `rules` with an id matches, else the
-// address itself without its fragment. Empty when patterns are given and none
-// matches (the link is not of this kind).
+// address itself (after its host) without its fragment; with page parts in
+// the rules, also without the page parts at its end and a final '/'. Empty
+// when patterns are given and none matches (the link is not of this kind).
 std::string linkKey(const LinkRules& rules, std::string_view address);
 
 }  // namespace quillstash

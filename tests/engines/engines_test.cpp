@@ -141,5 +141,30 @@ TEST(PageReading, takesNamedLinksOncePerIdAndFollowsOnlyTheSameForumOrTopic) {
   EXPECT_EQ(findNextPage(*page, rules, "http://h/t/5-y", "#5"), "http://h/t/5-y?page=3");
 }
 
+// vBulletin 5 addresses its channels by path alone: the pages and spellings
+// of one channel must share one key, and a next link must stay in the channel.
+TEST(PageReading, pathAddressedForumsAreOneForumOverTheirPagesAndSpellings) {
+  std::vector<EngineProfile> profiles = builtInProfiles();
+  const EngineProfile* vb5 = findProfile("vbulletin5", profiles);
+  ASSERT_NE(vb5, nullptr);
+  const LinkRules& forums = vb5->forums;
+  const std::string key = linkKey(forums, "http://h/forum/the-lamp-room/general-chat");
+  EXPECT_EQ(key, "/forum/the-lamp-room/general-chat");
+  for (const char* same :
+       {"http://h/forum/the-lamp-room/general-chat/", "http://h/forum/the-lamp-room/general-chat/page2",
+        "http://h/forum/the-lamp-room/general-chat/page12?ref=nav",
+        "http://h/forum/the-lamp-room/general-chat?view=stream#top"}) {
+    EXPECT_EQ(linkKey(forums, same), key) << same;
+  }
+  EXPECT_NE(linkKey(forums, "http://h/forum/the-lamp-room/general-chat/introductions"), key);
+  EXPECT_NE(linkKey(forums, "http://h/forum/the-lamp-room/general-chat-archive"), key);
+
+  auto page = html::Document::parse(
+      "<link rel=next href='/forum/the-lamp-room/storm-stories/page2'>"
+      "<a class='js-pagenav-next-button' href='/forum/the-lamp-room/general-chat/page3'>next</a>");
+  EXPECT_EQ(findNextPage(*page, forums, "http://h/forum/the-lamp-room/general-chat/page2", key),
+            "http://h/forum/the-lamp-room/general-chat/page3");
+}
+
 }  // namespace
 }  // namespace quillstash

@@ -1,5 +1,6 @@
 # vBulletin 5.x with its default style. Forum addresses carry no number, so
-# forums are told apart by their whole address.
+# forums are told apart by their path without its page ("/page2"), query and
+# final '/'.
 [engine]
 name = vbulletin5
 title = vBulletin 5.x
@@ -9,6 +10,7 @@ detect = body#vb-page-body
 [forums]
 links = a.forum-title, a.subforum-title
 ignore-address = */#-* *filter_* *?p=*
+page-part = /page# ?*
 next = a.js-pagenav-next-button
 
 [topics]
