@@ -2,7 +2,8 @@
 // The board as phpBB 3.3 shows it to a guest with the prosilver style, after
 // styles/prosilver/template/overall_header.html, overall_footer.html,
 // index_body.html, forumlist_body.html, viewforum_body.html,
-// viewtopic_body.html, pagination.html, jumpbox.html and bbcode.html.
+// viewtopic_body.html, attachment.html, pagination.html, jumpbox.html and
+// bbcode.html; attachments download from download/file.php?id=N.
 // A guest whose client sends no cookie back gets "sid=" on every link.
 #include <atomic>
 #include <memory>

@@ -7,7 +7,8 @@
 // (constructPageIndex) and its BBC output. Addresses carry the start offset
 // after a dot: index.php?board=2.5, index.php?topic=1.4, topic=1.msg3#msg3,
 // with ";" between parameters. A guest whose client sends no cookies gets
-// PHPSESSID= on every link of index.php.
+// PHPSESSID= on every link of index.php. Attachments download from
+// index.php?action=dlattach;topic=T.0;attach=N.
 #include <algorithm>
 #include <atomic>
 #include <memory>
