@@ -229,10 +229,17 @@ std::optional<EngineProfile> parseProfile(std::string_view text, std::string& er
       } else {
         known = false;
       }
-    } else if (section == "forums") {
-      known = setLinkRule(profile.forums, key, value);
-    } else if (section == "topics") {
-      known = setLinkRule(profile.topics, key, value);
+    } else if (section == "forums" || section == "topics") {
+      if (key == "page-part") {
+        std::vector<std::string> parts;
+        addPatterns(parts, value);
+        for (const std::string& part : parts) {
+          if (part.front() == '*' || part.front() == '#') {
+            return fault("a page part starts with the character it names, not '*' or '#'");
+          }
+        }
+      }
+      known = setLinkRule(section == "forums" ? profile.forums : profile.topics, key, value);
     } else if (section == "posts") {
       known = true;
       if (key == "post") {

@@ -100,6 +100,9 @@ TEST(ProfileFormat, parsesSectionsAndReportsTheLineOfAMistake) {
   EXPECT_FALSE(parseProfile(
       "[engine]\nname = classic\n[forums]\nlinks=a\n[topics]\nlinks=a\n[posts]\npost=a\nauthor=a\nmessage=a", error));
   EXPECT_FALSE(parseProfile("[engine]\nname = x\n", error));
+  // A page part that could swallow the whole address is refused, not ignored.
+  EXPECT_FALSE(parseProfile("[engine]\nname = x\n[forums]\npage-part = /page# *page#\n", error));
+  EXPECT_EQ(error, "line 4: a page part starts with the character it names, not '*' or '#'");
 }
 
 TEST(ProfileFormat, everyBuiltInProfileParsesAndNoneClaimsAClassicBoard) {
