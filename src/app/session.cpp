@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/manifest_recorder.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
 #include "archive/topic_writer.h"
@@ -35,7 +36,20 @@ class ArchiveTopicWriter : public TopicWriter {
                                output_,
                                &findNextPageLink,
                                &state.counts};
-    if (quillstash::writeTopic(topic, context)) log_.progress().topicDone();
+    const std::uint32_t incompleteBefore = state.counts.topicsIncomplete;
+    const bool saved = quillstash::writeTopic(topic, context);
+    if (saved) log_.progress().topicDone();
+    if (state.recorder != nullptr) {
+      // A topic cut by a stop or saved without some page is never recorded
+      // complete, so that the next run fetches it again.
+      TopicOutcome outcome = TopicOutcome::kComplete;
+      if (!saved) {
+        outcome = log_.stopRequested() ? TopicOutcome::kStopped : TopicOutcome::kFailed;
+      } else if (state.counts.topicsIncomplete != incompleteBefore) {
+        outcome = TopicOutcome::kIncomplete;
+      }
+      state.recorder->topicWritten(state.outputPath.c_str(), outcome);
+    }
   }
 
  private:
@@ -130,7 +144,9 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   crawlState_.forumSelection = forumSelection();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
-  downloadThread_ = std::thread([this, outputDirectory, addressFits] {
+  const RefreshMode mode = refreshMode_;
+  const bool indexPages = indexPages_;
+  downloadThread_ = std::thread([this, outputDirectory, addressFits, mode, indexPages] {
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
@@ -138,8 +154,11 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
     } else {
       HttpPageFetcher fetcher(*client_);
       ArchiveTopicWriter writer(settings_, log_, fetcher);
+      ManifestRecorder recorder(log_, mode, indexPages);
+      crawlState_.recorder = &recorder;
       RunOutcome outcome =
           runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);
+      crawlState_.recorder = nullptr;
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;
     }

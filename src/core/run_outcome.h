@@ -25,12 +25,13 @@ struct RunCounts {
 };
 
 enum class RunEnd : std::uint8_t {
-  kNotRun,        // no download has ended yet
-  kComplete,      // everything found was saved
-  kFailedItems,   // finished, but some items failed (RunCounts::failedItems)
-  kStopped,       // a stop request ended it
-  kIndexFailed,   // the index page could not be fetched; nothing was made
-  kFolderFailed,  // the output or forum folder could not be made
+  kNotRun,          // no download has ended yet
+  kComplete,        // everything found was saved
+  kFailedItems,     // finished, but some items failed (RunCounts::failedItems)
+  kStopped,         // a stop request ended it
+  kIndexFailed,     // the index page could not be fetched; nothing was made
+  kFolderFailed,    // the output or forum folder could not be made
+  kArchiveRefused,  // the folder's manifest belongs to another board or could not be opened
 };
 
 struct RunOutcome {

@@ -6,6 +6,7 @@
 
 #include "crawler/forum_crawl.h"
 #include "crawler/forum_folder.h"
+#include "crawler/run_recorder.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -63,18 +64,29 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
   }
   if (!makeForumFolder(outputDirectory, pageBuffer.text(), state, log)) return finish(RunEnd::kFolderFailed);
 
+  if (state.recorder != nullptr &&
+      !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
+    return finish(RunEnd::kArchiveRefused);
+  }
   ForumCrawler crawler(state, client, log, settings, writer);
   crawler.crawlIndex(pageBuffer.data());
   outcome = finish(RunEnd::kComplete);
   log.logLine(summaryLine(outcome.counts, outcome.elapsed));
-  if (log.stopRequested()) return stopped();
   const std::uint32_t failed = outcome.counts.failedItems();
+  if (log.stopRequested()) {
+    outcome.end = RunEnd::kStopped;
+  } else if (failed != 0) {
+    outcome.end = RunEnd::kFailedItems;
+  }
+  // The manifest and the report are closed before the last line, so that a
+  // front-end that reads the report at "the end" finds it written.
+  if (state.recorder != nullptr) state.recorder->endRun(outcome);
+  if (outcome.end == RunEnd::kStopped) return stopped();
   if (failed == 0) {
     log.logLine("* Forum downloaded successfully");
     return outcome;
   }
   log.logLine("[ X ] " + std::to_string(failed) + (failed == 1 ? " item failed" : " items failed"));
-  outcome.end = RunEnd::kFailedItems;
   return outcome;
 }
 

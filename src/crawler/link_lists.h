@@ -19,6 +19,8 @@
 
 namespace quillstash {
 
+class RunRecorder;
+
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
   std::uint32_t cells = 0;
@@ -51,6 +53,7 @@ struct CrawlState {
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
   Settings settings;                       // the settings snapshot in force
   RunCounts counts;                        // what the run has saved and failed so far
+  RunRecorder* recorder = nullptr;         // the archive's record of the run, when it keeps one
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
   // and sets itemNumber to 1. The forum selection and the index layout are kept.
