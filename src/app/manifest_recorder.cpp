@@ -172,6 +172,31 @@ void ManifestRecorder::topicWritten(const char* filePath, TopicOutcome outcome) 
   current_.reset();
 }
 
+std::string ManifestRecorder::savedName(const char* address, std::string_view folder) {
+  if (!manifest_ || !current_ || mode_ == RefreshMode::kFull) return {};
+  std::optional<FileRecord> known = manifest_->file(address);
+  // Only this topic's own files: another topic's copy is not where this
+  // topic's file links to, nor named after it.
+  if (!known || known->topic != current_->stableId) return {};
+  const std::string wanted = std::string(folder);
+  const std::string path = root_ + platform::kPathSeparator + known->name;
+  if (path.substr(0, wanted.size()) != wanted ||
+      path.find(platform::kPathSeparator, wanted.size()) != std::string::npos) {
+    return {};  // saved into another folder (the topic has moved)
+  }
+  std::int64_t size = platform::regularFileSize(path.c_str());
+  if (size < 0 || static_cast<std::uint64_t>(size) != known->size) return {};
+  return path.substr(wanted.size());
+}
+
+void ManifestRecorder::fileSaved(const char* address, std::string_view folder, std::string_view name) {
+  if (!manifest_ || !current_) return;
+  std::string path = std::string(folder) + std::string(name);
+  std::int64_t size = platform::regularFileSize(path.c_str());
+  if (size < 0) return;
+  manifest_->putFile({address, relative(path.c_str()), current_->stableId, static_cast<std::uint64_t>(size)});
+}
+
 void ManifestRecorder::endRun(const RunOutcome& outcome) {
   if (!manifest_) return;
   if (indexPages_ && !writeIndexPages(root_, *manifest_)) {

@@ -14,6 +14,7 @@
 
 #include "app/archive_report.h"
 #include "archive/manifest.h"
+#include "archive/saved_files.h"
 #include "core/activity_log.h"
 #include "crawler/run_recorder.h"
 
@@ -27,7 +28,7 @@ enum class RefreshMode : std::uint8_t {
 
 // Used by the download thread only; lives for one run. At the end of the run
 // it writes the completeness report into the archive's root.
-class ManifestRecorder : public RunRecorder {
+class ManifestRecorder : public RunRecorder, public SavedFiles {
  public:
   // `indexPages`: write index.html pages at the end of the run.
   ManifestRecorder(ActivityLog& log, RefreshMode mode, bool indexPages)
@@ -40,6 +41,11 @@ class ManifestRecorder : public RunRecorder {
   void topicTaken(const char* filePath, const TopicPlan& plan) override;
   void topicWritten(const char* filePath, TopicOutcome outcome) override;
   void endRun(const RunOutcome& outcome) override;
+
+  // Files saved for the topic being written by an earlier run (not under
+  // --full), and those saved now.
+  std::string savedName(const char* address, std::string_view folder) override;
+  void fileSaved(const char* address, std::string_view folder, std::string_view name) override;
 
  private:
   // `path` relative to the archive's root ("" for the root itself).

@@ -19,8 +19,8 @@ namespace {
 // settings in force at that moment.
 class ArchiveTopicWriter : public TopicWriter {
  public:
-  ArchiveTopicWriter(const SettingsStore& settings, ActivityLog& log, PageFetcher& fetcher)
-      : settings_(settings), log_(log), fetcher_(fetcher) {}
+  ArchiveTopicWriter(const SettingsStore& settings, ActivityLog& log, PageFetcher& fetcher, SavedFiles* savedFiles)
+      : settings_(settings), log_(log), fetcher_(fetcher), savedFiles_(savedFiles) {}
 
   void writeTopic(CrawlState& state, JobContext& topic) override {
     Settings snapshot = settings_.snapshot();
@@ -35,8 +35,10 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.outputPath,
                                output_,
                                &findNextPageLink,
-                               &state.counts};
+                               &state.counts,
+                               savedFiles_};
     const std::uint32_t incompleteBefore = state.counts.topicsIncomplete;
+    const std::uint32_t filesFailedBefore = state.counts.filesFailed;
     const bool saved = quillstash::writeTopic(topic, context);
     if (saved) log_.progress().topicDone();
     if (state.recorder != nullptr) {
@@ -45,7 +47,8 @@ class ArchiveTopicWriter : public TopicWriter {
       TopicOutcome outcome = TopicOutcome::kComplete;
       if (!saved) {
         outcome = log_.stopRequested() ? TopicOutcome::kStopped : TopicOutcome::kFailed;
-      } else if (state.counts.topicsIncomplete != incompleteBefore) {
+      } else if (state.counts.topicsIncomplete != incompleteBefore || state.counts.filesFailed != filesFailedBefore) {
+        // A file that could not be saved is fetched again with its topic.
         outcome = TopicOutcome::kIncomplete;
       }
       state.recorder->topicWritten(state.outputPath.c_str(), outcome);
@@ -56,6 +59,7 @@ class ArchiveTopicWriter : public TopicWriter {
   const SettingsStore& settings_;
   ActivityLog& log_;
   PageFetcher& fetcher_;
+  SavedFiles* savedFiles_;
   OutputBuffer output_;
 };
 
@@ -153,8 +157,8 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       outcome_.end = RunEnd::kIndexFailed;
     } else {
       HttpPageFetcher fetcher(*client_);
-      ArchiveTopicWriter writer(settings_, log_, fetcher);
       ManifestRecorder recorder(log_, mode, indexPages);
+      ArchiveTopicWriter writer(settings_, log_, fetcher, &recorder);
       crawlState_.recorder = &recorder;
       RunOutcome outcome =
           runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);

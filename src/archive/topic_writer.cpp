@@ -130,7 +130,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
   std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
   TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts});
+                                context.itemNumber, folder, context.counts, context.savedFiles});
 
   bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
   bool incomplete = false;

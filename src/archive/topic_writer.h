@@ -13,6 +13,7 @@
 #include "core/version.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "archive/saved_files.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -48,6 +49,9 @@ struct TopicWriterContext {
   // The run's counts: the topic's outcome and its saved and failed files are
   // added here (none when null).
   RunCounts* counts = nullptr;
+  // The files earlier runs saved for this topic, linked again without a
+  // fetch while they are present (none when null).
+  SavedFiles* savedFiles = nullptr;
 };
 
 inline constexpr const char* kTopicHead =
