@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "archive/manifest.h"
 #include "platform/files.h"
@@ -108,8 +109,15 @@ bool writeIfChanged(const std::string& path, const std::string& bytes) {
 
 bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
   struct Listing {
-    std::vector<std::string> forums;                            // sub-folder names
-    std::vector<std::pair<std::uint32_t, std::string>> topics;  // number, file name
+    std::vector<std::string> forums;  // sub-folder names
+    struct Topic {
+      std::uint32_t number = 0;
+      std::string file;
+      std::uint32_t posts = 0;
+      std::uint32_t pages = 0;
+      bool operator<(const Topic& other) const { return std::tie(number, file) < std::tie(other.number, other.file); }
+    };
+    std::vector<Topic> topics;
   };
   std::map<std::string, Listing> listings;  // by folder, "" for the root
   listings[""];
@@ -119,7 +127,7 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
   }
   for (const TopicRecord& topic : manifest.topics()) {
     if (topic.fileName.empty() || topic.state == TopicState::kPending) continue;
-    listings[topic.folder].topics.emplace_back(topic.number, topic.fileName);
+    listings[topic.folder].topics.push_back({topic.number, topic.fileName, topic.posts, topic.pages});
   }
   bool wrote = true;
   for (auto& [folder, listing] : listings) {
@@ -138,9 +146,12 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
     }
     if (!listing.topics.empty()) {
       page += "<h2>Topics</h2>\n<ul>\n";
-      for (const auto& [number, file] : listing.topics) {
+      for (const auto& topic : listing.topics) {
+        const std::string& file = topic.file;
         std::string shown = file.ends_with(".html") ? file.substr(0, file.size() - 5) : file;
-        page += "<li><a href=\"" + htmlText(linkTo(file)) + "\">" + htmlText(shown) + "</a></li>\n";
+        page += "<li><a href=\"" + htmlText(linkTo(file)) + "\">" + htmlText(shown) + "</a> (" +
+                std::to_string(topic.posts) + (topic.posts == 1 ? " post, " : " posts, ") +
+                std::to_string(topic.pages) + (topic.pages == 1 ? " page)" : " pages)") + "</li>\n";
       }
       page += "</ul>\n";
     }

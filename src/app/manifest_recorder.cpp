@@ -147,10 +147,16 @@ void ManifestRecorder::topicTaken(const char* /*filePath*/, const TopicPlan& pla
   manifest_->putTopic(*current_);
 }
 
-void ManifestRecorder::topicWritten(const char* filePath, TopicOutcome outcome) {
+void ManifestRecorder::topicWritten(const char* filePath, TopicOutcome outcome, std::uint32_t pages,
+                                    std::uint32_t posts) {
   if (!manifest_ || !current_) return;
   current_->fileName = lastComponent(filePath);
   current_->state = stateOf(outcome);
+  // A topic that was not written keeps what its file of an earlier run holds.
+  if (outcome == TopicOutcome::kComplete || outcome == TopicOutcome::kIncomplete) {
+    current_->pages = pages;
+    current_->posts = posts;
+  }
   manifest_->putTopic(*current_);
   ForumReport& forum = forumReport(current_->folder);
   if (outcome == TopicOutcome::kComplete) {

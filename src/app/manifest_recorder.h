@@ -39,7 +39,7 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
   TopicPlan planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
                       std::uint32_t listedNumber) override;
   void topicTaken(const char* filePath, const TopicPlan& plan) override;
-  void topicWritten(const char* filePath, TopicOutcome outcome) override;
+  void topicWritten(const char* filePath, TopicOutcome outcome, std::uint32_t pages, std::uint32_t posts) override;
   void endRun(const RunOutcome& outcome) override;
 
   // Files saved for the topic being written by an earlier run (not under

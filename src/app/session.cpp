@@ -51,7 +51,7 @@ class ArchiveTopicWriter : public TopicWriter {
         // A file that could not be saved is fetched again with its topic.
         outcome = TopicOutcome::kIncomplete;
       }
-      state.recorder->topicWritten(state.outputPath.c_str(), outcome);
+      state.recorder->topicWritten(state.outputPath.c_str(), outcome, context.pagesWritten, context.postsWritten);
     }
   }
 

@@ -134,11 +134,13 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
 
   bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
   bool incomplete = false;
+  std::uint32_t pages = 0;
+  std::uint32_t posts = 0;
   std::vector<std::size_t> postHashes;  // the posts of each page, to notice a page seen before
   for (;;) {
     media.saveAttachmentsOfPage(page.text());
     const std::size_t postsStart = out.length();
-    extractPosts(page.data(), settings, out, media);
+    const std::uint32_t pagePosts = extractPosts(page.data(), settings, out, media);
     if (out.length() > postsStart) {
       const std::size_t hash = std::hash<std::string_view>{}(out.view().substr(postsStart));
       if (std::find(postHashes.begin(), postHashes.end(), hash) != postHashes.end()) {
@@ -147,6 +149,8 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
       }
       postHashes.push_back(hash);
     }
+    ++pages;
+    posts += pagePosts;
     const char* link =
         usePattern ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
                    : findBuiltInNextPage(page.text(), context.findNextPageLink);
@@ -165,6 +169,10 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
 
   std::string_view bytes = out.view();
   bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  if (saved) {
+    context.pagesWritten = pages;
+    context.postsWritten = posts;
+  }
   if (context.counts != nullptr) {
     if (!saved) {
       ++context.counts->topicsFailed;

@@ -52,6 +52,9 @@ struct TopicWriterContext {
   // The files earlier runs saved for this topic, linked again without a
   // fetch while they are present (none when null).
   SavedFiles* savedFiles = nullptr;
+  // Set by writeTopic: the pages and posts the written file holds.
+  std::uint32_t pagesWritten = 0;
+  std::uint32_t postsWritten = 0;
 };
 
 inline constexpr const char* kTopicHead =

@@ -47,8 +47,9 @@ class RunRecorder {
                               std::uint32_t listedNumber) = 0;
   // The topic planned last is taken under `filePath` (to be written or kept).
   virtual void topicTaken(const char* filePath, const TopicPlan& plan) = 0;
-  // The topic taken last has been written (or failed) under `filePath`.
-  virtual void topicWritten(const char* filePath, TopicOutcome outcome) = 0;
+  // The topic taken last has been written (or failed) under `filePath`; a
+  // written file holds `pages` pages and `posts` posts.
+  virtual void topicWritten(const char* filePath, TopicOutcome outcome, std::uint32_t pages, std::uint32_t posts) = 0;
   // The run ends: how, with its counts (finished, stopped or with failures).
   virtual void endRun(const RunOutcome& outcome) = 0;
 };
