@@ -168,6 +168,7 @@ std::string reportJson(const RunReport& report) {
   std::string out = "{\n  \"board\": " + jsonText(report.startAddress) +
                     ",\n  \"finished\": " + (report.finished ? "true" : "false") +
                     ",\n  \"seconds\": " + std::to_string(report.seconds) +
+                    ",\n  \"requests\": " + std::to_string(report.requests) +
                     ",\n  \"totals\": {\"listed\": " + std::to_string(totals.listed) +
                     ", \"written\": " + std::to_string(totals.written) + ", \"kept\": " + std::to_string(totals.kept) +
                     ", \"problems\": " + std::to_string(totals.problems) + "},\n  \"forums\": [";
@@ -194,8 +195,9 @@ std::string reportHtml(const RunReport& report) {
       "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>Archive report</title></head><body>\n"
       "<h1>Archive report</h1>\n<p>Board: " +
       htmlText(report.startAddress) + "<br>Run: " + (report.finished ? "finished" : "stopped before the end") + ", " +
-      std::to_string(static_cast<long>(report.seconds)) + " s<br>Topics listed: " + std::to_string(totals.listed) +
-      ", written: " + std::to_string(totals.written) + ", already current: " + std::to_string(totals.kept) +
+      std::to_string(static_cast<long>(report.seconds)) + " s, " + std::to_string(report.requests) +
+      " requests<br>Topics listed: " + std::to_string(totals.listed) + ", written: " + std::to_string(totals.written) +
+      ", already current: " + std::to_string(totals.kept) +
       ", failed or incomplete: " + std::to_string(totals.problems) +
       "</p>\n<table "
       "border=\"1\"><tr><th>Forum</th><th>Listed</th><th>Written</th><th>Current</th><th>Problems</th></"

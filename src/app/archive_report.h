@@ -28,6 +28,7 @@ struct RunReport {
   std::string startAddress;
   bool finished = false;  // false when the run was stopped
   double seconds = 0;
+  std::uint64_t requests = 0;  // requests the run sent
   std::vector<ForumReport> forums;
 };
 

@@ -210,6 +210,7 @@ void ManifestRecorder::endRun(const RunOutcome& outcome) {
   }
   manifest_.reset();
   report_.finished = outcome.end != RunEnd::kStopped;
+  report_.requests = outcome.counts.requests;
   report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   if (!writeReport(root_, report_)) log_.logLine("[ X ] Error creating the report in " + root_ + "\r\n");
 }

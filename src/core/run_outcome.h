@@ -19,7 +19,8 @@ struct RunCounts {
   std::uint32_t topicsFailed = 0;      // not written: first page not fetched, or the file not made
   std::uint32_t filesSaved = 0;        // attachments and images
   std::uint32_t filesFailed = 0;
-  std::uint64_t bytes = 0;  // bytes of the topic files and the saved files
+  std::uint64_t bytes = 0;     // bytes of the topic files and the saved files
+  std::uint64_t requests = 0;  // requests the run sent (pages and files, retries and redirects included)
 
   std::uint32_t failedItems() const { return forumPagesFailed + topicsIncomplete + topicsFailed + filesFailed; }
 };

@@ -44,9 +44,12 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
   state.currentJob = &currentJob;
   state.settings = settings.snapshot();
   RunOutcome outcome;
+  // The progress counters are the session's; this run's share is the rise.
+  const std::uint64_t requestsBefore = log.progress().counts().requests;
   auto finish = [&](RunEnd end) {
     outcome.end = end;
     outcome.counts = state.counts;
+    outcome.counts.requests = log.progress().counts().requests - requestsBefore;
     outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     return outcome;
   };

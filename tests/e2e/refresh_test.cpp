@@ -114,10 +114,17 @@ TEST_F(GrowingBoard, rerunOnAnUnchangedBoardFetchesOnlyIndexAndForumPagesAndTouc
   const auto before = archiveFiles(out_.path());
   const std::size_t firstRun = server_->requestLines().size();
 
+  const std::string reportFile = out_.path() + "/Lantern Keepers/report.json";
+  // The report gives the requests the run sent, as the server counted them.
+  EXPECT_NE(readFile(reportFile).find("\"requests\": " + std::to_string(firstRun) + ",\n"), std::string::npos)
+      << readFile(reportFile);
+
   ProcessResult rerun = cli(out_.path());
   ASSERT_EQ(rerun.exitCode, 0) << rerun.out;
   std::vector<std::string> lines = requestsSince(firstRun);
   ASSERT_FALSE(lines.empty());
+  EXPECT_NE(readFile(reportFile).find("\"requests\": " + std::to_string(lines.size()) + ",\n"), std::string::npos)
+      << readFile(reportFile);
   for (const std::string& line : lines) {
     EXPECT_TRUE(line.starts_with("GET /index.php") || line.starts_with("GET /viewforum.php")) << line;
   }
