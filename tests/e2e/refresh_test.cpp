@@ -59,7 +59,8 @@ class GrowingBoard : public ::testing::Test {
   void SetUp() override {
     server_ = std::make_unique<BoardServer>([this](const Request& request) {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (++served_ == holdAt_) released_.wait(lock, [this] { return !holding_; });
+      if (++served_ == holdAt_ || request.target == holdTarget_) released_.wait(lock, [this] { return !holding_; });
+      if (failing_.count(request.target) != 0) return Response::notFound();
       return ClassicBoard(shape_).serve(request);
     });
     ASSERT_TRUE(server_->start());
@@ -103,6 +104,8 @@ class GrowingBoard : public ::testing::Test {
   BoardShape shape_ = demo::demoShape();
   int served_ = 0;
   int holdAt_ = 0;
+  std::string holdTarget_;         // a request held whenever it comes
+  std::set<std::string> failing_;  // requests answered 404
   bool holding_ = false;
   std::unique_ptr<BoardServer> server_;
   std::string address_;
@@ -282,6 +285,71 @@ TEST_F(GrowingBoard, aRefetchedTopicKeepsItsSavedFilesAndFetchesOnlyMissingOnes)
   ProcessResult check = runProcess(QUILLSTASH_CLI, {"--check", out_.path() + "/Lantern Keepers"});
   EXPECT_EQ(check.exitCode, 0) << check.out;
   EXPECT_NE(check.out.find("35 files recorded, 0 missing, 0 changed"), std::string::npos) << check.out;
+}
+
+// A topic cut by a stop, and one whose attachment could not be saved, are
+// never recorded complete: the next run fetches them again, and only them.
+TEST_F(GrowingBoard, topicsCutByAStopOrMissingAFileAreFetchedAgain) {
+  if (!test::canInterruptProcesses()) GTEST_SKIP() << "no Ctrl-C for child processes here";
+  const std::string archive = out_.path() + "/Lantern Keepers";
+  auto stateOf = [&](const std::string& topic) {
+    std::string error;
+    auto manifest = Manifest::openExisting(archive, error);
+    if (!manifest) return std::string("no manifest: ") + error;
+    for (const TopicRecord& record : manifest->topics()) {
+      if (record.address.ends_with(topic)) return std::string(topicStateName(record.state));
+    }
+    return std::string("not recorded");
+  };
+  const std::string welcome = archive + "/01 General Chat/00001 Welcome to the Lantern Keepers.html";
+
+  // Ctrl-C while the welcome topic's second page is on its way.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holdTarget_ = "/viewtopic.php?t=1&start=5";
+    holding_ = true;
+  }
+  ProcessResult stopped =
+      runProcess(QUILLSTASH_CLI, {address_, out_.path()}, std::chrono::seconds(60), std::chrono::seconds(2));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holding_ = false;
+    holdTarget_.clear();
+  }
+  released_.notify_all();
+  EXPECT_EQ(stopped.exitCode, 1) << stopped.out;
+  EXPECT_FALSE(fs::exists(welcome));
+  EXPECT_EQ(stateOf("?t=1"), "incomplete");
+
+  // The attachment the stopped run saved is gone, and cannot be had again.
+  const std::string attachment = archive + "/01 General Chat/00001 lamp-manual.pdf";
+  ASSERT_TRUE(fs::exists(attachment));
+  fs::remove(attachment);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failing_.insert("/download.php?attach_id=1");
+  }
+  ProcessResult missingFile = cli(out_.path());
+  EXPECT_EQ(missingFile.exitCode, 3) << missingFile.out;
+  EXPECT_TRUE(fs::exists(welcome));
+  EXPECT_EQ(stateOf("?t=1"), "incomplete");
+  EXPECT_EQ(stateOf("?t=2"), "complete");
+
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failing_.clear();
+  }
+  const std::size_t from = server_->requestLines().size();
+  ProcessResult whole = cli(out_.path());
+  EXPECT_EQ(whole.exitCode, 0) << whole.out;
+  std::set<std::string> fetched;
+  for (const std::string& line : requestsSince(from)) {
+    if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php")) fetched.insert(line);
+  }
+  EXPECT_EQ(fetched, (std::set<std::string>{
+                         "GET /viewtopic.php?t=1 HTTP/1.0", "GET /viewtopic.php?t=1&start=5 HTTP/1.0",
+                         "GET /viewtopic.php?t=1&start=10 HTTP/1.0", "GET /download.php?attach_id=1 HTTP/1.0"}));
+  EXPECT_EQ(stateOf("?t=1"), "complete");
 }
 
 TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
