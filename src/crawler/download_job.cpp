@@ -84,7 +84,9 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
   // The manifest and the report are closed before the last line, so that a
   // front-end that reads the report at "the end" finds it written.
   if (state.recorder != nullptr) state.recorder->endRun(outcome);
-  if (outcome.end == RunEnd::kStopped) return stopped();
+  // A stop that came while the records were closed still ends the run as
+  // stopped: the front-end counts the run as interrupted.
+  if (outcome.end == RunEnd::kStopped || log.stopRequested()) return stopped();
   if (failed == 0) {
     log.logLine("* Forum downloaded successfully");
     return outcome;
