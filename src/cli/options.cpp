@@ -8,6 +8,7 @@
 
 #include "app/saving_options_model.h"
 #include "platform/files.h"
+#include "platform/path.h"
 #include "text/address.h"
 
 namespace quillstash::cli {
@@ -311,9 +312,11 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       std::optional<std::string> text = value();
       if (!text || text->empty()) return fail("option --log-file needs a path");
       options.logFile = *text;
-      const std::size_t slash = text->find_last_of('/');
-      if (slash != std::string::npos) {
-        const std::string folder = slash == 0 ? std::string("/") : text->substr(0, slash);
+      std::size_t slash = text->size();
+      while (slash > 0 && !platform::isPathSeparator((*text)[slash - 1])) --slash;
+      if (slash > 0) {
+        --slash;
+        const std::string folder = text->substr(0, slash == 0 ? 1 : slash);
         if (!platform::pathExists(folder.c_str())) return fail("the folder of the log file does not exist: " + folder);
       }
     } else {

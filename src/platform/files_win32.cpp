@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/path.h"
 #include "platform/win32_support.h"
 
 namespace quillstash::platform {
@@ -46,6 +47,77 @@ bool pathExists(const char* path) {
   return ::GetFileAttributesW(win32::longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+// The length of the part of `path` that names a drive or share rather than a
+// folder to create: "C:\", "\\server\share\", "\\?\C:\", "\\?\UNC\server\share\".
+std::size_t rootLength(const std::string& path) {
+  auto separatorAt = [&](std::size_t i) { return i < path.size() && isPathSeparator(path[i]); };
+  std::size_t start = 0;
+  if (path.rfind("\\\\?\\", 0) == 0 || path.rfind("\\\\.\\", 0) == 0) {
+    start = 4;
+    if (path.compare(start, 4, "UNC\\") != 0) {
+      if (path.size() >= start + 2 && path[start + 1] == ':') return separatorAt(start + 2) ? start + 3 : start + 2;
+      return start;
+    }
+    start += 4;
+  } else if (separatorAt(0) && separatorAt(1)) {
+    start = 2;
+  } else {
+    if (path.size() >= 2 && path[1] == ':') return separatorAt(2) ? 3 : 2;
+    return separatorAt(0) ? 1 : 0;
+  }
+  // A share: skip the server and the share name.
+  std::size_t i = start;
+  for (int part = 0; part < 2; ++part) {
+    while (i < path.size() && !isPathSeparator(path[i])) ++i;
+    if (i < path.size()) ++i;
+  }
+  return i;
+}
+
+}  // namespace
+
+bool createDirectories(const char* path, std::string& reason) {
+  const std::string whole(path);
+  // Each prefix ending before a separator, then the whole path.
+  for (std::size_t i = rootLength(whole) + 1; i <= whole.size(); ++i) {
+    if (i < whole.size() && !isPathSeparator(whole[i])) continue;
+    if (isPathSeparator(whole[i - 1])) continue;
+    const std::string prefix = whole.substr(0, i);
+    if (createDirectory(prefix.c_str()) == CreateDirectoryResult::kFailed) {
+      // A file in the way: the system's "already exists" would mislead.
+      if (::GetLastError() == ERROR_ALREADY_EXISTS) ::SetLastError(ERROR_DIRECTORY);
+      reason = lastErrorText();
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string lastErrorText() {
+  const DWORD error = ::GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string out;
+  if (length > 0 && text != nullptr) out = win32::narrow(text);
+  if (text != nullptr) ::LocalFree(text);
+  // The system's texts end with a full stop and a line break.
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.')) {
+    out.pop_back();
+  }
+  if (out.empty()) out = "system error " + std::to_string(error);
+  return out;
+}
+
+std::uint64_t fileSize(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win32::longPath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool writeWholeFile(const char* path, const char* data, std::size_t size) {
   const std::wstring target = win32::longPath(path);
   const std::wstring temporary = win32::longPath((std::string(path) + ".part").c_str());
@@ -68,11 +140,13 @@ bool appendToFile(const char* path, const char* data, std::size_t size) {
   return ok;
 }
 
-OutputFile::~OutputFile() { close(); }
+OutputFile::~OutputFile() { discard(); }
 
 bool OutputFile::create(const char* path) {
-  close();
-  HANDLE file = openForWriting(win32::longPath(path), GENERIC_WRITE, CREATE_ALWAYS);
+  discard();
+  finalPath_ = path;
+  partPath_ = finalPath_ + ".part";
+  HANDLE file = openForWriting(win32::longPath(partPath_.c_str()), GENERIC_WRITE, CREATE_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) return false;
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
@@ -89,11 +163,26 @@ bool OutputFile::restart() {
   return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
-void OutputFile::close() {
-  if (isOpen()) {
-    ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    handle_ = -1;
+bool OutputFile::commit() {
+  if (!isOpen()) return false;
+  const bool closed = ::CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
+  handle_ = -1;
+  const std::wstring part = win32::longPath(partPath_.c_str());
+  const std::wstring target = win32::longPath(finalPath_.c_str());
+  if (closed && ::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
   }
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(part.c_str());
+  ::SetLastError(error);  // the reason the caller reports is the rename's
+  return false;
+}
+
+void OutputFile::discard() {
+  if (!isOpen()) return;
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+  ::DeleteFileW(win32::longPath(partPath_.c_str()).c_str());
 }
 
 }  // namespace quillstash::platform

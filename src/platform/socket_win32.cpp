@@ -103,6 +103,52 @@ bool connectSocket(SocketHandle socket, const Ipv4Endpoint& endpoint) {
   return true;
 }
 
+ConnectProgress startConnect(SocketHandle socket, const Ipv4Endpoint& endpoint) {
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(endpoint.port);
+  target.sin_addr.s_addr = htonl(endpoint.address);
+  if (::connect(sock(socket), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+    return ConnectProgress::kConnected;
+  }
+  // A non-blocking connect that goes on reports "would block".
+  if (::WSAGetLastError() == WSAEWOULDBLOCK) return ConnectProgress::kPending;
+  failWithWsaError();
+  return ConnectProgress::kFailed;
+}
+
+ConnectProgress waitConnected(SocketHandle socket, std::chrono::milliseconds timeout) {
+  // A connect that succeeds makes the socket writable; one that fails is
+  // reported in the exception set, not as writable as on POSIX.
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(sock(socket), &writable);
+  FD_SET(sock(socket), &failed);
+  const long long ms = timeout.count() < 0 ? 0 : timeout.count();
+  timeval wait{};
+  wait.tv_sec = static_cast<long>(ms / 1000);
+  wait.tv_usec = static_cast<long>(ms % 1000 * 1000);
+  const int ready = ::select(0, nullptr, &writable, &failed, &wait);
+  if (ready == 0) return ConnectProgress::kPending;
+  if (ready == SOCKET_ERROR) {
+    failWithWsaError();
+    return ConnectProgress::kFailed;
+  }
+  int error = 0;
+  int size = sizeof error;
+  if (::getsockopt(sock(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) {
+    failWithWsaError();
+    return ConnectProgress::kFailed;
+  }
+  if (error != 0 || FD_ISSET(sock(socket), &failed)) {
+    tLastError = error != 0 ? error : WSAECONNREFUSED;
+    return ConnectProgress::kFailed;
+  }
+  return ConnectProgress::kConnected;
+}
+
 long sendBytes(SocketHandle socket, const char* data, std::size_t length) {
   const int chunk = length > 0x40000000 ? 0x40000000 : static_cast<int>(length);
   const int sent = ::send(sock(socket), data, chunk, 0);

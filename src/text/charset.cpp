@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "text/charset.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
+#include "platform/charset.h"
 #include "text/strings.h"
 
 namespace quillstash {
@@ -44,30 +42,32 @@ bool namesLatin1(std::string_view charset) {
          lower == "windows-1252" || lower == "cp1252";
 }
 
-// Converts with iconv from `charset`; false when the system does not know it.
-bool convertWith(const std::string& charset, std::string_view page, std::string& out) {
-  iconv_t converter = ::iconv_open("UTF-8", charset.c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+// windows-1252 into UTF-8, here rather than through the system so that every
+// platform reads undeclared and Latin-1 pages alike. 0x80 to 0x9F; 0 where
+// the charset defines no character.
+constexpr std::uint16_t kWindows1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void convertWindows1252(std::string_view page, std::string& out) {
   out.clear();
   out.reserve(page.size() + page.size() / 2);
-  char buffer[16384];
-  char* in = const_cast<char*>(page.data());
-  std::size_t inLeft = page.size();
-  while (inLeft > 0) {
-    char* to = buffer;
-    std::size_t toLeft = sizeof buffer;
-    const std::size_t result = ::iconv(converter, &in, &inLeft, &to, &toLeft);
-    const int error = errno;
-    out.append(buffer, static_cast<std::size_t>(to - buffer));
-    if (result != static_cast<std::size_t>(-1)) continue;
-    if (error == E2BIG) continue;
-    // A byte the charset does not define, or a sequence cut at the end.
-    out += "\xEF\xBF\xBD";
-    ++in;
-    --inLeft;
+  for (char byte : page) {
+    const auto c = static_cast<unsigned char>(byte);
+    std::uint32_t code = c;
+    if (c >= 0x80 && c <= 0x9F) code = kWindows1252High[c - 0x80] != 0 ? kWindows1252High[c - 0x80] : 0xFFFD;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
   }
-  ::iconv_close(converter);
-  return true;
 }
 
 }  // namespace
@@ -137,8 +137,11 @@ bool isValidUtf8(std::string_view text) {
 bool convertToUtf8(std::string_view page, std::string_view charset, std::string& out) {
   if (!charset.empty() && namesUtf8OrAscii(charset)) return false;
   if (charset.empty() && isValidUtf8(page)) return false;
-  if (!charset.empty() && !namesLatin1(charset) && convertWith(std::string(charset), page, out)) return true;
-  return convertWith("WINDOWS-1252", page, out);
+  if (!charset.empty() && !namesLatin1(charset) && platform::convertCharsetToUtf8(std::string(charset), page, out)) {
+    return true;
+  }
+  convertWindows1252(page, out);
+  return true;
 }
 
 std::size_t convertPageToUtf8(PageBlock& page, std::size_t length, std::string_view contentType) {

@@ -3,7 +3,9 @@
 // tree, whole files, log lines, requests and exit codes.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -347,9 +349,16 @@ TEST_F(DemoBoard, makesTheOutputFolderWithItsParentsAndNamesWhyOneCannotBeMade) 
   ASSERT_TRUE(platform::writeWholeFile(out_.file("plain").c_str(), "x", 1));
   ProcessResult blocked = cli({address_, out_.file("plain") + "/inside"});
   EXPECT_EQ(blocked.exitCode, 1);
-  EXPECT_TRUE(
-      blocked.out.ends_with("[ X ] Error creating directory " + out_.file("plain") + "/inside: Not a directory\r\n"))
+  const std::string failure = "[ X ] Error creating directory " + out_.file("plain") + "/inside: ";
+#ifdef _WIN32
+  // The system's own text, worded differently by each Windows version.
+  const std::size_t at = blocked.out.rfind(failure);
+  EXPECT_TRUE(at != std::string::npos && blocked.out.size() > at + failure.size() + 2 &&
+              blocked.out.ends_with("\r\n") && blocked.out.find("\r\n", at) == blocked.out.size() - 2)
       << blocked.out;
+#else
+  EXPECT_TRUE(blocked.out.ends_with(failure + "Not a directory\r\n")) << blocked.out;
+#endif
 }
 
 TEST_F(DemoBoard, anInterruptEndsTheRunAtOnceLeavingOnlyWholeFiles) {
@@ -455,6 +464,9 @@ TEST_F(DemoBoard, failedTopicsAreCountedAndEndTheRunWithStatus3) {
 
 // On a full disk the topics that do not fit are reported, never left cut.
 TEST_F(DemoBoard, aFullDiskEndsWithFailedItemsAndOnlyWholeFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a small file system is mounted with the Linux mount command";
+#else
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   const std::string mountPoint = out_.file("small");
   fs::create_directory(mountPoint);
@@ -475,6 +487,7 @@ TEST_F(DemoBoard, aFullDiskEndsWithFailedItemsAndOnlyWholeFiles) {
   EXPECT_EQ(run.exitCode, 3) << run.out;
   EXPECT_NE(run.out.find("[ X ] Error creating file "), std::string::npos);
   EXPECT_NE(run.out.find(" items failed\r\n"), std::string::npos);
+#endif
 }
 
 // A board in ISO-8859-1: folder and file names and topic files come out in

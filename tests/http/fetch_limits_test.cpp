@@ -4,10 +4,15 @@
 // request or a log line.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -20,6 +25,7 @@
 
 #include "http/fetch.h"
 #include "http_world.h"
+#include "platform/socket.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -174,32 +180,49 @@ TEST_F(FetchLimits, aTrickleASilentServerAndAStopEachEndTheFetch) {
 // A listener that never accepts, whose queue is already full: the system
 // drops further connection attempts, so a connect waits until its time-out.
 class FullListener {
+#ifdef _WIN32
+  using Handle = SOCKET;
+  static void closeHandle(Handle h) { ::closesocket(h); }
+  static void setNonBlocking(Handle h) {
+    u_long on = 1;
+    ::ioctlsocket(h, FIONBIO, &on);
+  }
+  using Length = int;
+#else
+  using Handle = int;
+  static void closeHandle(Handle h) { ::close(h); }
+  static void setNonBlocking(Handle h) { ::fcntl(h, F_SETFL, ::fcntl(h, F_GETFL) | O_NONBLOCK); }
+  using Length = socklen_t;
+#endif
+
  public:
   FullListener() {
+    platform::closeSocket(platform::createTcpSocket());  // starts Windows Sockets where it must be
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
+    Length size = sizeof address;
     ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::listen(listener_, 0);
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
-    for (int& filler : fillers_) {
-      filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    for (Handle& filler : fillers_) {
+      filler = ::socket(AF_INET, SOCK_STREAM, 0);
+      setNonBlocking(filler);
       ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
     std::this_thread::sleep_for(100ms);  // lets the fillers take the queue
   }
   ~FullListener() {
-    for (int filler : fillers_) ::close(filler);
-    ::close(listener_);
+    for (Handle filler : fillers_) closeHandle(filler);
+    closeHandle(listener_);
   }
   std::uint16_t port() const { return port_; }
 
  private:
-  int listener_ = -1;
-  int fillers_[3] = {-1, -1, -1};
+  Handle listener_{};
+  Handle fillers_[3]{};
   std::uint16_t port_ = 0;
 };
 

@@ -58,7 +58,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-  if (!::CreatePipe(&outRead, &outWrite, &inherit, 0)) return result;
+  if (!::CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+    result.err = "no pipe for the output: system error " + std::to_string(::GetLastError());
+    return result;
+  }
   if (!::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
     ::CloseHandle(outRead);
     ::CloseHandle(outWrite);
@@ -89,6 +92,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   ::CloseHandle(errWrite);
   if (input != INVALID_HANDLE_VALUE) ::CloseHandle(input);
   if (!started) {
+    result.err = "the process could not be started: system error " + std::to_string(::GetLastError());
     ::CloseHandle(outRead);
     ::CloseHandle(errRead);
     return result;

@@ -43,7 +43,9 @@ std::string TempDir::file(const std::string& name) const {
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  // Through a path made from UTF-8, so that Windows opens the file by its
+  // wide-character name rather than in the local code page.
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();

@@ -70,7 +70,11 @@ std::vector<Block> postBody(const ModelTopic& topic, std::size_t index, int post
 std::string timeText(long long time, const char* format) {
   std::time_t t = static_cast<std::time_t>(time);
   std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &t);
+#else
   gmtime_r(&t, &parts);
+#endif
   char text[64];
   std::strftime(text, sizeof text, format, &parts);
   return text;
@@ -312,7 +316,15 @@ std::string fill(std::string pattern, std::initializer_list<std::pair<std::strin
 }
 
 std::string isoTime(long long time) { return timeText(time, "%Y-%m-%dT%H:%M:%S+00:00"); }
-std::string longTime(long long time) { return timeText(time, "%a %b %d, %Y %-I:%M %P"); }
+// "Mon Jan 05, 2015 3:07 pm"; the hour without its leading zero and the
+// lower-case am/pm are put together here, as not every C library's strftime
+// has conversions for them.
+std::string longTime(long long time) {
+  std::string hour = timeText(time, "%I");
+  if (hour.size() == 2 && hour[0] == '0') hour.erase(0, 1);
+  const std::string half = timeText(time, "%p") == "PM" ? "pm" : "am";
+  return timeText(time, "%a %b %d, %Y ") + hour + timeText(time, ":%M ") + half;
+}
 std::string shortDate(long long time) { return timeText(time, "%b %d, %Y"); }
 
 std::string origin(const Request& request) { return "http://127.0.0.1:" + std::to_string(request.serverPort); }
