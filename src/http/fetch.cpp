@@ -179,7 +179,13 @@ bool prepare(Fetch& f) {
 
   for (;;) {
     if (f.log.stopRequested() || deadlinePassed(f)) return false;
-    if (resolveServer(http, f.settings, f.viaProxy)) return true;
+    const ResolveOutcome resolved = resolveServer(http, f.settings, f.viaProxy, f.deadline, f.log);
+    if (resolved == ResolveOutcome::kResolved) return true;
+    if (resolved == ResolveOutcome::kStopped) return false;
+    if (resolved == ResolveOutcome::kTimedOut) {
+      deadlinePassed(f);  // logs it
+      return false;
+    }
     const int code = platform::lastSocketError();
     LogLineBuilder line(http);
     line << "[ X ] Error resolving " << http.host.view() << " , code: ";

@@ -308,7 +308,10 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
 
-  if (!resolveServer(*http, settings, viaProxy)) {
+  const ResolveOutcome resolved =
+      resolveServer(*http, settings, viaProxy, std::chrono::steady_clock::time_point::max(), log_);
+  if (resolved == ResolveOutcome::kStopped) return;
+  if (resolved != ResolveOutcome::kResolved) {
     const int code = platform::lastSocketError();
     LogLineBuilder line(*http);
     line << "[ X ] Error resolving " << http->host.view() << " , code: ";
