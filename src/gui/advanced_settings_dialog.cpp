@@ -128,6 +128,10 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
     edit->setMaximumWidth(80);
     limits->addWidget(edit, limitRow++, 1);
   }
+  limits->addWidget(new QLabel(QString::fromLatin1(Model::kMaxFileSizeLabel), this), limitRow, 0);
+  QLineEdit* maxFileSize = makeEdit(Model::kMaxFileSizeEdit, this);
+  maxFileSize->setMaximumWidth(80);
+  limits->addWidget(maxFileSize, limitRow, 1);
   limits->setColumnStretch(2, 1);
   layout->addLayout(limits);
 

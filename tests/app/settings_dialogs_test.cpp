@@ -207,6 +207,19 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
+TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytes) {
+  Advanced dialog(defaults());
+  EXPECT_EQ(dialog.text(Advanced::kMaxFileSizeEdit), "1024");
+  Settings odd = defaults();
+  odd.maxFileBytes = 1500;  // as the command line may set it: kept while the field is not edited
+  EXPECT_EQ(Advanced(odd).accept(odd).maxFileBytes, 1500u);
+  dialog.setText(Advanced::kMaxFileSizeEdit, "0");
+  EXPECT_EQ(dialog.invalidNumberField(), Advanced::kMaxFileSizeEdit);
+  dialog.setText(Advanced::kMaxFileSizeEdit, "5");
+  EXPECT_EQ(dialog.invalidNumberField(), 0);
+  EXPECT_EQ(dialog.accept(defaults()).maxFileBytes, std::uint64_t{5} << 20);
+}
+
 TEST(AdvancedSettingsModel, wildcardsHelpNamesEveryWildcard) {
   std::string help = Advanced::wildcardsHelp();
   EXPECT_EQ(help.rfind("To change detection settings you need to view the HTML source of the forum\r\n", 0), 0u);
