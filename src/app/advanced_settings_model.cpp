@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/window_fields.h"
+#include "text/address.h"
 
 namespace quillstash {
 
@@ -121,6 +122,10 @@ int AdvancedSettingsModel::invalidNumberField() const {
     if (!valid) return id;
   }
   return 0;
+}
+
+std::string_view AdvancedSettingsModel::proxyProblem() const {
+  return isChecked(kUseProxyBox) ? checkProxyAddress(text(kProxyEdit)) : std::string_view();
 }
 
 const char* AdvancedSettingsModel::wildcardsHelp() {

@@ -75,6 +75,9 @@ class AdvancedSettingsModel {
   // Ok is refused while a number edit holds what it does not take: the
   // first such edit's id, or 0 when every one is right.
   int invalidNumberField() const;
+  // Ok is also refused while the proxy is switched on and its address names a
+  // port outside 1-65535: the problem in words, or empty.
+  std::string_view proxyProblem() const;
   // A time limit's edit, its label and the seconds it holds.
   struct LimitField {
     int id;

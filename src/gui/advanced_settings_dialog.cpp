@@ -229,6 +229,13 @@ void AdvancedSettingsDialog::accept() {
     edits_[invalid]->selectAll();
     return;
   }
+  if (const std::string_view problem = model_.proxyProblem(); !problem.empty()) {
+    problem_->setText(QString::fromLatin1(problem.data(), static_cast<qsizetype>(problem.size())));
+    problem_->setVisible(true);
+    edits_[Model::kProxyEdit]->setFocus();
+    edits_[Model::kProxyEdit]->selectAll();
+    return;
+  }
   // A box counts only when fully ticked; the model mirrors every click, the
   // texts every keystroke (greyed fields included).
   store_.replace(model_.accept(store_.snapshot()));

@@ -207,7 +207,7 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
-TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytes) {
+TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytesAndABadProxyPortIsRefused) {
   Advanced dialog(defaults());
   EXPECT_EQ(dialog.text(Advanced::kMaxFileSizeEdit), "1024");
   Settings odd = defaults();
@@ -218,6 +218,14 @@ TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytes) {
   dialog.setText(Advanced::kMaxFileSizeEdit, "5");
   EXPECT_EQ(dialog.invalidNumberField(), 0);
   EXPECT_EQ(dialog.accept(defaults()).maxFileBytes, std::uint64_t{5} << 20);
+
+  // The proxy's port counts only while the proxy is switched on.
+  dialog.setText(Advanced::kProxyEdit, "proxy.test:65536");
+  EXPECT_EQ(dialog.proxyProblem(), "");
+  dialog.setChecked(Advanced::kUseProxyBox, true);
+  EXPECT_EQ(dialog.proxyProblem(), "the port of the proxy must be a number from 1 to 65535");
+  dialog.setText(Advanced::kProxyEdit, "proxy.test:3128");
+  EXPECT_EQ(dialog.proxyProblem(), "");
 }
 
 TEST(AdvancedSettingsModel, wildcardsHelpNamesEveryWildcard) {
