@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/version.h"
@@ -32,7 +33,7 @@ class AdvancedSettingsModel {
   static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
   static constexpr int kLinkParameterEdit = 118;
   static constexpr int kConnectTimeoutEdit = 119, kMinRateTimeEdit = 120, kFetchDeadlineEdit = 121;
-  static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123, kMaxFileSizeEdit = 124;
+  static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123, kMaxFileSizeEdit = 126;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
   static constexpr int kSkipCertificateCheckBox = 418;
@@ -40,6 +41,15 @@ class AdvancedSettingsModel {
   static constexpr const char* kCaFileLabel = "Also trust the CA certificates in (PEM file):";
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
   static constexpr int kForumsGroup = 50, kTopicsGroup = 51, kPostsGroup = 52;
+  static constexpr int kEngineCombo = 124, kProfileFileEdit = 125;
+  static constexpr const char* kEngineLabel = "Forum engine:";
+  static constexpr const char* kProfileFileLabel = "Engine profile file:";
+
+  // One entry of the engine list: the value of Settings::engine and its text.
+  struct EngineEntry {
+    std::string name;
+    std::string label;
+  };
 
   // A checkbox, its label, the bit it sets and the edit it governs (0: none).
   struct CheckBox {
@@ -62,7 +72,7 @@ class AdvancedSettingsModel {
   static std::span<const TextField> textFields();  // 100 to 112, 118, 122 and 123
   static std::span<const Group> groups();
   // The number edits: 113 to 117, the time limits 119 to 121 and the largest
-  // file 124.
+  // file 126.
   static std::span<const int> numberFields();
   // What a number edit takes: whole numbers from min to max, or for the
   // forum delay seconds with up to three decimals (min and max in seconds).
@@ -110,6 +120,13 @@ class AdvancedSettingsModel {
   // Typing: the field keeps at most kTextLimit characters.
   void setText(int editId, std::string_view text);
 
+  // The engine list: recognise automatically, the table-based path, then the
+  // built-in profiles (and the engine the settings name, when it is none of these).
+  const std::vector<EngineEntry>& engines() const { return engines_; }
+  std::size_t engineIndex() const { return engineIndex_; }
+  // A choice in the list; an index past its end is ignored.
+  void setEngineIndex(std::size_t index);
+
   // Ok: `current` with the flag bits rebuilt from the boxes, every string read
   // back (also from greyed fields) and the numbers parsed. Retry counts above
   // kMaxRetries become kMaxRetries; time limits are kept within 1 to
@@ -121,6 +138,8 @@ class AdvancedSettingsModel {
  private:
   std::map<int, bool> checked_;
   std::map<int, std::string> texts_;
+  std::vector<EngineEntry> engines_;
+  std::size_t engineIndex_ = 0;
 };
 
 }  // namespace quillstash

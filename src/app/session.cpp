@@ -7,8 +7,10 @@
 #include "archive/page_fetcher.h"
 #include "archive/topic_writer.h"
 #include "crawler/download_job.h"
+#include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/page_links.h"
+#include "crawler/profile_crawl.h"
 #include "http/login.h"
 
 namespace quillstash {
@@ -34,7 +36,8 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.outputPath,
                                output_,
                                &findNextPageLink,
-                               &state.counts};
+                               &state.counts,
+                               state.engine};
     if (quillstash::writeTopic(topic, context)) log_.progress().topicDone();
   }
 
@@ -117,6 +120,11 @@ std::vector<DetectedForum> Session::listForums() {
   copy.setLength(pageLength_);
   crawlState_.settings = settings_.snapshot();
   crawlState_.forumSelection = forumSelection();
+  EngineChoice engine;
+  if (!chooseEngine(crawlState_.settings, copy.text(), engine, log_)) return {};
+  if (engine.profile != nullptr) {
+    return listProfileForums(copy.text(), currentJob_->forumAddress.view(), *engine.profile, crawlState_);
+  }
   return listIndexForums(copy.data(), *currentJob_, crawlState_);
 }
 

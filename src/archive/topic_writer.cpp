@@ -10,6 +10,9 @@
 #include "archive/media.h"
 #include "archive/post_extraction.h"
 #include "archive/scan.h"
+#include "archive/tree_markup.h"
+#include "engines/page_reading.h"
+#include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/address.h"
@@ -90,6 +93,129 @@ std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& co
   return length;
 }
 
+// Checks the stop request and the first page of a topic before anything is
+// composed: a topic whose first page did not arrive is counted as failed and
+// no file is written for it. Returns true when the topic may be composed.
+bool firstPageArrived(bool fetched, TopicWriterContext& context) {
+  ActivityLog& log = context.log;
+  if (log.stopRequested()) return false;
+  if (fetched) return true;
+  if (context.counts != nullptr) ++context.counts->topicsFailed;
+  std::string line("[ X ] Topic not saved, its first page could not be fetched: ");
+  line += context.outputPath.c_str();
+  line += "\r\n";
+  log.logLine(line);
+  return false;
+}
+
+// Writes the composed file whole (through a .part beside its final name),
+// counts and logs the outcome. Nothing is written once a stop was asked for.
+bool saveTopicFile(TopicWriterContext& context, bool incomplete) {
+  ActivityLog& log = context.log;
+  if (log.stopRequested()) return false;
+
+  std::string_view bytes = context.output.view();
+  bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  if (context.counts != nullptr) {
+    if (!saved) {
+      ++context.counts->topicsFailed;
+    } else {
+      ++context.counts->topicsSaved;
+      if (incomplete) ++context.counts->topicsIncomplete;
+      context.counts->bytes += bytes.size();
+    }
+  }
+  if (saved && incomplete) {
+    std::string line("[ X ] Topic incomplete, a later page could not be fetched: ");
+    line += context.outputPath.c_str();
+    line += "\r\n";
+    log.logLine(line);
+  }
+  std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
+  line += context.outputPath.c_str();
+  line += "\r\n";
+  log.logLine(line);
+  return saved;
+}
+
+// The rows of the posts the profile finds on one page's tree, fetched from
+// `pageAddress`; the posts' attachments are saved beside the topic file when
+// the settings save attachments.
+void writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view pageAddress,
+                       const TopicWriterContext& context, TopicMedia& media) {
+  OutputBuffer& out = context.output;
+  std::string_view forumHost = hostOf(context.currentJob.forumAddress.c_str());
+  for (const FoundPost& post : findPosts(page, profile)) {
+    if (context.settings.saveAttachments) {
+      for (const std::string& attachment : post.attachments) {
+        std::string address = resolveHref(pageAddress, attachment);
+        if (!address.empty()) media.saveAttachment(address.c_str(), context.currentJob, nullptr);
+      }
+    }
+    out.append("<TR>");
+    out.append(kCellOpener);
+    appendEscaped(out, post.author);
+    if (!post.date.empty()) {
+      out.append("<BR>");
+      appendEscaped(out, post.date);
+    }
+    out.append("</TD>");
+    out.append(kCellOpener);
+    if (post.message) {
+      auto parts = [&](const std::string& query) {
+        return query.empty() ? std::vector<html::Node>() : page.query(query, post.message);
+      };
+      MessageParts marked{parts(profile.drop), parts(profile.quote), parts(profile.quoteTitle), parts(profile.code),
+                          profile.quoteAuthor};
+      writeMessageTree(post.message, marked, forumHost, out, media);
+    }
+    out.append("</TD></TR>");
+  }
+}
+
+// writeTopic for a run with an engine profile.
+bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
+  const Settings& settings = context.settings;
+  const EngineProfile& profile = *context.engine;
+  PageBlock page;
+  LinkList fetched;
+  const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
+
+  cleanPathComponent(context.outputPath.data);
+  applyLinkParameter(settings, topic);
+  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
+
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                                context.itemNumber, folder, context.counts});
+
+  bool incomplete = false;
+  for (;;) {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
+    writeProfilePosts(*tree, profile, topic.forumAddress.view(), context, media);
+    std::string next = findNextPage(*tree, profile.topics, topic.forumAddress.view(), topicKey);
+    tree.reset();
+    if (next.empty() || !topic.forumAddress.assign(next)) break;
+    applyLinkParameter(settings, topic);
+    const char* candidate = topic.forumAddress.c_str();
+    if (findLink(fetched, candidate) != nullptr) break;
+    if (fetchPage(topic, page, context, fetched) == 0) {
+      incomplete = true;
+      break;
+    }
+  }
+  out.append(kTopicFoot);
+  return saveTopicFile(context, incomplete);
+}
+
 }  // namespace
 
 bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
@@ -100,24 +226,15 @@ bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobCont
 }
 
 bool writeTopic(JobContext& topic, TopicWriterContext& context) {
+  if (context.log.stopRequested()) return false;
+  if (context.engine != nullptr) return writeProfileTopic(topic, context);
   const Settings& settings = context.settings;
-  ActivityLog& log = context.log;
-  if (log.stopRequested()) return false;
   PageBlock page;
   LinkList fetched;  // every address fetched for this topic, to end loops
 
   cleanPathComponent(context.outputPath.data);
   applyLinkParameter(settings, topic);
-  const bool firstFetched = fetchPage(topic, page, context, fetched) != 0;
-  if (log.stopRequested()) return false;
-  if (!firstFetched) {
-    if (context.counts != nullptr) ++context.counts->topicsFailed;
-    std::string line("[ X ] Topic not saved, its first page could not be fetched: ");
-    line += context.outputPath.c_str();
-    line += "\r\n";
-    log.logLine(line);
-    return false;
-  }
+  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
 
   OutputBuffer& out = context.output;
   out.clear();
@@ -161,30 +278,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
     }
   }
   out.append(kTopicFoot);
-  if (log.stopRequested()) return false;
-
-  std::string_view bytes = out.view();
-  bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
-  if (context.counts != nullptr) {
-    if (!saved) {
-      ++context.counts->topicsFailed;
-    } else {
-      ++context.counts->topicsSaved;
-      if (incomplete) ++context.counts->topicsIncomplete;
-      context.counts->bytes += bytes.size();
-    }
-  }
-  if (saved && incomplete) {
-    std::string line("[ X ] Topic incomplete, a later page could not be fetched: ");
-    line += context.outputPath.c_str();
-    line += "\r\n";
-    log.logLine(line);
-  }
-  std::string line(saved ? "* Saved: " : "[ X ] Error creating file ");
-  line += context.outputPath.c_str();
-  line += "\r\n";
-  log.logLine(line);
-  return saved;
+  return saveTopicFile(context, incomplete);
 }
 
 }  // namespace quillstash

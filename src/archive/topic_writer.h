@@ -13,6 +13,7 @@
 #include "core/version.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "engines/profile.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -48,6 +49,10 @@ struct TopicWriterContext {
   // The run's counts: the topic's outcome and its saved and failed files are
   // added here (none when null).
   RunCounts* counts = nullptr;
+  // The engine profile of the run, or null for the table-based path: with a
+  // profile the posts, their authors and dates and the next page are found
+  // by its queries on the page's tree.
+  const EngineProfile* engine = nullptr;
 };
 
 inline constexpr const char* kTopicHead =

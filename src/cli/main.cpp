@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     std::fputs(cli::usageText().c_str(), stdout);
     return cli::kExitSuccess;
   }
+  if (parsed.options.listEngines) return cli::listEngines(parsed.options.settings, stdout, stderr);
   if (parsed.options.showVersion) {
     std::puts("quillstash-cli " QUILLSTASH_VERSION);
     return cli::kExitSuccess;

@@ -134,6 +134,11 @@ std::string usageText() {
          "      --link-all-images        show unsaved images from other hosts by their address\n"
          "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
+         "      --engine NAME            read the board as this forum engine: auto (default,\n"
+         "                               recognised from the index page), classic, or a name\n"
+         "                               that --list-engines prints\n"
+         "      --profile FILE           teach the program an engine with a profile file\n"
+         "      --list-engines           print the engines the program knows and exit\n"
          "      --log-file PATH          also append every log line to PATH (its folder must exist)\n"
          "  -h, --help                   show this help\n"
          "      --version                show the version\n"
@@ -276,6 +281,14 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!text || !parseSkipList(*text, options.skippedForums)) {
         return fail("option --skip takes forum numbers from 1 to 1024, separated by commas");
       }
+    } else if (name == "--engine" || name == "--profile") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option " + name + " needs a value");
+      if (!(name == "--engine" ? settings.engine : settings.profileFile).assign(*text)) {
+        return fail("option " + name + " takes at most 254 characters");
+      }
+    } else if (name == "--list-engines" && noValue()) {
+      options.listEngines = true;
     } else if (name == "--list-forums" && noValue()) {
       options.listForums = true;
     } else if (name == "--log-file") {
@@ -292,7 +305,7 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion) {
+  if (options.showHelp || options.showVersion || options.listEngines) {
     result.ok = true;
     return result;
   }

@@ -24,6 +24,7 @@ struct CliOptions {
   bool listForums = false;
   bool showHelp = false;
   bool showVersion = false;
+  bool listEngines = false;
   std::string logFile;
   std::vector<std::uint32_t> skippedForums;  // 1-based numbers of the index page
   std::chrono::milliseconds receiveTimeout{120000};

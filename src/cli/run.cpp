@@ -1,7 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "cli/run.h"
 
+#include <string>
+#include <vector>
+
+#include "crawler/engine_choice.h"
+
 namespace quillstash::cli {
+
+int listEngines(const Settings& settings, std::FILE* out, std::FILE* err) {
+  std::vector<EngineProfile> profiles;
+  std::string error;
+  if (!loadProfiles(settings, profiles, error)) {
+    std::fprintf(err, "quillstash-cli: %s\n", error.c_str());
+    return kExitIncomplete;
+  }
+  std::fprintf(out, "auto\trecognise the engine from the index page\n");
+  std::fprintf(out, "classic\tthe table-based boards\n");
+  for (const EngineProfile& profile : profiles)
+    std::fprintf(out, "%s\t%s\n", profile.name.c_str(), profile.title.c_str());
+  std::fflush(out);
+  return kExitSuccess;
+}
 
 int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view) {
   session.settings().replace(options.settings);

@@ -25,4 +25,9 @@ inline constexpr int kExitFailedItems = 3;
 // before the summary goes to `err`, so the two never share a line.
 int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view = nullptr);
 
+// Prints the engines --engine takes, one a line ("name<TAB>title"): auto,
+// classic, then the profile file's engine and the built-in ones. Returns the
+// exit status (kExitIncomplete when the profile file is unusable).
+int listEngines(const Settings& settings, std::FILE* out, std::FILE* err);
+
 }  // namespace quillstash::cli

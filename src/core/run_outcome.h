@@ -31,6 +31,7 @@ enum class RunEnd : std::uint8_t {
   kStopped,       // a stop request ended it
   kIndexFailed,   // the index page could not be fetched; nothing was made
   kFolderFailed,  // the output or forum folder could not be made
+  kEngineFailed,  // the profile file is unusable or the engine name unknown; nothing was made
 };
 
 struct RunOutcome {

@@ -4,8 +4,10 @@
 #include <chrono>
 #include <string>
 
+#include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/forum_folder.h"
+#include "crawler/profile_crawl.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -64,10 +66,19 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     log.logLine("[ X ] The forum's index page could not be fetched");
     return finish(RunEnd::kIndexFailed);
   }
+  EngineChoice engine;
+  if (!chooseEngine(state.settings, pageBuffer.text(), engine, log)) return finish(RunEnd::kEngineFailed);
   if (!makeForumFolder(outputDirectory, pageBuffer.text(), state, log)) return finish(RunEnd::kFolderFailed);
 
-  ForumCrawler crawler(state, client, log, settings, writer);
-  crawler.crawlIndex(pageBuffer.data());
+  if (engine.profile != nullptr) {
+    state.engine = engine.profile;
+    ProfileCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
+    state.engine = nullptr;
+  } else {
+    ForumCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.data());
+  }
   outcome = finish(RunEnd::kComplete);
   log.logLine(summaryLine(outcome.counts, outcome.elapsed));
   if (log.stopRequested()) return stopped();

@@ -755,7 +755,7 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
       control<QLineEdit>(dialog, 112)->setText(QStringLiteral("proxy.example:3128"));
       control<QLineEdit>(dialog, 117)->setText(QStringLiteral("2.5"));
       control<QLineEdit>(dialog, 121)->setText(QStringLiteral("90"));
-      control<QLineEdit>(dialog, 124)->setText(QStringLiteral("5"));
+      control<QLineEdit>(dialog, 126)->setText(QStringLiteral("5"));
     }
     dialog.accept();
     return dialog.result();
