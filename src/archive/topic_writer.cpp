@@ -109,13 +109,18 @@ bool firstPageArrived(bool fetched, TopicWriterContext& context) {
 }
 
 // Writes the composed file whole (through a .part beside its final name),
-// counts and logs the outcome. Nothing is written once a stop was asked for.
-bool saveTopicFile(TopicWriterContext& context, bool incomplete) {
+// counts and logs the outcome, and tells the context how many pages and posts
+// the file holds. Nothing is written once a stop was asked for.
+bool saveTopicFile(TopicWriterContext& context, bool incomplete, std::uint32_t pages, std::uint32_t posts) {
   ActivityLog& log = context.log;
   if (log.stopRequested()) return false;
 
   std::string_view bytes = context.output.view();
   bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  if (saved) {
+    context.pagesWritten = pages;
+    context.postsWritten = posts;
+  }
   if (context.counts != nullptr) {
     if (!saved) {
       ++context.counts->topicsFailed;
@@ -140,12 +145,13 @@ bool saveTopicFile(TopicWriterContext& context, bool incomplete) {
 
 // The rows of the posts the profile finds on one page's tree, fetched from
 // `pageAddress`; the posts' attachments are saved beside the topic file when
-// the settings save attachments.
-void writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view pageAddress,
-                       const TopicWriterContext& context, TopicMedia& media) {
+// the settings save attachments. Returns how many posts were written.
+std::uint32_t writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view pageAddress,
+                                const TopicWriterContext& context, TopicMedia& media) {
   OutputBuffer& out = context.output;
   std::string_view forumHost = hostOf(context.currentJob.forumAddress.c_str());
-  for (const FoundPost& post : findPosts(page, profile)) {
+  const std::vector<FoundPost> posts = findPosts(page, profile);
+  for (const FoundPost& post : posts) {
     if (context.settings.saveAttachments) {
       for (const std::string& attachment : post.attachments) {
         std::string address = resolveHref(pageAddress, attachment);
@@ -171,6 +177,7 @@ void writeProfilePosts(const html::Document& page, const EngineProfile& profile,
     }
     out.append("</TD></TR>");
   }
+  return static_cast<std::uint32_t>(posts.size());
 }
 
 // writeTopic for a run with an engine profile.
@@ -195,12 +202,15 @@ bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
   const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
   std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
   TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts});
+                                context.itemNumber, folder, context.counts, context.savedFiles});
 
   bool incomplete = false;
+  std::uint32_t pages = 0;
+  std::uint32_t posts = 0;
   for (;;) {
     std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
-    writeProfilePosts(*tree, profile, topic.forumAddress.view(), context, media);
+    posts += writeProfilePosts(*tree, profile, topic.forumAddress.view(), context, media);
+    ++pages;
     std::string next = findNextPage(*tree, profile.topics, topic.forumAddress.view(), topicKey);
     tree.reset();
     if (next.empty() || !topic.forumAddress.assign(next)) break;
@@ -213,7 +223,7 @@ bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
     }
   }
   out.append(kTopicFoot);
-  return saveTopicFile(context, incomplete);
+  return saveTopicFile(context, incomplete, pages, posts);
 }
 
 }  // namespace
@@ -247,15 +257,17 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
   std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
   TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts});
+                                context.itemNumber, folder, context.counts, context.savedFiles});
 
   bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
   bool incomplete = false;
+  std::uint32_t pages = 0;
+  std::uint32_t posts = 0;
   std::vector<std::size_t> postHashes;  // the posts of each page, to notice a page seen before
   for (;;) {
     media.saveAttachmentsOfPage(page.text());
     const std::size_t postsStart = out.length();
-    extractPosts(page.data(), settings, out, media);
+    const std::uint32_t pagePosts = extractPosts(page.data(), settings, out, media);
     if (out.length() > postsStart) {
       const std::size_t hash = std::hash<std::string_view>{}(out.view().substr(postsStart));
       if (std::find(postHashes.begin(), postHashes.end(), hash) != postHashes.end()) {
@@ -264,6 +276,8 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
       }
       postHashes.push_back(hash);
     }
+    ++pages;
+    posts += pagePosts;
     const char* link =
         usePattern ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
                    : findBuiltInNextPage(page.text(), context.findNextPageLink);
@@ -278,7 +292,7 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
     }
   }
   out.append(kTopicFoot);
-  return saveTopicFile(context, incomplete);
+  return saveTopicFile(context, incomplete, pages, posts);
 }
 
 }  // namespace quillstash

@@ -90,6 +90,7 @@ bool parseSkipList(const std::string& text, std::vector<std::uint32_t>& into) {
 
 std::string usageText() {
   return "Usage: quillstash-cli [options] FORUM_ADDRESS [OUTPUT_DIRECTORY]\n"
+         "       quillstash-cli --check ARCHIVE\n"
          "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
          "Standard output carries the activity log. Exit status: 0 when everything was saved,\n"
          "1 when the download did not finish (stopped or interrupted, index page not fetched,\n"
@@ -133,6 +134,12 @@ std::string usageText() {
          "      --no-external-images     do not save images from other hosts\n"
          "      --link-all-images        show unsaved images from other hosts by their address\n"
          "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
+         "      --full                   fetch every topic again (a folder already holding the\n"
+         "                               board's archive keeps its names either way)\n"
+         "      --retry-failed           fetch only the topics that failed or were incomplete\n"
+         "      --no-index-pages         do not write the archive's index.html pages\n"
+         "      --check ARCHIVE          compare the archive's files with its manifest, fetching\n"
+         "                               nothing (exit status 3 when files are missing or changed)\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
          "      --engine NAME            read the board as this forum engine: auto (default,\n"
          "                               recognised from the index page), classic, or a name\n"
@@ -289,6 +296,18 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       }
     } else if (name == "--list-engines" && noValue()) {
       options.listEngines = true;
+    } else if ((name == "--full" || name == "--retry-failed") && noValue()) {
+      RefreshMode mode = name == "--full" ? RefreshMode::kFull : RefreshMode::kRetryFailed;
+      if (options.refreshMode != RefreshMode::kRefresh && options.refreshMode != mode) {
+        return fail("options --full and --retry-failed exclude each other");
+      }
+      options.refreshMode = mode;
+    } else if (name == "--no-index-pages" && noValue()) {
+      options.indexPages = false;
+    } else if (name == "--check") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option --check needs the archive's folder");
+      options.checkArchive = *text;
     } else if (name == "--list-forums" && noValue()) {
       options.listForums = true;
     } else if (name == "--log-file") {
@@ -305,7 +324,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion || options.listEngines) {
+  if (options.showHelp || options.showVersion || options.listEngines ||
+      (!options.checkArchive.empty() && positional.empty())) {
     result.ok = true;
     return result;
   }

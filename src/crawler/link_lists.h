@@ -20,6 +20,8 @@
 
 namespace quillstash {
 
+class RunRecorder;
+
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
   std::uint32_t cells = 0;
@@ -55,6 +57,7 @@ struct CrawlState {
   // The engine profile the run reads pages with, or null for the table-based
   // path. Points into the download job's engine choice, which outlives the crawl.
   const EngineProfile* engine = nullptr;
+  RunRecorder* recorder = nullptr;  // the archive's record of the run, when it keeps one
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
   // and sets itemNumber to 1. The forum selection and the index layout are kept.

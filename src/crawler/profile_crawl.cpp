@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "crawler/link_scan.h"
+#include "crawler/run_recorder.h"
 #include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
@@ -81,6 +82,7 @@ void ProfileCrawler::enterForum(const FoundLink& forum) {
   std::uint32_t max = state_.settings.maxFileNameChars;
   if (!appendItemName(state_.outputPath, state_.itemNumber, 2, forum.text, max > 3 ? max - 3 : 0, "")) return;
   cleanPathComponent(state_.outputPath.data);
+  if (state_.recorder != nullptr) state_.recorder->forumEntered(forum.address.c_str(), state_.outputPath);
   if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
     std::string line = "[ X ] Error creating directory ";
     line += state_.outputPath.view();
@@ -101,11 +103,31 @@ void ProfileCrawler::takeTopic(const FoundLink& topic) {
   std::unique_ptr<JobContext> job = makeJobContext();
   if (!job->forumAddress.assign(topic.address)) return;
   PathMark mark(state_.outputPath);
-  if (!appendItemName(state_.outputPath, state_.itemNumber, 5, topic.text, state_.settings.maxFileNameChars, ".html")) {
-    return;
+  TopicPlan plan;
+  plan.number = state_.itemNumber;
+  if (state_.recorder != nullptr) {
+    plan = state_.recorder->planTopic(state_.outputPath.c_str(), topic.address.c_str(), topic.row, state_.itemNumber);
   }
-  writer_.writeTopic(state_, *job);
-  ++state_.itemNumber;
+  if (!plan.take) return;
+  // Named under the number (or the whole name) the archive keeps.
+  bool named = false;
+  if (!plan.fileName.empty()) {
+    TextWriter path = state_.outputPath.appender();
+    path.append(std::string_view(&platform::kPathSeparator, 1));
+    path.append(plan.fileName);
+    path.terminate();
+    named = !path.truncated();
+  } else {
+    named = appendItemName(state_.outputPath, plan.number, 5, topic.text, state_.settings.maxFileNameChars, ".html");
+  }
+  if (!named) return;
+  const std::uint32_t listed = state_.itemNumber;
+  if (state_.recorder != nullptr) state_.recorder->topicTaken(state_.outputPath.c_str(), plan);
+  if (plan.fetch) {
+    state_.itemNumber = plan.number;  // names the topic's saved files
+    writer_.writeTopic(state_, *job);
+  }
+  state_.itemNumber = listed + 1;
 }
 
 void ProfileCrawler::crawlForum(const FoundLink& forum) {

@@ -104,8 +104,36 @@ std::string resolveHref(std::string_view pageAddress, std::string_view href) {
   return address;
 }
 
+// The marker of the row around `links[index]`: see FoundLink::row.
+std::string rowMarker(const std::vector<html::Node>& links, std::size_t index, const std::string& base) {
+  html::Node row = links[index];
+  for (html::Node up = row.parent(); up && up.name() != "body" && up.name() != "html"; up = up.parent()) {
+    bool shared = false;
+    for (std::size_t other = 0; other < links.size() && !shared; ++other) {
+      shared = other != index && up.contains(links[other]);
+    }
+    if (shared) break;
+    row = up;
+  }
+  std::string marker;
+  html::walkTree(row, [&](const html::Node& node) {
+    if (node.isText()) {
+      std::string_view text = node.ownText();
+      const bool blank = text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+      const bool number = text.find_first_not_of(" \t\r\n0123456789,.") == std::string_view::npos;
+      if (!blank && !number) marker.append(text).append("|");
+    } else if (node.isElement() && node.name() == "a") {
+      std::string address = resolveHref(base, node.attribute("href"));
+      if (!address.empty()) marker.append(address).append("|");
+    }
+    return true;
+  });
+  return marker;
+}
+
 std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& rules, std::string_view pageAddress) {
   std::vector<FoundLink> found;
+  std::vector<html::Node> nodes;  // the link of each found entry
   const std::string base = pageBase(page, pageAddress);
   if (rules.links.empty()) return found;
   std::vector<html::Node> ignored = rules.ignore.empty() ? std::vector<html::Node>() : page.query(rules.ignore);
@@ -120,8 +148,10 @@ std::vector<FoundLink> findLinks(const html::Document& page, const LinkRules& ru
     bool seen = false;
     for (const FoundLink& earlier : found) seen = seen || earlier.key == key;
     if (seen) continue;
-    found.push_back({std::move(address), std::move(key), std::move(text)});
+    found.push_back({std::move(address), std::move(key), std::move(text), {}});
+    nodes.push_back(link);
   }
+  for (std::size_t i = 0; i < found.size(); ++i) found[i].row = rowMarker(nodes, i, base);
   return found;
 }
 

@@ -19,6 +19,11 @@ struct FoundLink {
   std::string address;  // resolved, session ids and fragment left out
   std::string key;      // linkKey of the address
   std::string text;     // the link's text, blanks collapsed
+  // What the listing shows around the link (its row: the widest element that
+  // holds no other link taken): the row's links and its texts that are not
+  // bare numbers, each followed by '|'. Changes when a topic gets a new post
+  // (last-post link or date), not when only its view count moves.
+  std::string row;
 };
 
 // `href` resolved against `pageAddress` without session ids and fragment;
