@@ -212,7 +212,11 @@ void ManifestRecorder::endRun(const RunOutcome& outcome) {
   report_.finished = outcome.end != RunEnd::kStopped;
   report_.requests = outcome.counts.requests;
   report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-  if (!writeReport(root_, report_)) log_.logLine("[ X ] Error creating the report in " + root_ + "\r\n");
+  if (writeReport(root_, report_)) {
+    reportPage_ = root_ + platform::kPathSeparator + "report.html";
+  } else {
+    log_.logLine("[ X ] Error creating the report in " + root_ + "\r\n");
+  }
 }
 
 }  // namespace quillstash

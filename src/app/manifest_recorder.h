@@ -41,6 +41,8 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
   void topicTaken(const char* filePath, const TopicPlan& plan) override;
   void topicWritten(const char* filePath, TopicOutcome outcome, std::uint32_t pages, std::uint32_t posts) override;
   void endRun(const RunOutcome& outcome) override;
+  // The report.html the run ended with; empty when none was written.
+  const std::string& reportPage() const { return reportPage_; }
 
   // Files saved for the topic being written by an earlier run (not under
   // --full), and those saved now.
@@ -55,6 +57,7 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
   RefreshMode mode_;
   bool indexPages_;
   std::string root_;
+  std::string reportPage_;
   std::unique_ptr<Manifest> manifest_;
   ForumReport& forumReport(const std::string& folder);
 

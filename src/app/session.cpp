@@ -181,6 +181,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       crawlState_.recorder = nullptr;
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;
+      reportPage_ = recorder.reportPage();
     }
     log_.progress().finish();
     downloadFinished_.store(true);
@@ -191,6 +192,11 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
 RunOutcome Session::downloadOutcome() const {
   std::lock_guard<std::mutex> lock(outcomeMutex_);
   return outcome_;
+}
+
+std::string Session::reportPage() const {
+  std::lock_guard<std::mutex> lock(outcomeMutex_);
+  return reportPage_;
 }
 
 void Session::waitForDownload() {

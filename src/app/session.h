@@ -91,6 +91,9 @@ class Session {
   // How the download ended and what it counted; end is kNotRun until the
   // job thread has ended. Any thread.
   RunOutcome downloadOutcome() const;
+  // The completeness report (report.html) the last download wrote; empty
+  // when it wrote none. Any thread.
+  std::string reportPage() const;
   // Blocks until the job thread has ended (returns at once when none started).
   void waitForDownload();
 
@@ -129,7 +132,8 @@ class Session {
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
   mutable std::mutex outcomeMutex_;
-  RunOutcome outcome_;  // written once by the job thread at its end
+  RunOutcome outcome_;      // written once by the job thread at its end
+  std::string reportPage_;  // likewise
   RefreshMode refreshMode_ = RefreshMode::kRefresh;
   bool indexPages_ = true;
   std::thread downloadThread_;

@@ -3,6 +3,7 @@
 // offscreen platform, against a small board served on loopback.
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QLabel>
@@ -300,6 +301,17 @@ void DesktopTest::aRunShowsItsProgressEndsWithASummaryAndCanRunAgain() {
   QTest::mouseClick(openFolder, Qt::LeftButton);
   QCOMPARE(opened.count(), 1);
   QCOMPARE(opened.front().front().toString(), QString::fromStdString(desktop.output.path()));
+  // The report of the run is offered and is a page in the archive.
+  auto* openReport = w.findChild<QPushButton*>(QStringLiteral("openReport"));
+  QVERIFY(!openReport->isHidden());
+  QSignalSpy reported(&w, &MainWindow::reportRequested);
+  QTest::mouseClick(openReport, Qt::LeftButton);
+  QCOMPARE(reported.count(), 1);
+  const QString page = reported.front().front().toString();
+  QVERIFY2(
+      page.startsWith(QString::fromStdString(desktop.output.path())) && page.endsWith(QStringLiteral("report.html")),
+      qPrintable(page));
+  QVERIFY2(QFileInfo(page).isFile(), qPrintable(page));
 
   // A start that fails (the folder cannot be made) ends too, and the next one runs.
   control<QLineEdit>(w, 101)->setText(QString::fromStdString(desktop.output.file("a-file/")));
