@@ -6,6 +6,7 @@
 
 #include "app/window_fields.h"
 #include "engines/profile.h"
+#include "text/address.h"
 
 namespace quillstash {
 
@@ -66,7 +67,7 @@ constexpr Model::Group kGroups[] = {
 
 constexpr int kNumberFields[] = {Model::kConnectRetriesEdit, Model::kConnectDelayEdit,  Model::kReceiveRetriesEdit,
                                  Model::kReceiveDelayEdit,   Model::kDownloadDelayEdit, Model::kConnectTimeoutEdit,
-                                 Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit};
+                                 Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit, Model::kMaxFileSizeEdit};
 
 constexpr Model::LimitField kLimitFields[] = {
     {Model::kConnectTimeoutEdit, "Connect timeout (sec.):", &Settings::connectTimeoutS},
@@ -75,6 +76,14 @@ constexpr Model::LimitField kLimitFields[] = {
 };
 
 constexpr std::uint32_t kMsPerSecond = 1000;
+constexpr unsigned kMegabyteShift = 20;
+
+// The largest file in whole MiB, rounded up; no limit shows as the largest.
+std::string formatMegabytes(std::uint64_t bytes) {
+  const std::uint64_t megabytes = (bytes + (std::uint64_t{1} << kMegabyteShift) - 1) >> kMegabyteShift;
+  if (megabytes == 0 || megabytes > Model::kMaxFileMegabytes) return formatUnsignedField(Model::kMaxFileMegabytes);
+  return formatUnsignedField(static_cast<std::uint32_t>(megabytes));
+}
 
 const Model::CheckBox* findCheckBox(int id) {
   for (const auto& box : kCheckBoxes) {
@@ -101,6 +110,7 @@ AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int edit
     case kConnectTimeoutEdit:
     case kMinRateTimeEdit:
     case kFetchDeadlineEdit: return {1, kMaxLimitSeconds, false};
+    case kMaxFileSizeEdit: return {1, kMaxFileMegabytes, false};
     default: return {0, std::numeric_limits<std::uint32_t>::max(), false};
   }
 }
@@ -113,6 +123,10 @@ int AdvancedSettingsModel::invalidNumberField() const {
     if (!valid) return id;
   }
   return 0;
+}
+
+std::string_view AdvancedSettingsModel::proxyProblem() const {
+  return isChecked(kUseProxyBox) ? checkProxyAddress(text(kProxyEdit)) : std::string_view();
 }
 
 const char* AdvancedSettingsModel::wildcardsHelp() {
@@ -133,6 +147,7 @@ AdvancedSettingsModel::AdvancedSettingsModel(const Settings& settings) {
   texts_[kConnectDelayEdit] = formatUnsignedField(settings.connectRetryDelayMs);
   texts_[kReceiveDelayEdit] = formatUnsignedField(settings.receiveRetryDelayMs);
   for (const auto& field : kLimitFields) texts_[field.id] = formatUnsignedField(settings.*field.seconds);
+  texts_[kMaxFileSizeEdit] = formatMegabytes(settings.maxFileBytes);
   for (const auto& box : kCheckBoxes) checked_[box.id] = settings.*box.bit;
   for (const auto& field : kTextFields) texts_[field.id] = std::string((settings.*field.text).view());
   texts_[kProfileFileEdit] = std::string(settings.profileFile.view());
@@ -199,6 +214,11 @@ Settings AdvancedSettingsModel::accept(const Settings& current) const {
   result.connectRetries = std::min(readUnsignedField(text(kConnectRetriesEdit)), kMaxRetries);
   for (const auto& field : kLimitFields) {
     result.*field.seconds = std::clamp(readUnsignedField(text(field.id)), std::uint32_t{1}, kMaxLimitSeconds);
+  }
+  if (text(kMaxFileSizeEdit) != formatMegabytes(current.maxFileBytes)) {
+    const std::uint32_t megabytes =
+        std::clamp(readUnsignedField(text(kMaxFileSizeEdit)), std::uint32_t{1}, kMaxFileMegabytes);
+    result.maxFileBytes = std::uint64_t{megabytes} << kMegabyteShift;
   }
   result.connectRetryDelayMs = readUnsignedField(text(kConnectDelayEdit));
   result.receiveRetryDelayMs = readUnsignedField(text(kReceiveDelayEdit));

@@ -33,7 +33,7 @@ class AdvancedSettingsModel {
   static constexpr int kReceiveRetriesEdit = 115, kReceiveDelayEdit = 116, kDownloadDelayEdit = 117;
   static constexpr int kLinkParameterEdit = 118;
   static constexpr int kConnectTimeoutEdit = 119, kMinRateTimeEdit = 120, kFetchDeadlineEdit = 121;
-  static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123;
+  static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123, kMaxFileSizeEdit = 126;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
   static constexpr int kSkipCertificateCheckBox = 418;
@@ -71,7 +71,8 @@ class AdvancedSettingsModel {
   static std::span<const CheckBox> checkBoxes();
   static std::span<const TextField> textFields();  // 100 to 112, 118, 122 and 123
   static std::span<const Group> groups();
-  // The number edits: 113 to 117 and the time limits 119 to 121.
+  // The number edits: 113 to 117, the time limits 119 to 121 and the largest
+  // file 126.
   static std::span<const int> numberFields();
   // What a number edit takes: whole numbers from min to max, or for the
   // forum delay seconds with up to three decimals (min and max in seconds).
@@ -84,6 +85,9 @@ class AdvancedSettingsModel {
   // Ok is refused while a number edit holds what it does not take: the
   // first such edit's id, or 0 when every one is right.
   int invalidNumberField() const;
+  // Ok is also refused while the proxy is switched on and its address names a
+  // port outside 1-65535: the problem in words, or empty.
+  std::string_view proxyProblem() const;
   // A time limit's edit, its label and the seconds it holds.
   struct LimitField {
     int id;
@@ -92,6 +96,9 @@ class AdvancedSettingsModel {
   };
   static std::span<const LimitField> limitFields();
   static constexpr std::uint32_t kMaxLimitSeconds = 86400;
+  // The largest attachment or image saved, in whole MiB (1 MiB to 1 TiB).
+  static constexpr const char* kMaxFileSizeLabel = "Largest attachment or image (MB):";
+  static constexpr std::uint32_t kMaxFileMegabytes = 1048576;
   static constexpr const char* kMaximumRetriesLabel = "Maximum retries:";
   static constexpr const char* kOkText = "&Ok";
   static constexpr const char* kCancelText = "C&ancel";
@@ -123,8 +130,9 @@ class AdvancedSettingsModel {
   // Ok: `current` with the flag bits rebuilt from the boxes, every string read
   // back (also from greyed fields) and the numbers parsed. Retry counts above
   // kMaxRetries become kMaxRetries; time limits are kept within 1 to
-  // kMaxLimitSeconds. The saving bits and maxFileNameChars are left as they are
-  // in `current`.
+  // kMaxLimitSeconds. The largest file is kept as `current` has it unless its
+  // field was edited. The saving bits and maxFileNameChars are left as they
+  // are in `current`.
   Settings accept(const Settings& current) const;
 
  private:

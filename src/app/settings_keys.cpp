@@ -9,6 +9,12 @@ constexpr SettingKey::Number kNumbers[] = {
     {"downloadDelayMs", &Settings::downloadDelayMs},         {"receiveRetries", &Settings::receiveRetries},
     {"connectRetries", &Settings::connectRetries},           {"receiveRetryDelayMs", &Settings::receiveRetryDelayMs},
     {"connectRetryDelayMs", &Settings::connectRetryDelayMs}, {"maxFileNameChars", &Settings::maxFileNameChars},
+    {"connectTimeoutS", &Settings::connectTimeoutS},         {"minRateTimeS", &Settings::minRateTimeS},
+    {"fetchDeadlineS", &Settings::fetchDeadlineS},
+};
+
+constexpr SettingKey::Size kSizes[] = {
+    {"maxFileBytes", &Settings::maxFileBytes},
 };
 
 constexpr SettingKey::Switch kSwitches[] = {
@@ -60,6 +66,7 @@ constexpr SettingKey::Text kTexts[] = {
 }  // namespace
 
 std::span<const SettingKey::Number> SettingKey::numbers() { return kNumbers; }
+std::span<const SettingKey::Size> SettingKey::sizes() { return kSizes; }
 std::span<const SettingKey::Switch> SettingKey::switches() { return kSwitches; }
 std::span<const SettingKey::Text> SettingKey::texts() { return kTexts; }
 

@@ -25,7 +25,13 @@ struct SettingKey {
     const char* name;
     SettingText Settings::*field;
   };
+  // A 64-bit number (a byte count).
+  struct Size {
+    const char* name;
+    std::uint64_t Settings::*field;
+  };
   static std::span<const Number> numbers();
+  static std::span<const Size> sizes();
   static std::span<const Switch> switches();
   static std::span<const Text> texts();
 };

@@ -217,6 +217,9 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!(settings.*(found->second.text)).assign(*text))
         return fail("option " + name + " takes at most 254 characters");
       settings.*(found->second.flag) = true;
+      if (name == "--proxy") {
+        if (std::string_view problem = checkProxyAddress(*text); !problem.empty()) return fail(std::string(problem));
+      }
     } else if (name == "--user-agent" || name == "--ca-file") {
       std::optional<std::string> text = value();
       if (!text || text->empty()) return fail("option " + name + " needs a value");

@@ -30,6 +30,7 @@ bool makeForumFolder(std::string_view outputDirectory, const char* page, CrawlSt
     reason = platform::lastErrorText();
     failed = state.outputPath.c_str();
   } else {
+    platform::removePartFiles(state.outputPath.c_str());  // left by an earlier run that was killed
     return true;
   }
   log.logLine("[ X ] Error creating directory " + failed + ": " + reason);

@@ -99,6 +99,7 @@ void ForumCrawler::enterForum(JobContext& forum) {
     ++state_.counts.forumPagesFailed;
     return;
   }
+  platform::removePartFiles(state_.outputPath.c_str());  // left by an earlier run that was killed
   log_.progress().forumFound();
   crawlForum(forum);
   log_.progress().forumDone();

@@ -129,6 +129,10 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
     edit->setMaximumWidth(80);
     limits->addWidget(edit, limitRow++, 1);
   }
+  limits->addWidget(new QLabel(QString::fromLatin1(Model::kMaxFileSizeLabel), this), limitRow, 0);
+  QLineEdit* maxFileSize = makeEdit(Model::kMaxFileSizeEdit, this);
+  maxFileSize->setMaximumWidth(80);
+  limits->addWidget(maxFileSize, limitRow, 1);
   limits->setColumnStretch(2, 1);
   layout->addLayout(limits);
 
@@ -238,6 +242,13 @@ void AdvancedSettingsDialog::accept() {
     edits_[invalid]->setEnabled(true);
     edits_[invalid]->setFocus();
     edits_[invalid]->selectAll();
+    return;
+  }
+  if (const std::string_view problem = model_.proxyProblem(); !problem.empty()) {
+    problem_->setText(QString::fromLatin1(problem.data(), static_cast<qsizetype>(problem.size())));
+    problem_->setVisible(true);
+    edits_[Model::kProxyEdit]->setFocus();
+    edits_[Model::kProxyEdit]->selectAll();
     return;
   }
   // A box counts only when fully ticked; the model mirrors every click, the

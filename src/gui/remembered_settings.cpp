@@ -24,6 +24,11 @@ void restoreOptions(const QSettings& remembered, SettingsStore& store) {
     uint value = remembered.value(optionKey(number.name)).toUInt(&ok);
     if (ok) settings.*number.field = value;
   }
+  for (const auto& size : SettingKey::sizes()) {
+    bool ok = false;
+    qulonglong value = remembered.value(optionKey(size.name)).toULongLong(&ok);
+    if (ok) settings.*size.field = value;
+  }
   for (const auto& flag : SettingKey::switches()) {
     QVariant value = remembered.value(optionKey(flag.name));
     if (value.isValid()) settings.*flag.field = value.toBool();
@@ -37,6 +42,9 @@ void restoreOptions(const QSettings& remembered, SettingsStore& store) {
 
 void rememberOptions(QSettings& remembered, const Settings& settings) {
   for (const auto& number : SettingKey::numbers()) remembered.setValue(optionKey(number.name), settings.*number.field);
+  for (const auto& size : SettingKey::sizes()) {
+    remembered.setValue(optionKey(size.name), static_cast<qulonglong>(settings.*size.field));
+  }
   for (const auto& flag : SettingKey::switches()) remembered.setValue(optionKey(flag.name), settings.*flag.field);
   for (const auto& text : SettingKey::texts()) {
     remembered.setValue(optionKey(text.name), toQString((settings.*text.field).view()));

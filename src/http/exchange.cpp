@@ -2,8 +2,12 @@
 #include "http/exchange.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/process.h"
 #include "text/strings.h"
@@ -116,12 +120,65 @@ bool startTls(HttpScratch& http, const platform::TlsClientContext& context, std:
   return false;
 }
 
-bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {
+ResolveOutcome resolveWithin(const char* name, std::uint32_t& address, std::chrono::steady_clock::time_point deadline,
+                             const ActivityLog& log, const HostResolver& resolver) {
+  if (log.stopRequested()) return ResolveOutcome::kStopped;
+  if (platform::parseDottedAddress(name, address)) return ResolveOutcome::kResolved;
+
+  // Shared by the waiting thread and the lookup thread; whichever ends last
+  // frees it, so a lookup that is given up writes into memory still owned.
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool found = false;
+    std::uint32_t address = 0;
+    int error = 0;
+  };
+  auto lookup = std::make_shared<Lookup>();
+  auto work = [lookup, resolver, host = std::string(name)] {
+    std::uint32_t found = 0;
+    const bool ok = resolver(host.c_str(), found);
+    const int error = ok ? 0 : platform::lastSocketError();
+    std::lock_guard<std::mutex> lock(lookup->mutex);
+    lookup->finished = true;
+    lookup->found = ok;
+    lookup->address = found;
+    lookup->error = error;
+    lookup->done.notify_all();
+  };
+  try {
+    std::thread(work).detach();
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: look up here, as long as it takes
+  }
+
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  while (!lookup->finished) {
+    if (log.stopRequested()) return ResolveOutcome::kStopped;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      platform::setLastSocketError(11002);
+      return ResolveOutcome::kTimedOut;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+    lookup->done.wait_for(lock, std::min(left, kStopCheckStep));
+  }
+  if (!lookup->found) {
+    platform::setLastSocketError(lookup->error);
+    return ResolveOutcome::kFailed;
+  }
+  address = lookup->address;
+  return ResolveOutcome::kResolved;
+}
+
+ResolveOutcome resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy,
+                             std::chrono::steady_clock::time_point deadline, const ActivityLog& log) {
   std::uint32_t address = 0;
   if (!viaProxy) {
-    if (!platform::resolveHost(http.host.c_str(), address)) return false;
-    http.serverAddress.address = address;
-    return true;
+    const ResolveOutcome outcome = resolveWithin(http.host.c_str(), address, deadline, log);
+    if (outcome == ResolveOutcome::kResolved) http.serverAddress.address = address;
+    return outcome;
   }
   FixedText<256> proxyHost;
   TextWriter name = proxyHost.writer();
@@ -132,9 +189,9 @@ bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy) {
     ++pos;
     http.serverAddress.port = static_cast<std::uint16_t>(parseDecimal(pos) & 0xFFFF);
   }
-  if (!platform::resolveHost(proxyHost.c_str(), address)) return false;
-  http.serverAddress.address = address;
-  return true;
+  const ResolveOutcome outcome = resolveWithin(proxyHost.c_str(), address, deadline, log);
+  if (outcome == ResolveOutcome::kResolved) http.serverAddress.address = address;
+  return outcome;
 }
 
 WaitOutcome waitForData(platform::SocketHandle socket, std::chrono::milliseconds timeout, const ActivityLog& log) {

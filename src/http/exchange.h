@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -47,11 +48,28 @@ inline std::unique_ptr<HttpScratch> makeHttpScratch() { return std::make_unique<
 // nothing is fetched then.
 bool splitAddress(const char* address, HttpScratch& http);
 
-// Resolves the server into http.serverAddress: the proxy host of
-// settings.proxyAddress when `viaProxy` (its port, when it names one, replaces
-// the address's port), else http.host. On failure the calling thread's last
-// socket error holds the code.
-bool resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy);
+// A name lookup that blocks as long as the system's resolver takes:
+// platform::resolveHost, or a stand-in in tests. False with the calling
+// thread's last socket error set when the name is not found.
+using HostResolver = std::function<bool(const char* name, std::uint32_t& address)>;
+
+enum class ResolveOutcome { kResolved, kFailed, kTimedOut, kStopped };
+
+// Resolves `name` into `address` by `deadline`. A dotted address is read at
+// once; a host name is looked up on a short-lived thread of its own while this
+// thread waits in short slices that look at the stop request and the
+// deadline, so that neither waits for a slow resolver: the lookup is then left
+// to end alone and its answer is dropped. kFailed sets the calling thread's
+// last socket error to the resolver's code, kTimedOut to 11002.
+ResolveOutcome resolveWithin(const char* name, std::uint32_t& address, std::chrono::steady_clock::time_point deadline,
+                             const ActivityLog& log, const HostResolver& resolver = platform::resolveHost);
+
+// Resolves the server into http.serverAddress (with resolveWithin): the proxy
+// host of settings.proxyAddress when `viaProxy` (its port, when it names one,
+// replaces the address's port), else http.host. On kFailed the calling
+// thread's last socket error holds the code.
+ResolveOutcome resolveServer(HttpScratch& http, const Settings& settings, bool viaProxy,
+                             std::chrono::steady_clock::time_point deadline, const ActivityLog& log);
 
 enum class WaitOutcome { kReadable, kTimedOut, kFailed, kStopped };
 

@@ -179,7 +179,13 @@ bool prepare(Fetch& f) {
 
   for (;;) {
     if (f.log.stopRequested() || deadlinePassed(f)) return false;
-    if (resolveServer(http, f.settings, f.viaProxy)) return true;
+    const ResolveOutcome resolved = resolveServer(http, f.settings, f.viaProxy, f.deadline, f.log);
+    if (resolved == ResolveOutcome::kResolved) return true;
+    if (resolved == ResolveOutcome::kStopped) return false;
+    if (resolved == ResolveOutcome::kTimedOut) {
+      deadlinePassed(f);  // logs it
+      return false;
+    }
     const int code = platform::lastSocketError();
     LogLineBuilder line(http);
     line << "[ X ] Error resolving " << http.host.view() << " , code: ";
@@ -446,6 +452,19 @@ Step headerTooLong(Fetch& f) {
   return Step::kGiveUp;
 }
 
+// The server closed after `bodyBytes` of the Content-Length it announced: a
+// receive failure, retried as the settings allow.
+Step cutShort(Fetch& f, std::uint64_t bodyBytes) {
+  FixedText<128> reason;
+  TextWriter r = reason.writer();
+  r.append("Connection closed after ");
+  appendCount(r, bodyBytes);
+  r.append(" of ");
+  appendCount(r, f.announced);
+  r.append(" bytes");
+  return receiveError(f, r.view());
+}
+
 // One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
 Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
   if (!prepare(f)) return Step::kGiveUp;
@@ -460,6 +479,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
     std::size_t received = 0;
     std::size_t bodyStart = kNoBlankLine;
     bool headerDone = false;
+    bool full = false;  // the page reached the block's size: kept cut, as it is
     for (;;) {
       if (headerDone && f.announced != 0 && bodyStart != kNoBlankLine && received - bodyStart >= f.announced) {
         step = Step::kEnded;
@@ -474,6 +494,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
         line << " bytes, aborting...";
         line.send(f.log);
         step = Step::kEnded;
+        full = true;
       }
       if (step != Step::kData) break;
       const std::size_t before = received;
@@ -492,6 +513,11 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
     if (!headerDone) {
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+    }
+    if (!full && f.announced != 0 && bodyStart != kNoBlankLine && received - bodyStart < f.announced) {
+      step = cutShort(f, received - bodyStart);  // never taken as the whole page
+      if (step == Step::kRetry) continue;
+      return step;
     }
     f.http.connection.close();
     // The body follows the first blank line; a response without one gives nothing.
@@ -696,15 +722,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       return Step::kBody;
     }
     if (f.announced != 0 && pageLength < f.announced) {
-      // The server closed before the length it announced: a cut file.
-      FixedText<128> reason;
-      TextWriter r = reason.writer();
-      r.append("Connection closed after ");
-      appendCount(r, pageLength);
-      r.append(" of ");
-      appendCount(r, f.announced);
-      r.append(" bytes");
-      step = receiveError(f, r.view());
+      step = cutShort(f, pageLength);  // a cut file
       if (step == Step::kRetry) continue;
       return step;
     }

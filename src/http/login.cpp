@@ -175,23 +175,81 @@ LoginJob::LoginJob(const SettingsStore& settings, ActivityLog& log, CookieJar& c
 
 namespace {
 
-// Reads the answer's header (never the body) into `page`; returns the bytes read.
-std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::milliseconds timeout, ActivityLog& log,
-                             bool& stopped) {
+using Clock = std::chrono::steady_clock;
+
+// The time limits of the login's own exchange: the fetch deadline over all of
+// it, and the minimum transfer rate over the answer.
+struct LoginLimits {
+  const Settings& settings;
+  Clock::time_point deadline = Clock::time_point::max();
+
+  // `wanted`, shortened to what is left before the deadline.
+  std::chrono::milliseconds cut(std::chrono::milliseconds wanted) const {
+    if (deadline == Clock::time_point::max()) return wanted;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return std::max(std::chrono::milliseconds(0), std::min(wanted, left));
+  }
+  bool passed() const { return Clock::now() >= deadline; }
+};
+
+void logDeadline(HttpScratch& http, const LoginLimits& limits, const char* address, ActivityLog& log) {
+  LogLineBuilder line(http);
+  line << "[ X ] Time limit of ";
+  appendCount(line.out(), limits.settings.fetchDeadlineS);
+  line << " s passed, giving up ";
+  appendAbsoluteAddress(address, line.out());
+  line.send(log);
+}
+
+// Reads the answer's header (never the body) into `page`; returns the bytes
+// read. Each wait ends at the receive time-out, the end of the minimum-rate
+// window or the deadline, whichever comes first.
+std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::milliseconds timeout,
+                             const LoginLimits& limits, const char* address, ActivityLog& log, bool& stopped) {
   char* data = page.data();
   std::size_t received = 0;
+  const auto rateWindow = std::chrono::seconds(limits.settings.minRateTimeS);
+  Clock::time_point windowStart = Clock::now();
+  std::uint64_t windowBytes = 0;
+  Clock::time_point waitEnd = Clock::now() + timeout;
   while (received < page.capacity()) {
+    if (limits.passed()) {
+      logDeadline(http, limits, address, log);
+      break;
+    }
+    const Clock::time_point now = Clock::now();
+    auto slice = std::chrono::ceil<std::chrono::milliseconds>(waitEnd - now);
+    if (limits.settings.minRateTimeS != 0) {
+      const Clock::time_point windowEnd = windowStart + rateWindow;
+      if (now >= windowEnd) {
+        if (windowBytes < kMinTransferRate * limits.settings.minRateTimeS) {
+          LogLineBuilder line(http);
+          line << "[ X ] Transfer too slow: under ";
+          appendCount(line.out(), kMinTransferRate);
+          line << " bytes/s for ";
+          appendCount(line.out(), limits.settings.minRateTimeS);
+          line << " s. Operation aborted";
+          line.send(log);
+          break;
+        }
+        windowStart = now;
+        windowBytes = 0;
+        continue;
+      }
+      slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(windowEnd - now));
+    }
+    if (slice.count() <= 0) {
+      log.logLine("[ X ] Timeout, operation aborted\r\n");
+      break;
+    }
     std::size_t got = 0;
-    const Connection::Received result =
-        http.connection.receive(data + received, page.capacity() - received, page.capacity(), timeout, log, got);
+    const Connection::Received result = http.connection.receive(data + received, page.capacity() - received,
+                                                                page.capacity(), limits.cut(slice), log, got);
     if (result == Connection::Received::kStopped) {
       stopped = true;
       break;
     }
-    if (result == Connection::Received::kTimedOut) {
-      log.logLine("[ X ] Timeout, operation aborted\r\n");
-      break;
-    }
+    if (result == Connection::Received::kTimedOut) continue;  // the checks above tell which limit it was
     if (result == Connection::Received::kFailed) {
       LogLineBuilder line(http);
       line << "[ X ] Error receiving data, ";
@@ -202,6 +260,8 @@ std::size_t readAnswerHeader(HttpScratch& http, PageBlock& page, std::chrono::mi
     }
     if (result != Connection::Received::kData) break;
     received += got;
+    windowBytes += got;
+    waitEnd = Clock::now() + timeout;
     if (received > 4 && findBlankLine(data, received) != nullptr) break;
   }
   page.setLength(received);
@@ -308,7 +368,15 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
 
-  if (!resolveServer(*http, settings, viaProxy)) {
+  LoginLimits limits{settings};
+  if (settings.fetchDeadlineS != 0) limits.deadline = Clock::now() + std::chrono::seconds(settings.fetchDeadlineS);
+  const ResolveOutcome resolved = resolveServer(*http, settings, viaProxy, limits.deadline, log_);
+  if (resolved == ResolveOutcome::kStopped) return;
+  if (resolved == ResolveOutcome::kTimedOut) {
+    logDeadline(*http, limits, address, log_);
+    return;
+  }
+  if (resolved != ResolveOutcome::kResolved) {
     const int code = platform::lastSocketError();
     LogLineBuilder line(*http);
     line << "[ X ] Error resolving " << http->host.view() << " , code: ";
@@ -335,8 +403,13 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
   }
   const ConnectOutcome connected = connectWithin(
       http->connection.socket().handle(), http->serverAddress,
-      std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000), log_);
+      limits.cut(std::chrono::milliseconds(settings.connectTimeoutS != 0 ? settings.connectTimeoutS * 1000LL : 30000)),
+      log_);
   if (connected == ConnectOutcome::kStopped) return;
+  if (connected == ConnectOutcome::kTimedOut && limits.passed()) {
+    logDeadline(*http, limits, address, log_);
+    return;
+  }
   if (connected != ConnectOutcome::kConnected) {
     LogLineBuilder line(*http);
     line << "[ X ] Error connecting to " << http->host.view() << ", code: ";
@@ -344,9 +417,9 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     line.send(log_);
     return;
   }
-  if (http->secure && viaProxy && !openProxyTunnel(*http, settings, receiveTimeout_, log_)) return;
-  if (http->secure && !startTls(*http, *tls, receiveTimeout_, log_)) return;
-  if (!http->connection.sendAll(r.begin(), r.length(), receiveTimeout_, log_)) {
+  if (http->secure && viaProxy && !openProxyTunnel(*http, settings, limits.cut(receiveTimeout_), log_)) return;
+  if (http->secure && !startTls(*http, *tls, limits.cut(receiveTimeout_), log_)) return;
+  if (!http->connection.sendAll(r.begin(), r.length(), limits.cut(receiveTimeout_), log_)) {
     LogLineBuilder line(*http);
     line << "[ X ] Error sending request, ";
     appendSocketError(line.out());
@@ -355,7 +428,7 @@ void LoginJob::run(std::string_view userName, std::string_view password, std::st
     return;
   }
   bool stopped = false;
-  const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, log_, stopped);
+  const std::size_t received = readAnswerHeader(*http, page, receiveTimeout_, limits, address, log_, stopped);
   if (stopped) return;
   collectCookies(page.data(), received, origin, cookies_, log_);
 }

@@ -23,6 +23,12 @@ bool pathExists(const char* path);
 // afterwards; otherwise `reason` receives the system's description of why not.
 bool createDirectories(const char* path, std::string& reason);
 
+// Removes the files named NAME.part directly in `folder` (sub-folders are
+// not entered): what a run that was killed before it could clean up left of
+// the files it was writing. Nothing else is touched, not even folders or
+// links of such a name; a file that cannot be removed is left quietly.
+void removePartFiles(const char* folder);
+
 // The system's description of the last failed file operation on this thread.
 std::string lastErrorText();
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -63,6 +64,20 @@ std::uint64_t fileSize(const char* path) {
   struct stat info {};
   if (::stat(path, &info) != 0) return 0;
   return static_cast<std::uint64_t>(info.st_size);
+}
+
+void removePartFiles(const char* folder) {
+  DIR* directory = ::opendir(folder);
+  if (directory == nullptr) return;
+  const int folderFd = ::dirfd(directory);
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::size_t length = std::strlen(entry->d_name);
+    if (length <= 5 || std::strcmp(entry->d_name + length - 5, ".part") != 0) continue;
+    struct stat info {};
+    if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+    ::unlinkat(folderFd, entry->d_name, 0);
+  }
+  ::closedir(directory);
 }
 
 std::int64_t regularFileSize(const char* path) {

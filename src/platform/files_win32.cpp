@@ -118,6 +118,23 @@ std::uint64_t fileSize(const char* path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+void removePartFiles(const char* folder) {
+  std::string prefix(folder);
+  if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW(win32::longPath((prefix + "*.part").c_str()).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    // Only plain files whose name ends in ".part" (the pattern also matches
+    // short 8.3 names); never folders or links.
+    const std::string name = win32::narrow(found.cFileName);
+    const bool plain = (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    if (!plain || name.size() <= 5 || name.compare(name.size() - 5, 5, ".part") != 0) continue;
+    ::DeleteFileW(win32::longPath((prefix + name).c_str()).c_str());
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
 bool writeWholeFile(const char* path, const char* data, std::size_t size) {
   const std::wstring target = win32::longPath(path);
   const std::wstring temporary = win32::longPath((std::string(path) + ".part").c_str());

@@ -272,6 +272,21 @@ bool isBlankOrControl(unsigned char c) { return c <= 0x20 || c == 0x7F; }
 
 }  // namespace
 
+namespace {
+
+// A port as typed: 1 to 65535 in decimal digits.
+bool isPortNumber(std::string_view port) {
+  if (port.empty() || port.size() > 5) return false;
+  std::uint32_t value = 0;
+  for (char c : port) {
+    if (!isDecimalDigit(c)) return false;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return value >= 1 && value <= 65535;
+}
+
+}  // namespace
+
 std::string_view checkForumAddress(std::string_view address) {
   if (address.empty()) return "the forum address is empty";
   for (char c : address) {
@@ -300,15 +315,16 @@ std::string_view checkForumAddress(std::string_view address) {
   const std::size_t colon = authority.find(':');
   const std::string_view host = authority.substr(0, colon);
   if (host.empty()) return "the forum address has no host";
-  if (colon != std::string_view::npos) {
-    const std::string_view port = authority.substr(colon + 1);
-    std::uint32_t value = 0;
-    bool digits = !port.empty() && port.size() <= 5;
-    for (char c : port) {
-      if (!isDecimalDigit(c)) digits = false;
-      if (digits) value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    if (!digits || value < 1 || value > 65535) return "the port of the forum address must be a number from 1 to 65535";
+  if (colon != std::string_view::npos && !isPortNumber(authority.substr(colon + 1))) {
+    return "the port of the forum address must be a number from 1 to 65535";
+  }
+  return {};
+}
+
+std::string_view checkProxyAddress(std::string_view proxy) {
+  const std::size_t colon = proxy.find(':');
+  if (colon != std::string_view::npos && !isPortNumber(proxy.substr(colon + 1))) {
+    return "the port of the proxy must be a number from 1 to 65535";
   }
   return {};
 }

@@ -72,6 +72,10 @@ bool splitAddress(const char* address, TextWriter& host, std::uint16_t& port, Te
 // fine, else a short text naming the problem. Looks nothing up.
 std::string_view checkForumAddress(std::string_view address);
 
+// Checks a proxy address (HOST[:PORT]): a named port is 1-65535. Empty when
+// it is fine, else a short text naming the problem.
+std::string_view checkProxyAddress(std::string_view proxy);
+
 // --- Requests ----------------------------------------------------------------------
 
 // Appends `text` for a request line or a header value: control characters,

@@ -207,6 +207,27 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
+TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytesAndABadProxyPortIsRefused) {
+  Advanced dialog(defaults());
+  EXPECT_EQ(dialog.text(Advanced::kMaxFileSizeEdit), "1024");
+  Settings odd = defaults();
+  odd.maxFileBytes = 1500;  // as the command line may set it: kept while the field is not edited
+  EXPECT_EQ(Advanced(odd).accept(odd).maxFileBytes, 1500u);
+  dialog.setText(Advanced::kMaxFileSizeEdit, "0");
+  EXPECT_EQ(dialog.invalidNumberField(), Advanced::kMaxFileSizeEdit);
+  dialog.setText(Advanced::kMaxFileSizeEdit, "5");
+  EXPECT_EQ(dialog.invalidNumberField(), 0);
+  EXPECT_EQ(dialog.accept(defaults()).maxFileBytes, std::uint64_t{5} << 20);
+
+  // The proxy's port counts only while the proxy is switched on.
+  dialog.setText(Advanced::kProxyEdit, "proxy.test:65536");
+  EXPECT_EQ(dialog.proxyProblem(), "");
+  dialog.setChecked(Advanced::kUseProxyBox, true);
+  EXPECT_EQ(dialog.proxyProblem(), "the port of the proxy must be a number from 1 to 65535");
+  dialog.setText(Advanced::kProxyEdit, "proxy.test:3128");
+  EXPECT_EQ(dialog.proxyProblem(), "");
+}
+
 TEST(AdvancedSettingsModel, theEngineChoiceAndProfileFileRoundTripBesideTheTimeLimits) {
   Advanced dialog(defaults());
   ASSERT_GE(dialog.engines().size(), 3u);

@@ -93,6 +93,8 @@ TEST(CliOptions, usageErrorsNameTheProblem) {
        "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
       {{"ftp://host/"}, "the forum address must start with http:// or https://"},
       {{"http://host:99999/"}, "the port of the forum address must be a number from 1 to 65535"},
+      {{"--proxy", "proxy.test:70000", "host"}, "the port of the proxy must be a number from 1 to 65535"},
+      {{"--proxy=proxy.test:0", "host"}, "the port of the proxy must be a number from 1 to 65535"},
       {{"--max-name-chars", "99999999999", "host"}, "option --max-name-chars takes a number from 8 to 200"},
       {{"--max-name-chars", "0", "host"}, "option --max-name-chars takes a number from 8 to 200"},
       {{"--skip", "0", "host"}, "option --skip takes forum numbers from 1 to 1024, separated by commas"},

@@ -771,6 +771,8 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
       control<QCheckBox>(dialog, 412)->setChecked(true);
       control<QLineEdit>(dialog, 112)->setText(QStringLiteral("proxy.example:3128"));
       control<QLineEdit>(dialog, 117)->setText(QStringLiteral("2.5"));
+      control<QLineEdit>(dialog, 121)->setText(QStringLiteral("90"));
+      control<QLineEdit>(dialog, 126)->setText(QStringLiteral("5"));
     }
     dialog.accept();
     return dialog.result();
@@ -805,6 +807,8 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
   QVERIFY(options.useProxy);
   QCOMPARE(QString::fromStdString(std::string(options.proxyAddress.view())), QStringLiteral("proxy.example:3128"));
   QCOMPARE(options.downloadDelayMs, 2500u);
+  QCOMPARE(options.fetchDeadlineS, 90u);
+  QCOMPARE(options.maxFileBytes, std::uint64_t{5} << 20);
   QCOMPARE(options.receiveRetries, 10u);  // untouched options keep their defaults
 
   QFile file(rememberedSettingsPath());

@@ -15,14 +15,17 @@
 #endif
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "http/exchange.h"
 #include "http/fetch.h"
 #include "http_world.h"
 #include "platform/socket.h"
@@ -245,6 +248,63 @@ TEST_F(FetchLimits, aConnectThatIsNeverAnsweredTimesOutOrStops) {
     outcome = save(address);
   });
   EXPECT_EQ(outcome, FileOutcome::kStopped);
+}
+
+TEST_F(FetchLimits, aSlowNameLookupEndsAtTheDeadlineOrAStop) {
+  // The system's resolver cannot be slowed down on loopback: a stand-in
+  // resolver answers only once the test opens its gate.
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int entered = 0;
+  };
+  auto gate = std::make_shared<Gate>();
+  const HostResolver slow = [gate](const char*, std::uint32_t& address) {
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    ++gate->entered;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [&] { return gate->open; });
+    address = 0x7F000001;
+    return true;
+  };
+  const auto never = std::chrono::steady_clock::time_point::max();
+
+  // A lookup that ends in time hands over its address, or its failure code.
+  std::uint32_t address = 0;
+  const HostResolver quick = [](const char*, std::uint32_t& found) {
+    found = 0x0A000001;
+    return true;
+  };
+  EXPECT_EQ(resolveWithin("quick.test", address, never, log, quick), ResolveOutcome::kResolved);
+  EXPECT_EQ(address, 0x0A000001u);
+  const HostResolver unknown = [](const char*, std::uint32_t&) {
+    platform::setLastSocketError(11001);
+    return false;
+  };
+  platform::setLastSocketError(0);
+  EXPECT_EQ(resolveWithin("unknown.test", address, never, log, unknown), ResolveOutcome::kFailed);
+  EXPECT_EQ(platform::lastSocketError(), 11001);
+
+  ResolveOutcome outcome = ResolveOutcome::kResolved;
+  within(20s,
+         [&] { outcome = resolveWithin("slow.test", address, std::chrono::steady_clock::now() + 300ms, log, slow); });
+  EXPECT_EQ(outcome, ResolveOutcome::kTimedOut);
+
+  within(20s, [&] {
+    auto stopper = std::async(std::launch::async, [&] {
+      std::unique_lock<std::mutex> lock(gate->mutex);
+      gate->changed.wait(lock, [&] { return gate->entered == 2; });
+      log.requestStop();
+    });
+    outcome = resolveWithin("slow.test", address, never, log, slow);
+  });
+  EXPECT_EQ(outcome, ResolveOutcome::kStopped);
+  EXPECT_EQ(address, 0x0A000001u);  // the abandoned lookups' answers go nowhere
+
+  std::lock_guard<std::mutex> lock(gate->mutex);
+  gate->open = true;
+  gate->changed.notify_all();
 }
 
 TEST_F(FetchLimits, controlCharactersOfALinkReachNeitherTheRequestNorTheLog) {

@@ -177,6 +177,21 @@ TEST_F(FetchToMemory, aResponseWithoutBlankLineDeliversAnEmptyText) {
   EXPECT_EQ(view.text(), downloading(server.base() + "/cut") + "* Received 0 bytes\r\n");
 }
 
+TEST_F(FetchToMemory, aPageCutShortOfItsContentLengthIsRetriedAndNeverTakenAsWhole) {
+  configure([](Settings& s) { s.receiveRetries = 1; });
+  const ScriptedResponse cut = ScriptedResponse::raw("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n<html>half");
+  server.route("/flaky", {cut, ScriptedResponse::ok("<html>whole</html>")});
+  EXPECT_EQ(fetch(server.base() + "/flaky"), 18u);
+  EXPECT_EQ(text(), "<html>whole</html>");
+  EXPECT_NE(view.text().find("[ X ] Connection closed after 10 of 100 bytes, retrying...\r\n"), std::string::npos);
+
+  server.route("/cut", cut);
+  EXPECT_EQ(fetch(server.base() + "/cut"), 0u);
+  EXPECT_EQ(text(), "");
+  EXPECT_NE(view.text().find("[ X ] Connection closed after 10 of 100 bytes. Operation aborted\r\n"),
+            std::string::npos);
+}
+
 TEST_F(FetchToMemory, keepsTenMebibytesAndCutsAnythingBeyond) {
   const std::string header = "HTTP/1.0 200 OK\r\n\r\n";
   const std::size_t limit = PageBlock::kDefaultCapacity;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -190,6 +191,41 @@ TEST_F(Login, runsBesideADownloadAndEveryRequestCarriesAWholeCookieLine) {
     const std::string line = request.substr(at, request.find("\r\n", at) + 2 - at);
     EXPECT_TRUE(line == "Cookie: old=0\r\n" || line == "Cookie: b=2; a=1\r\n") << line;
   }
+}
+
+TEST_F(Login, aTricklingAnswerEndsByTheMinimumRateOrTheDeadline) {
+  frontPage("<form action=\"login.php\" method=\"post\">");
+  ScriptedResponse trickle = ScriptedResponse::raw("HTTP/1.0 302 Found\r\n");
+  trickle.pieces.push_back("X");
+  trickle.pauseBetweenPieces = 200ms;  // far under 1 KiB/s, yet never silent for the receive time-out
+  trickle.repeatLastPiece = true;
+  server.route("/forum/login.php", trickle);
+  // A run past its budget is a failure; a stop request then ends it.
+  auto runWithin = [&] {
+    auto done = std::async(std::launch::async, [&] { run(); });
+    if (done.wait_for(20s) != std::future_status::ready) {
+      ADD_FAILURE() << "login still running after 20 s";
+      log.requestStop();
+    }
+  };
+
+  configure([](Settings& s) {
+    s.minRateTimeS = 1;
+    s.fetchDeadlineS = 600;
+  });
+  runWithin();
+  EXPECT_NE(view.text().find("[ X ] Transfer too slow: under 1024 bytes/s for 1 s. Operation aborted\r\n"),
+            std::string::npos)
+      << view.text();
+
+  configure([](Settings& s) {
+    s.minRateTimeS = 0;
+    s.fetchDeadlineS = 2;
+  });
+  runWithin();
+  EXPECT_NE(view.text().find("[ X ] Time limit of 2 s passed, giving up " + server.base() + "/forum/login.php\r\n"),
+            std::string::npos)
+      << view.text();
 }
 
 }  // namespace
