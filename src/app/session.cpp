@@ -151,6 +151,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;
     }
+    client_->closeIdleConnections();  // a run leaves no connection open behind it
     log_.progress().finish();
     downloadFinished_.store(true);
   });
@@ -194,6 +195,7 @@ void Session::waitForLogins() {
 
 void Session::stop() {
   log_.requestStop();
+  client_->closeIdleConnections();
   waitForIndexFetch();
   waitForDownload();
   waitForLogins();
