@@ -60,6 +60,7 @@ struct Fetch {
   bool keepAlive = false;          // the response lets the connection serve another request
   bool bodyFramed = false;         // the response says where its body ends
   BodyDecoder::Framing framing = BodyDecoder::Framing::kUntilClose;
+  BodyDecoder::Coding coding = BodyDecoder::Coding::kIdentity;
   BodyDecoder body{};
 };
 
@@ -178,7 +179,7 @@ bool buildRequest(Fetch& f) {
   if (f.settings.http10) {
     r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
   } else {
-    r.append("\r\n");
+    r.append("Accept-Encoding: gzip, deflate\r\n\r\n");
   }
   r.terminate();
   if (!r.truncated()) return true;
@@ -299,6 +300,7 @@ Step openConnection(Fetch& f) {
   f.attemptBytes = 0;
   f.keepAlive = false;
   f.bodyFramed = false;
+  f.coding = BodyDecoder::Coding::kIdentity;
   f.reused = f.pool != nullptr && !f.freshOnly && f.pool->take(f.poolKey, http.connection);
   f.freshOnly = false;
   if (!f.reused) {
@@ -468,6 +470,7 @@ bool containsFolded(std::string_view text, std::string_view word) {
 // framing rather than by the close.
 void readFraming(Fetch& f, const char* header) {
   f.framing = BodyDecoder::Framing::kUntilClose;
+  f.coding = BodyDecoder::codingOf(headerValue(header, "Content-Encoding"));
   if (containsFolded(headerValue(header, "Transfer-Encoding"), "chunked")) {
     f.framing = BodyDecoder::Framing::kChunked;
     f.bodyFramed = true;
@@ -577,7 +580,8 @@ void logPageTooLarge(Fetch& f, std::size_t capacity) {
   LogLineBuilder line(f.http);
   line << "[ X ] File size exceeds ";
   appendCount(line.out(), capacity);
-  line << " bytes, aborting...";
+  line << (f.coding != BodyDecoder::Coding::kIdentity ? " bytes once decompressed, aborting..."
+                                                      : " bytes, aborting...");
   line.send(f.log);
 }
 
@@ -624,6 +628,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
           step = Step::kEnded;
           return false;
         case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
+        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
       }
       return false;
     };
@@ -658,7 +663,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
         continue;
       }
       f.contentType = contentTypeOf(std::string_view(data, bodyStart));
-      f.body.start(f.framing, f.announced);
+      f.body.start(f.framing, f.announced, f.coding);
       bodyCapacity = capacity - bodyStart;
       // The body bytes that came with the header move out of the way first.
       const std::string first(data + bodyStart, received - bodyStart);
@@ -757,7 +762,7 @@ void logFileTooLarge(Fetch& f) {
   LogLineBuilder line(f.http);
   line << "[ X ] File size exceeds ";
   appendCount(line.out(), f.settings.maxFileBytes);
-  line << " bytes, aborting: ";
+  line << (f.coding != BodyDecoder::Coding::kIdentity ? " bytes once decompressed, aborting: " : " bytes, aborting: ");
   appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
   line.send(f.log);
 }
@@ -835,6 +840,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
           return false;
         case BodyDecoder::Result::kStopped: return false;  // `step` set by writeBody
         case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
+        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
       }
       return false;
     };
@@ -847,7 +853,8 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       step = examineResponse(f, data, 0, collected, true, bodyStart);
       if (step != Step::kBody) return false;
       headerDone = true;
-      if (f.announced > maxBytes) {
+      // A compressed body's length says nothing of its decompressed size.
+      if (f.coding == BodyDecoder::Coding::kIdentity && f.announced > maxBytes) {
         logFileTooLarge(f);
         step = Step::kGiveUp;
         return false;
@@ -856,7 +863,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
         f.body.start(BodyDecoder::Framing::kUntilClose, 0);
         return takeBody(data, collected);  // no header at all: everything is body
       }
-      f.body.start(f.framing, f.announced);
+      f.body.start(f.framing, f.announced, f.coding);
       if (bodyStart == kNoBlankLine) return true;
       if (!takeBody(data + bodyStart, collected - bodyStart)) return false;
       if (!f.body.done()) return true;
@@ -899,6 +906,12 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       line << " bytes";
       line.send(f.log);
       return Step::kBody;
+    }
+    if (headerDone && f.body.codingUnfinished() && (bodyEnded || !f.body.framed())) {
+      // All bytes came, but the compressed data stops short of its end.
+      step = receiveError(f, "Compressed data cut short");
+      if (step == Step::kRetry) continue;
+      return step;
     }
     if (headerDone && f.body.framed() && !bodyEnded) {
       // The server closed before the end its framing announced: a cut file.

@@ -74,8 +74,9 @@ TEST_F(PersistentConnection, carriesPagesAndFilesWithLengthOrChunksOverOneConnec
 
   EXPECT_EQ(server.connectionCount(), 1u) << view.text();
   ASSERT_EQ(server.requestCount(), 5u);
-  EXPECT_EQ(server.requests()[0], "GET /a HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
-                                      "\r\nAccept: */*\r\nUser-Agent: Quillstash/1.02\r\n\r\n");
+  EXPECT_EQ(server.requests()[0],
+            "GET /a HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                "\r\nAccept: */*\r\nUser-Agent: Quillstash/1.02\r\nAccept-Encoding: gzip, deflate\r\n\r\n");
   EXPECT_EQ(view.text().find("[ X ]"), std::string::npos) << view.text();
   EXPECT_EQ(client.idleConnections(), 1u);
   client.closeIdleConnections();
