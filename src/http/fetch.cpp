@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "http/body_decoder.h"
@@ -22,6 +23,8 @@ constexpr std::size_t kMaxStatusTextLength = 200;  // of a server error line
 constexpr std::size_t kNoBlankLine = static_cast<std::size_t>(-1);
 // Longest response header taken; a longer one ends the fetch.
 constexpr std::size_t kMaxHeaderBytes = 65536;
+// Longest wait a Retry-After is followed for, in seconds.
+constexpr std::uint32_t kMaxRetryAfterS = 120;
 // Raw body bytes read at a time once the header is in.
 constexpr std::size_t kRawBodyRead = 65536;
 
@@ -490,12 +493,81 @@ void readFraming(Fetch& f, const char* header) {
   f.keepAlive = http11 ? !containsFolded(connection, "close") : containsFolded(connection, "keep-alive");
 }
 
+// Seconds a Retry-After value asks to wait: a number of seconds, or an
+// HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT") taken against the system clock.
+// Empty when the value is neither.
+std::optional<std::uint64_t> retryAfterSeconds(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  if (isDecimalDigit(value[0])) {
+    std::uint64_t seconds = 0;
+    for (char c : value) {
+      if (!isDecimalDigit(c)) break;
+      seconds = std::min<std::uint64_t>(seconds * 10 + static_cast<std::uint64_t>(c - '0'), 1u << 30);
+    }
+    return seconds;
+  }
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::size_t comma = value.find(", ");
+  if (comma == std::string_view::npos || value.size() < comma + 22) return std::nullopt;
+  const std::string_view date = value.substr(comma + 2);  // "06 Nov 1994 08:49:37 GMT"
+  auto number = [&](std::size_t at, std::size_t digits) -> std::optional<int> {
+    int n = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+      if (!isDecimalDigit(date[at + i])) return std::nullopt;
+      n = n * 10 + (date[at + i] - '0');
+    }
+    return n;
+  };
+  unsigned month = 0;
+  for (unsigned m = 0; m < 12; ++m) {
+    if (date.substr(3, 3) == kMonths[m]) month = m + 1;
+  }
+  const auto day = number(0, 2), year = number(7, 4), hour = number(12, 2), minute = number(15, 2),
+             second = number(18, 2);
+  if (month == 0 || !day || !year || !hour || !minute || !second) return std::nullopt;
+  const std::chrono::year_month_day ymd{std::chrono::year(*year), std::chrono::month(month),
+                                        std::chrono::day(static_cast<unsigned>(*day))};
+  if (!ymd.ok()) return std::nullopt;
+  const auto when = std::chrono::sys_days(ymd) + std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
+                    std::chrono::seconds(*second);
+  const auto now = std::chrono::system_clock::now();
+  if (when <= now) return 0;
+  return static_cast<std::uint64_t>(std::chrono::ceil<std::chrono::seconds>(when - now).count());
+}
+
+// A 429 or 503 answer with a Retry-After: the request is asked again after
+// the wait it names (at most kMaxRetryAfterS, never past the call's
+// deadline, ended by a stop), counted as a receive retry. kRetry after the
+// wait, kGiveUp when stopped or out of retries or time; empty when the answer
+// is not such a one.
+std::optional<Step> waitForRetryAfter(Fetch& f, const char* header, const char* status) {
+  const bool busy = std::strncmp(status, "429", 3) == 0 || std::strncmp(status, "503", 3) == 0;
+  if (!busy) return std::nullopt;
+  const std::optional<std::uint64_t> asked = retryAfterSeconds(headerValue(header, "Retry-After"));
+  if (!asked || f.retryCount >= f.settings.receiveRetries) return std::nullopt;
+  ++f.retryCount;
+  const auto seconds = static_cast<std::uint32_t>(std::min<std::uint64_t>(*asked, kMaxRetryAfterS));
+  f.http.connection.close();
+  LogLineBuilder line(f.http);
+  line << "[ ! ] Server busy (" << std::string_view(status, 3) << "), asking again in ";
+  appendCount(line.out(), seconds);
+  line << " s: ";
+  appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
+  line.send(f.log);
+  const auto wait = untilDeadline(f, std::chrono::seconds(seconds));
+  if (!sleepUnlessStopped(static_cast<std::uint32_t>(wait.count()), f.log)) return Step::kGiveUp;
+  if (deadlinePassed(f)) return Step::kGiveUp;
+  return Step::kRetry;
+}
+
 // Status handling on a complete response header (NUL-terminated).
 Step applyStatus(Fetch& f, const char* header) {
   f.cookies.storeFromHeader(header, cookieOrigin(f.http, f.job.forumAddress.c_str()), CookieJar::Clock::now());
   const char* p = header + 4;
   while (static_cast<unsigned char>(*p) > '!') ++p;
   while (*p == ' ') ++p;
+  if (const std::optional<Step> waited = waitForRetryAfter(f, header, p)) return *waited;
   switch (*p) {
     case '3':
       if (const char* location = findHeaderField(header, "Location")) return followRedirect(f, location);
@@ -652,6 +724,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
       data[received] = '\0';
       step = examineResponse(f, data, before, received, false, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+      if (step == Step::kRetry) break;
       headerDone = step == Step::kBody;
       if (!headerDone) {
         if (received >= kMaxHeaderBytes) return headerTooLong(f);
@@ -684,6 +757,7 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
     } else {
       step = examineResponse(f, data, 0, received, true, bodyStart);
       if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+      if (step == Step::kRetry) continue;
       f.http.connection.close();
       // The body follows the first blank line; a response without one gives nothing.
       const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
@@ -895,8 +969,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     }
     if (step == Step::kRetry) continue;
     if (step == Step::kGiveUp || step == Step::kRedirect) return step;
-    if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
-      return step;
+    if (!headerDone && !refused && !finishHeader()) {
+      if (step == Step::kRetry) continue;
+      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
     if (refused) {
       f.http.connection.close();

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -155,6 +157,44 @@ TEST_F(PersistentConnection, keepsATlsConnectionForTheNextRequest) {
   EXPECT_EQ(fetch(secure.base() + "/b"), "two");
   EXPECT_TRUE(save(secure.base() + "/a"));
   EXPECT_EQ(secure.connectionCount(), 1u) << view.text();
+}
+
+using ServerBusy = PersistentConnection;
+
+TEST_F(ServerBusy, waitsAsRetryAfterSaysThenAsksAgainForPagesAndFiles) {
+  configure([](Settings& s) { s.receiveRetries = 1; });
+  ScriptedResponse busy = ScriptedResponse::make("HTTP/1.1 503 Service Unavailable", "Retry-After: 1\r\n", "later");
+  ScriptedResponse tooMany =
+      ScriptedResponse::make("HTTP/1.1 429 Too Many Requests", "Retry-After: Sun, 06 Nov 1994 08:49:37 GMT\r\n", "");
+  server.route("/page", std::vector<ScriptedResponse>{busy, kept("", "page")});
+  server.route("/pic.png", std::vector<ScriptedResponse>{tooMany, kept("", "PNG")});
+  // The retry counter bounds how often a server may say "later".
+  server.route("/always", busy);
+
+  EXPECT_EQ(fetch(server.base() + "/page"), "page");
+  EXPECT_NE(view.text().find("[ ! ] Server busy (503), asking again in 1 s: " + server.base() + "/page\r\n"),
+            std::string::npos)
+      << view.text();
+  EXPECT_TRUE(save(server.base() + "/pic.png"));
+  EXPECT_EQ(test::readFile(dir.file("00007 pic.png")), "PNG");
+  EXPECT_NE(view.text().find("[ ! ] Server busy (429), asking again in 0 s"), std::string::npos) << view.text();
+  EXPECT_EQ(fetch(server.base() + "/always"), "");
+  EXPECT_NE(view.text().find("[ X ] Server error - 503 Service Unavailable"), std::string::npos) << view.text();
+  EXPECT_EQ(server.requestCount(), 6u);
+}
+
+TEST_F(ServerBusy, aStopEndsTheWaitAtOnce) {
+  server.route("/page", ScriptedResponse::make("HTTP/1.1 503 Service Unavailable", "Retry-After: 100000\r\n", ""));
+  job->forumAddress.assign(server.base() + "/page");
+  auto result = std::async(std::launch::async, [&] { return client.fetchToMemory(*job, page, false); });
+  for (int i = 0; i < 1000 && view.text().find("Server busy") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_NE(view.text().find("[ ! ] Server busy (503), asking again in 120 s"), std::string::npos) << view.text();
+  log.requestStop();
+  ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(result.get(), 0u);
+  EXPECT_EQ(server.requestCount(), 1u);
 }
 
 }  // namespace
