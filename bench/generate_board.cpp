@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   shape.topicsPerPage = 25;
   shape.postsPerPage = 15;
   shape.postPadding = 2100;
+  shape.pageLinkWindow = 3;  // a forum of 100,000 topics has 4,000 pages
   int id = 1;
   if (oneForum) {
     shape.categories = {"On Shore"};
