@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/window_fields.h"
+#include "engines/profile.h"
 
 namespace quillstash {
 
@@ -134,6 +135,21 @@ AdvancedSettingsModel::AdvancedSettingsModel(const Settings& settings) {
   for (const auto& field : kLimitFields) texts_[field.id] = formatUnsignedField(settings.*field.seconds);
   for (const auto& box : kCheckBoxes) checked_[box.id] = settings.*box.bit;
   for (const auto& field : kTextFields) texts_[field.id] = std::string((settings.*field.text).view());
+  texts_[kProfileFileEdit] = std::string(settings.profileFile.view());
+
+  engines_.push_back({"auto", "Recognise automatically"});
+  engines_.push_back({std::string(kClassicEngine), "Classic (table-based boards)"});
+  for (const EngineProfile& profile : builtInProfiles()) engines_.push_back({profile.name, profile.title});
+  std::string_view chosen = settings.engine.empty() ? std::string_view("auto") : settings.engine.view();
+  engineIndex_ = engines_.size();
+  for (std::size_t i = 0; i < engines_.size(); ++i) {
+    if (engines_[i].name == chosen) engineIndex_ = i;
+  }
+  if (engineIndex_ == engines_.size()) engines_.push_back({std::string(chosen), std::string(chosen)});
+}
+
+void AdvancedSettingsModel::setEngineIndex(std::size_t index) {
+  if (index < engines_.size()) engineIndex_ = index;
 }
 
 bool AdvancedSettingsModel::isChecked(int checkBoxId) const {
@@ -167,6 +183,8 @@ Settings AdvancedSettingsModel::accept(const Settings& current) const {
   Settings result = current;
   for (const auto& box : kCheckBoxes) result.*box.bit = isChecked(box.id);
   for (const auto& field : kTextFields) (result.*field.text).assign(text(field.id));
+  result.engine.assign(engines_[engineIndex_].name);
+  result.profileFile.assign(text(kProfileFileEdit));
 
   // Seconds beyond what 32 bits of milliseconds hold keep the largest whole
   // number of seconds that fits, rather than wrapping to a short delay.

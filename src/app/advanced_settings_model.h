@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/settings.h"
 #include "core/version.h"
@@ -40,6 +41,15 @@ class AdvancedSettingsModel {
   static constexpr const char* kCaFileLabel = "Also trust the CA certificates in (PEM file):";
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;
   static constexpr int kForumsGroup = 50, kTopicsGroup = 51, kPostsGroup = 52;
+  static constexpr int kEngineCombo = 124, kProfileFileEdit = 125;
+  static constexpr const char* kEngineLabel = "Forum engine:";
+  static constexpr const char* kProfileFileLabel = "Engine profile file:";
+
+  // One entry of the engine list: the value of Settings::engine and its text.
+  struct EngineEntry {
+    std::string name;
+    std::string label;
+  };
 
   // A checkbox, its label, the bit it sets and the edit it governs (0: none).
   struct CheckBox {
@@ -103,6 +113,13 @@ class AdvancedSettingsModel {
   // Typing: the field keeps at most kTextLimit characters.
   void setText(int editId, std::string_view text);
 
+  // The engine list: recognise automatically, the table-based path, then the
+  // built-in profiles (and the engine the settings name, when it is none of these).
+  const std::vector<EngineEntry>& engines() const { return engines_; }
+  std::size_t engineIndex() const { return engineIndex_; }
+  // A choice in the list; an index past its end is ignored.
+  void setEngineIndex(std::size_t index);
+
   // Ok: `current` with the flag bits rebuilt from the boxes, every string read
   // back (also from greyed fields) and the numbers parsed. Retry counts above
   // kMaxRetries become kMaxRetries; time limits are kept within 1 to
@@ -113,6 +130,8 @@ class AdvancedSettingsModel {
  private:
   std::map<int, bool> checked_;
   std::map<int, std::string> texts_;
+  std::vector<EngineEntry> engines_;
+  std::size_t engineIndex_ = 0;
 };
 
 }  // namespace quillstash

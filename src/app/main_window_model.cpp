@@ -209,6 +209,7 @@ MainWindowModel::ProgressView MainWindowModel::progress() const {
   view.percent = c.forumsFound == 0 ? 0 : static_cast<int>(100ull * c.forumsDone / c.forumsFound);
   if (ended_) {
     view.percent = 100;
+    view.reportPage = session_.reportPage();
     view.summary =
         std::string(session_.downloadSucceeded() ? "Done: " : "Not finished: ") + std::to_string(c.forumsDone) +
         " forums, " + std::to_string(c.topicsDone) + " topics saved" +

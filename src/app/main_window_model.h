@@ -128,6 +128,7 @@ class MainWindowModel {
     std::string rate;
     int percent = 0;
     std::string summary;
+    std::string reportPage;  // after the end: the run's report.html, when one was written
   };
   ProgressView progress() const;
 

@@ -3,12 +3,15 @@
 
 #include <cstring>
 
+#include "app/manifest_recorder.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
 #include "archive/topic_writer.h"
 #include "crawler/download_job.h"
+#include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/page_links.h"
+#include "crawler/profile_crawl.h"
 #include "http/login.h"
 
 namespace quillstash {
@@ -18,8 +21,8 @@ namespace {
 // settings in force at that moment.
 class ArchiveTopicWriter : public TopicWriter {
  public:
-  ArchiveTopicWriter(const SettingsStore& settings, ActivityLog& log, PageFetcher& fetcher)
-      : settings_(settings), log_(log), fetcher_(fetcher) {}
+  ArchiveTopicWriter(const SettingsStore& settings, ActivityLog& log, PageFetcher& fetcher, SavedFiles* savedFiles)
+      : settings_(settings), log_(log), fetcher_(fetcher), savedFiles_(savedFiles) {}
 
   void writeTopic(CrawlState& state, JobContext& topic) override {
     Settings snapshot = settings_.snapshot();
@@ -34,14 +37,32 @@ class ArchiveTopicWriter : public TopicWriter {
                                state.outputPath,
                                output_,
                                &findNextPageLink,
-                               &state.counts};
-    if (quillstash::writeTopic(topic, context)) log_.progress().topicDone();
+                               &state.counts,
+                               state.engine,
+                               savedFiles_};
+    const std::uint32_t incompleteBefore = state.counts.topicsIncomplete;
+    const std::uint32_t filesFailedBefore = state.counts.filesFailed;
+    const bool saved = quillstash::writeTopic(topic, context);
+    if (saved) log_.progress().topicDone();
+    if (state.recorder != nullptr) {
+      // A topic cut by a stop or saved without some page is never recorded
+      // complete, so that the next run fetches it again.
+      TopicOutcome outcome = TopicOutcome::kComplete;
+      if (!saved) {
+        outcome = log_.stopRequested() ? TopicOutcome::kStopped : TopicOutcome::kFailed;
+      } else if (state.counts.topicsIncomplete != incompleteBefore || state.counts.filesFailed != filesFailedBefore) {
+        // A file that could not be saved is fetched again with its topic.
+        outcome = TopicOutcome::kIncomplete;
+      }
+      state.recorder->topicWritten(state.outputPath.c_str(), outcome, context.pagesWritten, context.postsWritten);
+    }
   }
 
  private:
   const SettingsStore& settings_;
   ActivityLog& log_;
   PageFetcher& fetcher_;
+  SavedFiles* savedFiles_;
   OutputBuffer output_;
 };
 
@@ -117,6 +138,11 @@ std::vector<DetectedForum> Session::listForums() {
   copy.setLength(pageLength_);
   crawlState_.settings = settings_.snapshot();
   crawlState_.forumSelection = forumSelection();
+  EngineChoice engine;
+  if (!chooseEngine(crawlState_.settings, copy.text(), engine, log_)) return {};
+  if (engine.profile != nullptr) {
+    return listProfileForums(copy.text(), currentJob_->forumAddress.view(), *engine.profile, crawlState_);
+  }
   return listIndexForums(copy.data(), *currentJob_, crawlState_);
 }
 
@@ -137,7 +163,9 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   crawlState_.forumSelection = forumSelection();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
-  downloadThread_ = std::thread([this, outputDirectory, addressFits] {
+  const RefreshMode mode = refreshMode_;
+  const bool indexPages = indexPages_;
+  downloadThread_ = std::thread([this, outputDirectory, addressFits, mode, indexPages] {
     warnWhenCertificatesUnchecked(settings_, log_);
     if (!addressFits) {
       log_.logLine("[ X ] The forum address is too long\r\n");
@@ -145,11 +173,15 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       outcome_.end = RunEnd::kIndexFailed;
     } else {
       HttpPageFetcher fetcher(*client_);
-      ArchiveTopicWriter writer(settings_, log_, fetcher);
+      ManifestRecorder recorder(log_, mode, indexPages);
+      ArchiveTopicWriter writer(settings_, log_, fetcher, &recorder);
+      crawlState_.recorder = &recorder;
       RunOutcome outcome =
           runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);
+      crawlState_.recorder = nullptr;
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;
+      reportPage_ = recorder.reportPage();
     }
     client_->closeIdleConnections();  // a run leaves no connection open behind it
     log_.progress().finish();
@@ -161,6 +193,11 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
 RunOutcome Session::downloadOutcome() const {
   std::lock_guard<std::mutex> lock(outcomeMutex_);
   return outcome_;
+}
+
+std::string Session::reportPage() const {
+  std::lock_guard<std::mutex> lock(outcomeMutex_);
+  return reportPage_;
 }
 
 void Session::waitForDownload() {

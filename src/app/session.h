@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/manifest_recorder.h"
 #include "core/activity_log.h"
 #include "core/run_outcome.h"
 #include "core/settings.h"
@@ -75,6 +76,11 @@ class Session {
   // or an index fetch is under way; once the last one has ended, a new one
   // starts afresh.
   bool startDownload(const std::string& forumAddress, const std::string& outputDirectory);
+  // How a download into a folder that already holds an archive of the same
+  // board treats the topics saved there. Takes effect at the next start.
+  void setRefreshMode(RefreshMode mode) { refreshMode_ = mode; }
+  // Whether a download writes the archive's index.html pages (default yes).
+  void setIndexPages(bool write) { indexPages_ = write; }
   bool downloadStarted() const { return downloadStarted_.load(); }
   // True from a download's start until its job thread has ended.
   bool downloadRunning() const { return downloadStarted_.load() && !downloadFinished_.load(); }
@@ -85,6 +91,9 @@ class Session {
   // How the download ended and what it counted; end is kNotRun until the
   // job thread has ended. Any thread.
   RunOutcome downloadOutcome() const;
+  // The completeness report (report.html) the last download wrote; empty
+  // when it wrote none. Any thread.
+  std::string reportPage() const;
   // Blocks until the job thread has ended (returns at once when none started).
   void waitForDownload();
 
@@ -123,7 +132,10 @@ class Session {
   std::atomic<bool> downloadStarted_{false};
   std::atomic<bool> downloadFinished_{false};
   mutable std::mutex outcomeMutex_;
-  RunOutcome outcome_;  // written once by the job thread at its end
+  RunOutcome outcome_;      // written once by the job thread at its end
+  std::string reportPage_;  // likewise
+  RefreshMode refreshMode_ = RefreshMode::kRefresh;
+  bool indexPages_ = true;
   std::thread downloadThread_;
 
   std::atomic<bool> indexFetchRunning_{false};

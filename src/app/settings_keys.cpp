@@ -53,6 +53,8 @@ constexpr SettingKey::Text kTexts[] = {
     {"messageSuffix", &Settings::messageSuffix},
     {"userAgent", &Settings::userAgent},
     {"caFile", &Settings::caFile},
+    {"engine", &Settings::engine},
+    {"profileFile", &Settings::profileFile},
 };
 
 }  // namespace

@@ -62,7 +62,29 @@ bool TopicMedia::takeAddress(const JobContext& job) {
   return true;
 }
 
+std::string TopicMedia::keptName(const char* address) const {
+  if (context_.savedFiles == nullptr) return {};
+  return context_.savedFiles->savedName(address, context_.folder);
+}
+
+namespace {
+
+// A file name goes inside a quoted attribute: quotes and angle brackets would
+// end it early.
+void appendNameToLink(OutputBuffer& out, std::string_view name) {
+  for (char c : name) {
+    if (c != '"' && c != '<' && c != '>' && static_cast<unsigned char>(c) >= 0x20) out.put(c);
+  }
+}
+
+}  // namespace
+
 bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOutput) {
+  const std::string address(job.forumAddress.c_str());
+  if (std::string kept = keptName(address.c_str()); !kept.empty()) {
+    if (linkOutput != nullptr) appendNameToLink(*linkOutput, kept);
+    return true;
+  }
   PageBlock receiveBuffer;
   FixedText<8192> name;
   TextWriter nameWriter = name.writer();
@@ -78,13 +100,9 @@ bool TopicMedia::fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOu
     path += nameWriter.view();
     context_.counts->bytes += platform::fileSize(path.c_str());
   }
-  if (linkOutput != nullptr) {
-    // The name goes inside a quoted attribute: quotes and angle brackets
-    // would end it early.
-    for (char c : nameWriter.view()) {
-      if (c != '"' && c != '<' && c != '>' && static_cast<unsigned char>(c) >= 0x20) linkOutput->put(c);
-    }
-  }
+  if (context_.savedFiles != nullptr)
+    context_.savedFiles->fileSaved(address.c_str(), context_.folder, nameWriter.view());
+  if (linkOutput != nullptr) appendNameToLink(*linkOutput, nameWriter.view());
   return true;
 }
 
@@ -251,6 +269,15 @@ bool TopicMedia::followThumbnailLink(const char* value, OutputBuffer& out) {
   if (address.truncated()) return false;
   if (!takeAddress(*job)) return false;
   if (isOnForumHost(hostOf(job->forumAddress.c_str()).data())) return false;
+  // The full image an earlier run saved from this image page is linked as it
+  // is, without fetching the page again.
+  const std::string pageAddress(job->forumAddress.c_str());
+  if (std::string kept = keptName(pageAddress.c_str()); !kept.empty()) {
+    out.append("<A HREF=\"");
+    appendNameToLink(out, kept);
+    out.append("\">");
+    return true;
+  }
 
   PageBlock page;
   if (context_.fetcher.fetchToMemory(*job, page, false) == 0) return false;
@@ -279,8 +306,13 @@ bool TopicMedia::followThumbnailLink(const char* value, OutputBuffer& out) {
     while (isAttributeGap(*source)) ++source;
     std::size_t mark = out.length();
     out.append("<A HREF=\"");
+    const std::size_t nameStart = out.length();
     // The image page is the base of a relative source address.
     if (saveAttachment(source, *job, &out)) {
+      if (context_.savedFiles != nullptr) {
+        const std::string name(out.view().substr(nameStart));
+        context_.savedFiles->fileSaved(pageAddress.c_str(), context_.folder, name);
+      }
       out.append("\">");
       return true;
     }

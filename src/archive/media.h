@@ -11,6 +11,7 @@
 // Used on the download thread only, for one topic at a time.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "core/activity_log.h"
@@ -19,6 +20,7 @@
 #include "archive/markup.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "archive/saved_files.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -41,6 +43,9 @@ struct MediaContext {
   std::string_view folder;
   // Saved and failed files are counted here (not when null).
   RunCounts* counts = nullptr;
+  // The files earlier runs saved for this topic: those still present are
+  // linked without a fetch (none when null).
+  SavedFiles* savedFiles = nullptr;
 };
 
 // Copies the address at `address` into `out` as addresses are stored
@@ -79,6 +84,9 @@ class TopicMedia final : public MessageMedia {
   bool takeAddress(const JobContext& job);
   bool fetchFile(JobContext& job, bool imageMode, OutputBuffer* linkOutput);
   bool isOnForumHost(const char* host) const;
+  // The name an earlier run saved `address` under, when that file is still
+  // there; empty otherwise.
+  std::string keptName(const char* address) const;
 
   MediaContext context_;
 };

@@ -62,7 +62,8 @@ const char* findNextCellStart(const char* from) {
   return endOfText(from);
 }
 
-void extractByPatterns(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media) {
+std::uint32_t extractByPatterns(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media) {
+  std::uint32_t rows = 0;
   const char* authorPrefix = settings.authorPrefix.c_str();
   // An empty author suffix is treated as switched off, as an empty message
   // suffix is: the empty pattern would otherwise empty every author cell.
@@ -72,8 +73,9 @@ void extractByPatterns(char* page, const Settings& settings, OutputBuffer& out, 
   while (*p != '\0') {
     char* const rowStart = p;
     char* author = const_cast<char*>(matchAt(p, authorPrefix));
-    if (*author == '\0') return;
+    if (*author == '\0') return rows;
     writeRowStart(out);
+    ++rows;
     if (!useAuthorSuffix) {
       p = const_cast<char*>(cleanAuthorText(author, out));
     } else {
@@ -102,17 +104,20 @@ void extractByPatterns(char* page, const Settings& settings, OutputBuffer& out, 
     // Patterns that match empty text must not hold the walk in one place.
     if (p <= rowStart) p = rowStart + 1;
   }
+  return rows;
 }
 
-void extractByTable(char* page, OutputBuffer& out, MessageMedia& media) {
+std::uint32_t extractByTable(char* page, OutputBuffer& out, MessageMedia& media) {
+  std::uint32_t rows = 0;
   std::size_t length = std::strlen(page);
   RowScan scan{64 * length + 65536};
   const char* p = page;
   while (*p != '\0') {
     while (*p != '\0' && !isOpeningTag(p, "tr")) ++p;
-    if (*p == '\0') return;
+    if (*p == '\0') return rows;
     if (classifyPostRow(p, scan)) {
       writeRowStart(out);
+      ++rows;
       const char* message = writeAuthorCell(p, out);
       writeCellBreak(out);
       writeMessageCell(message, out, media);
@@ -122,6 +127,7 @@ void extractByTable(char* page, OutputBuffer& out, MessageMedia& media) {
       p = skipOtherRow(p, scan);
     }
   }
+  return rows;
 }
 
 // Reads the width of a cell tag: " wid", optional "th", the gap, a number.
@@ -230,12 +236,9 @@ const char* writeMessageCell(const char* from, OutputBuffer& out, MessageMedia& 
   return cleanMessageText(findNextCellStart(from), out, media);
 }
 
-void extractPosts(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media) {
-  if (settings.useAuthorPrefix && !settings.authorPrefix.empty()) {
-    extractByPatterns(page, settings, out, media);
-  } else {
-    extractByTable(page, out, media);
-  }
+std::uint32_t extractPosts(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media) {
+  if (settings.useAuthorPrefix && !settings.authorPrefix.empty()) return extractByPatterns(page, settings, out, media);
+  return extractByTable(page, out, media);
 }
 
 }  // namespace quillstash

@@ -8,6 +8,7 @@
 // exactly one more cell (table mode).
 
 #include <cstddef>
+#include <cstdint>
 
 #include "core/settings.h"
 #include "archive/markup.h"
@@ -20,7 +21,8 @@ inline constexpr const char* kCellOpener = "<TD valign=\"top\" align=\"left\">";
 // Appends the rows of all posts of `page` (NUL-terminated). In pattern mode a
 // byte of the page is replaced by a NUL while one cell is cleaned and put
 // back afterwards, so the page must be writable; it is unchanged on return.
-void extractPosts(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media);
+// Returns the number of rows (posts) appended.
+std::uint32_t extractPosts(char* page, const Settings& settings, OutputBuffer& out, MessageMedia& media);
 
 // The row walkers of table mode. Each scan step costs one unit of `budget`;
 // when it runs out the walkers act as if the text ended there, which bounds

@@ -10,6 +10,9 @@
 #include "archive/media.h"
 #include "archive/post_extraction.h"
 #include "archive/scan.h"
+#include "archive/tree_markup.h"
+#include "engines/page_reading.h"
+#include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/address.h"
@@ -90,81 +93,34 @@ std::size_t fetchPage(JobContext& topic, PageBlock& page, TopicWriterContext& co
   return length;
 }
 
-}  // namespace
-
-bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
-  TextWriter out = topic.forumAddress.writer();
-  appendResolvedPageLink(currentJob.forumAddress.c_str(), link, out);
-  out.terminate();
-  return !out.truncated();
-}
-
-bool writeTopic(JobContext& topic, TopicWriterContext& context) {
-  const Settings& settings = context.settings;
+// Checks the stop request and the first page of a topic before anything is
+// composed: a topic whose first page did not arrive is counted as failed and
+// no file is written for it. Returns true when the topic may be composed.
+bool firstPageArrived(bool fetched, TopicWriterContext& context) {
   ActivityLog& log = context.log;
   if (log.stopRequested()) return false;
-  PageBlock page;
-  LinkList fetched;  // every address fetched for this topic, to end loops
+  if (fetched) return true;
+  if (context.counts != nullptr) ++context.counts->topicsFailed;
+  std::string line("[ X ] Topic not saved, its first page could not be fetched: ");
+  line += context.outputPath.c_str();
+  line += "\r\n";
+  log.logLine(line);
+  return false;
+}
 
-  cleanPathComponent(context.outputPath.data);
-  applyLinkParameter(settings, topic);
-  const bool firstFetched = fetchPage(topic, page, context, fetched) != 0;
-  if (log.stopRequested()) return false;
-  if (!firstFetched) {
-    if (context.counts != nullptr) ++context.counts->topicsFailed;
-    std::string line("[ X ] Topic not saved, its first page could not be fetched: ");
-    line += context.outputPath.c_str();
-    line += "\r\n";
-    log.logLine(line);
-    return false;
-  }
-
-  OutputBuffer& out = context.output;
-  out.clear();
-  out.append(kTopicHead);
-  writeTitle(page.text(), out);
-  out.append(kTopicTableHead);
-
-  // Saved files go into the topic file's folder.
-  const char* path = context.outputPath.c_str();
-  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
-  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
-  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts});
-
-  bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
-  bool incomplete = false;
-  std::vector<std::size_t> postHashes;  // the posts of each page, to notice a page seen before
-  for (;;) {
-    media.saveAttachmentsOfPage(page.text());
-    const std::size_t postsStart = out.length();
-    extractPosts(page.data(), settings, out, media);
-    if (out.length() > postsStart) {
-      const std::size_t hash = std::hash<std::string_view>{}(out.view().substr(postsStart));
-      if (std::find(postHashes.begin(), postHashes.end(), hash) != postHashes.end()) {
-        out.rewind(postsStart);  // a link back to an earlier page under another spelling
-        break;
-      }
-      postHashes.push_back(hash);
-    }
-    const char* link =
-        usePattern ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
-                   : findBuiltInNextPage(page.text(), context.findNextPageLink);
-    if (link == nullptr) break;
-    if (!resolveNextPageLink(link, context.currentJob, topic)) break;
-    applyLinkParameter(settings, topic);
-    const char* candidate = topic.forumAddress.c_str();
-    if (findLink(fetched, candidate) != nullptr) break;
-    if (fetchPage(topic, page, context, fetched) == 0) {
-      incomplete = true;
-      break;
-    }
-  }
-  out.append(kTopicFoot);
+// Writes the composed file whole (through a .part beside its final name),
+// counts and logs the outcome, and tells the context how many pages and posts
+// the file holds. Nothing is written once a stop was asked for.
+bool saveTopicFile(TopicWriterContext& context, bool incomplete, std::uint32_t pages, std::uint32_t posts) {
+  ActivityLog& log = context.log;
   if (log.stopRequested()) return false;
 
-  std::string_view bytes = out.view();
+  std::string_view bytes = context.output.view();
   bool saved = platform::writeWholeFile(context.outputPath.c_str(), bytes.data(), bytes.size());
+  if (saved) {
+    context.pagesWritten = pages;
+    context.postsWritten = posts;
+  }
   if (context.counts != nullptr) {
     if (!saved) {
       ++context.counts->topicsFailed;
@@ -185,6 +141,158 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   line += "\r\n";
   log.logLine(line);
   return saved;
+}
+
+// The rows of the posts the profile finds on one page's tree, fetched from
+// `pageAddress`; the posts' attachments are saved beside the topic file when
+// the settings save attachments. Returns how many posts were written.
+std::uint32_t writeProfilePosts(const html::Document& page, const EngineProfile& profile, std::string_view pageAddress,
+                                const TopicWriterContext& context, TopicMedia& media) {
+  OutputBuffer& out = context.output;
+  std::string_view forumHost = hostOf(context.currentJob.forumAddress.c_str());
+  const std::vector<FoundPost> posts = findPosts(page, profile);
+  for (const FoundPost& post : posts) {
+    if (context.settings.saveAttachments) {
+      for (const std::string& attachment : post.attachments) {
+        std::string address = resolveHref(pageAddress, attachment);
+        if (!address.empty()) media.saveAttachment(address.c_str(), context.currentJob, nullptr);
+      }
+    }
+    out.append("<TR>");
+    out.append(kCellOpener);
+    appendEscaped(out, post.author);
+    if (!post.date.empty()) {
+      out.append("<BR>");
+      appendEscaped(out, post.date);
+    }
+    out.append("</TD>");
+    out.append(kCellOpener);
+    if (post.message) {
+      auto parts = [&](const std::string& query) {
+        return query.empty() ? std::vector<html::Node>() : page.query(query, post.message);
+      };
+      MessageParts marked{parts(profile.drop), parts(profile.quote), parts(profile.quoteTitle), parts(profile.code),
+                          profile.quoteAuthor};
+      writeMessageTree(post.message, marked, forumHost, out, media);
+    }
+    out.append("</TD></TR>");
+  }
+  return static_cast<std::uint32_t>(posts.size());
+}
+
+// writeTopic for a run with an engine profile.
+bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
+  const Settings& settings = context.settings;
+  const EngineProfile& profile = *context.engine;
+  PageBlock page;
+  LinkList fetched;
+  const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
+
+  cleanPathComponent(context.outputPath.data);
+  applyLinkParameter(settings, topic);
+  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
+
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                                context.itemNumber, folder, context.counts, context.savedFiles});
+
+  bool incomplete = false;
+  std::uint32_t pages = 0;
+  std::uint32_t posts = 0;
+  for (;;) {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
+    posts += writeProfilePosts(*tree, profile, topic.forumAddress.view(), context, media);
+    ++pages;
+    std::string next = findNextPage(*tree, profile.topics, topic.forumAddress.view(), topicKey);
+    tree.reset();
+    if (next.empty() || !topic.forumAddress.assign(next)) break;
+    applyLinkParameter(settings, topic);
+    const char* candidate = topic.forumAddress.c_str();
+    if (findLink(fetched, candidate) != nullptr) break;
+    if (fetchPage(topic, page, context, fetched) == 0) {
+      incomplete = true;
+      break;
+    }
+  }
+  out.append(kTopicFoot);
+  return saveTopicFile(context, incomplete, pages, posts);
+}
+
+}  // namespace
+
+bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobContext& topic) {
+  TextWriter out = topic.forumAddress.writer();
+  appendResolvedPageLink(currentJob.forumAddress.c_str(), link, out);
+  out.terminate();
+  return !out.truncated();
+}
+
+bool writeTopic(JobContext& topic, TopicWriterContext& context) {
+  if (context.log.stopRequested()) return false;
+  if (context.engine != nullptr) return writeProfileTopic(topic, context);
+  const Settings& settings = context.settings;
+  PageBlock page;
+  LinkList fetched;  // every address fetched for this topic, to end loops
+
+  cleanPathComponent(context.outputPath.data);
+  applyLinkParameter(settings, topic);
+  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
+
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+
+  // Saved files go into the topic file's folder.
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                                context.itemNumber, folder, context.counts, context.savedFiles});
+
+  bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
+  bool incomplete = false;
+  std::uint32_t pages = 0;
+  std::uint32_t posts = 0;
+  std::vector<std::size_t> postHashes;  // the posts of each page, to notice a page seen before
+  for (;;) {
+    media.saveAttachmentsOfPage(page.text());
+    const std::size_t postsStart = out.length();
+    const std::uint32_t pagePosts = extractPosts(page.data(), settings, out, media);
+    if (out.length() > postsStart) {
+      const std::size_t hash = std::hash<std::string_view>{}(out.view().substr(postsStart));
+      if (std::find(postHashes.begin(), postHashes.end(), hash) != postHashes.end()) {
+        out.rewind(postsStart);  // a link back to an earlier page under another spelling
+        break;
+      }
+      postHashes.push_back(hash);
+    }
+    ++pages;
+    posts += pagePosts;
+    const char* link =
+        usePattern ? findPatternNextPage(page.text(), settings.topicNextPagePattern.c_str(), context.visitedTopics)
+                   : findBuiltInNextPage(page.text(), context.findNextPageLink);
+    if (link == nullptr) break;
+    if (!resolveNextPageLink(link, context.currentJob, topic)) break;
+    applyLinkParameter(settings, topic);
+    const char* candidate = topic.forumAddress.c_str();
+    if (findLink(fetched, candidate) != nullptr) break;
+    if (fetchPage(topic, page, context, fetched) == 0) {
+      incomplete = true;
+      break;
+    }
+  }
+  out.append(kTopicFoot);
+  return saveTopicFile(context, incomplete, pages, posts);
 }
 
 }  // namespace quillstash

@@ -13,6 +13,8 @@
 #include "core/version.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "engines/profile.h"
+#include "archive/saved_files.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
@@ -48,6 +50,16 @@ struct TopicWriterContext {
   // The run's counts: the topic's outcome and its saved and failed files are
   // added here (none when null).
   RunCounts* counts = nullptr;
+  // The engine profile of the run, or null for the table-based path: with a
+  // profile the posts, their authors and dates and the next page are found
+  // by its queries on the page's tree.
+  const EngineProfile* engine = nullptr;
+  // The files earlier runs saved for this topic, linked again without a
+  // fetch while they are present (none when null).
+  SavedFiles* savedFiles = nullptr;
+  // Set by writeTopic: the pages and posts the written file holds.
+  std::uint32_t pagesWritten = 0;
+  std::uint32_t postsWritten = 0;
 };
 
 inline constexpr const char* kTopicHead =

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     std::fputs(cli::usageText().c_str(), stdout);
     return cli::kExitSuccess;
   }
+  if (parsed.options.listEngines) return cli::listEngines(parsed.options.settings, stdout, stderr);
   if (parsed.options.showVersion) {
     std::puts("quillstash-cli " QUILLSTASH_VERSION);
     return cli::kExitSuccess;
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
   }
   session.stop();
   view.finishLine();
-  // An interrupted run did not finish, whatever it had saved until then.
-  return watcher.interrupted() ? cli::kExitIncomplete : status;
+  // An interrupted run did not finish, whatever it had saved until then. A
+  // download that had ended before the interrupt reached it (its last line
+  // written) keeps its status.
+  const RunEnd end = session.downloadOutcome().end;
+  const bool ended = end == RunEnd::kComplete || end == RunEnd::kFailedItems;
+  return watcher.interrupted() && !ended ? cli::kExitIncomplete : status;
 }

@@ -90,6 +90,7 @@ bool parseSkipList(const std::string& text, std::vector<std::uint32_t>& into) {
 
 std::string usageText() {
   return "Usage: quillstash-cli [options] FORUM_ADDRESS [OUTPUT_DIRECTORY]\n"
+         "       quillstash-cli --check ARCHIVE\n"
          "Downloads a whole forum into OUTPUT_DIRECTORY (default: the current directory).\n"
          "Standard output carries the activity log. Exit status: 0 when everything was saved,\n"
          "1 when the download did not finish (stopped or interrupted, index page not fetched,\n"
@@ -134,7 +135,18 @@ std::string usageText() {
          "      --no-external-images     do not save images from other hosts\n"
          "      --link-all-images        show unsaved images from other hosts by their address\n"
          "      --skip N[,N...]          do not download the forums numbered N on the index page\n"
+         "      --full                   fetch every topic again (a folder already holding the\n"
+         "                               board's archive keeps its names either way)\n"
+         "      --retry-failed           fetch only the topics that failed or were incomplete\n"
+         "      --no-index-pages         do not write the archive's index.html pages\n"
+         "      --check ARCHIVE          compare the archive's files with its manifest, fetching\n"
+         "                               nothing (exit status 3 when files are missing or changed)\n"
          "      --list-forums            print the forums that would be downloaded and exit\n"
+         "      --engine NAME            read the board as this forum engine: auto (default,\n"
+         "                               recognised from the index page), classic, or a name\n"
+         "                               that --list-engines prints\n"
+         "      --profile FILE           teach the program an engine with a profile file\n"
+         "      --list-engines           print the engines the program knows and exit\n"
          "      --log-file PATH          also append every log line to PATH (its folder must exist)\n"
          "  -h, --help                   show this help\n"
          "      --version                show the version\n"
@@ -276,6 +288,26 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!text || !parseSkipList(*text, options.skippedForums)) {
         return fail("option --skip takes forum numbers from 1 to 1024, separated by commas");
       }
+    } else if (name == "--engine" || name == "--profile") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option " + name + " needs a value");
+      if (!(name == "--engine" ? settings.engine : settings.profileFile).assign(*text)) {
+        return fail("option " + name + " takes at most 254 characters");
+      }
+    } else if (name == "--list-engines" && noValue()) {
+      options.listEngines = true;
+    } else if ((name == "--full" || name == "--retry-failed") && noValue()) {
+      RefreshMode mode = name == "--full" ? RefreshMode::kFull : RefreshMode::kRetryFailed;
+      if (options.refreshMode != RefreshMode::kRefresh && options.refreshMode != mode) {
+        return fail("options --full and --retry-failed exclude each other");
+      }
+      options.refreshMode = mode;
+    } else if (name == "--no-index-pages" && noValue()) {
+      options.indexPages = false;
+    } else if (name == "--check") {
+      std::optional<std::string> text = value();
+      if (!text || text->empty()) return fail("option --check needs the archive's folder");
+      options.checkArchive = *text;
     } else if (name == "--list-forums" && noValue()) {
       options.listForums = true;
     } else if (name == "--log-file") {
@@ -292,7 +324,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion) {
+  if (options.showHelp || options.showVersion || options.listEngines ||
+      (!options.checkArchive.empty() && positional.empty())) {
     result.ok = true;
     return result;
   }

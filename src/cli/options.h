@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/manifest_recorder.h"
 #include "core/settings.h"
 
 namespace quillstash::cli {
@@ -24,9 +25,13 @@ struct CliOptions {
   bool listForums = false;
   bool showHelp = false;
   bool showVersion = false;
+  bool listEngines = false;
   std::string logFile;
   std::vector<std::uint32_t> skippedForums;  // 1-based numbers of the index page
   std::chrono::milliseconds receiveTimeout{120000};
+  RefreshMode refreshMode = RefreshMode::kRefresh;  // --full, --retry-failed
+  bool indexPages = true;                           // --no-index-pages
+  std::string checkArchive;                         // --check ARCHIVE: the archive's root folder
   Settings settings;
 };
 

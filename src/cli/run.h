@@ -12,7 +12,13 @@ namespace quillstash::cli {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitIncomplete = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFailedItems = 3;
+inline constexpr int kExitFailedItems = 3;  // also: --check found missing or changed files
+
+// --check: compares the archive at `archiveRoot` with its manifest and prints
+// what is missing or changed to `out` (problems reading the manifest to
+// `err`). Fetches nothing. kExitFailedItems when something is missing,
+// changed or not saved whole.
+int checkArchiveFiles(const std::string& archiveRoot, std::FILE* out, std::FILE* err);
 
 // Runs what the options ask for on `session`, whose log view the caller has
 // pointed at standard output (or standard error for --list-forums): an
@@ -24,5 +30,10 @@ inline constexpr int kExitFailedItems = 3;
 // `view`, when given, is the session's log view: its last line is ended
 // before the summary goes to `err`, so the two never share a line.
 int runCli(const CliOptions& options, Session& session, std::FILE* out, std::FILE* err, StreamLogView* view = nullptr);
+
+// Prints the engines --engine takes, one a line ("name<TAB>title"): auto,
+// classic, then the profile file's engine and the built-in ones. Returns the
+// exit status (kExitIncomplete when the profile file is unusable).
+int listEngines(const Settings& settings, std::FILE* out, std::FILE* err);
 
 }  // namespace quillstash::cli

@@ -19,18 +19,21 @@ struct RunCounts {
   std::uint32_t topicsFailed = 0;      // not written: first page not fetched, or the file not made
   std::uint32_t filesSaved = 0;        // attachments and images
   std::uint32_t filesFailed = 0;
-  std::uint64_t bytes = 0;  // bytes of the topic files and the saved files
+  std::uint64_t bytes = 0;     // bytes of the topic files and the saved files
+  std::uint64_t requests = 0;  // requests the run sent (pages and files, retries and redirects included)
 
   std::uint32_t failedItems() const { return forumPagesFailed + topicsIncomplete + topicsFailed + filesFailed; }
 };
 
 enum class RunEnd : std::uint8_t {
-  kNotRun,        // no download has ended yet
-  kComplete,      // everything found was saved
-  kFailedItems,   // finished, but some items failed (RunCounts::failedItems)
-  kStopped,       // a stop request ended it
-  kIndexFailed,   // the index page could not be fetched; nothing was made
-  kFolderFailed,  // the output or forum folder could not be made
+  kNotRun,          // no download has ended yet
+  kComplete,        // everything found was saved
+  kFailedItems,     // finished, but some items failed (RunCounts::failedItems)
+  kStopped,         // a stop request ended it
+  kIndexFailed,     // the index page could not be fetched; nothing was made
+  kFolderFailed,    // the output or forum folder could not be made
+  kEngineFailed,    // the profile file is unusable or the engine name unknown; nothing was made
+  kArchiveRefused,  // the folder's manifest belongs to another board or could not be opened
 };
 
 struct RunOutcome {

@@ -20,6 +20,7 @@ class RunProgress {
     std::uint32_t topicsDone = 0;          // of those, written
     std::uint64_t pages = 0;               // pages and files fetched whole
     std::uint64_t bytes = 0;               // their body bytes
+    std::uint64_t requests = 0;            // requests sent, retries and redirects included
     std::chrono::milliseconds elapsed{0};  // since start(); frozen by finish()
     bool running = false;
   };
@@ -37,6 +38,9 @@ class RunProgress {
     bytes_.fetch_add(bytes, std::memory_order_relaxed);
   }
 
+  // A request has gone out on a connection (any thread that fetches).
+  void requestSent() { requests_.fetch_add(1, std::memory_order_relaxed); }
+
   // Any thread.
   Counts counts() const;
 
@@ -48,6 +52,7 @@ class RunProgress {
   std::atomic<std::uint32_t> topicsDone_{0};
   std::atomic<std::uint64_t> pages_{0};
   std::atomic<std::uint64_t> bytes_{0};
+  std::atomic<std::uint64_t> requests_{0};
   std::atomic<Clock::rep> startedAt_{0};  // Clock ticks
   std::atomic<Clock::rep> endedAt_{0};
   std::atomic<bool> running_{false};

@@ -102,6 +102,12 @@ struct Settings {
   SettingText authorSuffix;
   SettingText messagePrefix;
   SettingText messageSuffix;
+
+  // Forum engine: "auto" (recognised from the index page), "classic" (the
+  // table-based path) or the name of an engine profile.
+  SettingText engine;
+  // A profile file whose engine joins the built-in ones (tried first); empty for none.
+  SettingText profileFile;
 };
 
 // The User-Agent value sent when the setting is empty: the program and its version.

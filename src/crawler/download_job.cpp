@@ -4,8 +4,11 @@
 #include <chrono>
 #include <string>
 
+#include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/forum_folder.h"
+#include "crawler/profile_crawl.h"
+#include "crawler/run_recorder.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -43,9 +46,12 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
   state.currentJob = &currentJob;
   state.settings = settings.snapshot();
   RunOutcome outcome;
+  // The progress counters are the session's; this run's share is the rise.
+  const std::uint64_t requestsBefore = log.progress().counts().requests;
   auto finish = [&](RunEnd end) {
     outcome.end = end;
     outcome.counts = state.counts;
+    outcome.counts.requests = log.progress().counts().requests - requestsBefore;
     outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     return outcome;
   };
@@ -63,20 +69,42 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     log.logLine("[ X ] The forum's index page could not be fetched");
     return finish(RunEnd::kIndexFailed);
   }
+  EngineChoice engine;
+  if (!chooseEngine(state.settings, pageBuffer.text(), engine, log)) return finish(RunEnd::kEngineFailed);
   if (!makeForumFolder(outputDirectory, pageBuffer.text(), state, log)) return finish(RunEnd::kFolderFailed);
 
-  ForumCrawler crawler(state, client, log, settings, writer);
-  crawler.crawlIndex(pageBuffer.data());
+  if (state.recorder != nullptr &&
+      !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
+    return finish(RunEnd::kArchiveRefused);
+  }
+  if (engine.profile != nullptr) {
+    state.engine = engine.profile;
+    ProfileCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
+    state.engine = nullptr;
+  } else {
+    ForumCrawler crawler(state, client, log, settings, writer);
+    crawler.crawlIndex(pageBuffer.data());
+  }
   outcome = finish(RunEnd::kComplete);
   log.logLine(summaryLine(outcome.counts, outcome.elapsed));
-  if (log.stopRequested()) return stopped();
   const std::uint32_t failed = outcome.counts.failedItems();
+  if (log.stopRequested()) {
+    outcome.end = RunEnd::kStopped;
+  } else if (failed != 0) {
+    outcome.end = RunEnd::kFailedItems;
+  }
+  // The manifest and the report are closed before the last line, so that a
+  // front-end that reads the report at "the end" finds it written.
+  if (state.recorder != nullptr) state.recorder->endRun(outcome);
+  // A stop that came while the records were closed still ends the run as
+  // stopped: the front-end counts the run as interrupted.
+  if (outcome.end == RunEnd::kStopped || log.stopRequested()) return stopped();
   if (failed == 0) {
     log.logLine("* Forum downloaded successfully");
     return outcome;
   }
   log.logLine("[ X ] " + std::to_string(failed) + (failed == 1 ? " item failed" : " items failed"));
-  outcome.end = RunEnd::kFailedItems;
   return outcome;
 }
 

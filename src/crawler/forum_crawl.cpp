@@ -5,6 +5,7 @@
 
 #include "crawler/link_scan.h"
 #include "crawler/page_links.h"
+#include "crawler/run_recorder.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/page_block.h"
@@ -87,6 +88,7 @@ class ForumCrawler::ForumFolderSink : public ForumSink {
 void ForumCrawler::enterForum(JobContext& forum) {
   if (stopping()) return;
   cleanPathComponent(state_.outputPath.data);
+  if (state_.recorder != nullptr) state_.recorder->forumEntered(forum.forumAddress.c_str(), state_.outputPath);
   if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
     std::string line = "[ X ] Error creating directory ";
     line += state_.outputPath.view();

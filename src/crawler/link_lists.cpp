@@ -16,6 +16,7 @@ void CrawlState::startRun() {
   topicLayoutConfirmed = LayoutKey{};
   itemNumber = 1;
   counts = RunCounts{};
+  engine = nullptr;
 }
 
 const char* LinkEnds::endOf(const char* value) {

@@ -13,11 +13,14 @@
 
 #include "core/run_outcome.h"
 #include "core/settings.h"
+#include "engines/profile.h"
 #include "text/address.h"
 #include "text/link_compare.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
+
+class RunRecorder;
 
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
@@ -51,6 +54,10 @@ struct CrawlState {
   const JobContext* currentJob = nullptr;  // the address the user typed: the base of every link
   Settings settings;                       // the settings snapshot in force
   RunCounts counts;                        // what the run has saved and failed so far
+  // The engine profile the run reads pages with, or null for the table-based
+  // path. Points into the download job's engine choice, which outlives the crawl.
+  const EngineProfile* engine = nullptr;
+  RunRecorder* recorder = nullptr;  // the archive's record of the run, when it keeps one
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
   // and sets itemNumber to 1. The forum selection and the index layout are kept.

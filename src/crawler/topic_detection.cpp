@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "crawler/topic_detection.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 #include "crawler/link_scan.h"
+#include "crawler/run_recorder.h"
+#include "platform/path.h"
 #include "text/strings.h"
 
 namespace quillstash {
@@ -37,6 +41,68 @@ constexpr std::array<KeywordEntry, 4> kTopicKeywords{{
 
 constexpr std::uint32_t kTableNameShortening = 6;
 
+// What the forum page shows of a topic around its link, up to the end of its
+// table row (at most kMarkerReach characters): the href values, session ids
+// left out, and the text that is not a bare number (view counters change on
+// every visit). The last-post link, the page links and the last post's date
+// change when posts are added.
+constexpr std::size_t kMarkerReach = 4000;
+
+bool startsTag(const char* p, const char* name) {
+  if (*p != '<') return false;
+  ++p;
+  for (; *name != '\0'; ++p, ++name) {
+    if ((*p | 0x20) != *name) return false;
+  }
+  return *p == '>' || *p == ' ' || *p == '\t' || *p == '\r' || *p == '\n';
+}
+
+std::string rowMarker(const char* value) {
+  std::string marker;
+  const char* p = value;
+  while (*p != '\0' && *p != '"' && *p != '\'' && *p != '>') ++p;  // the topic link itself
+  const char* limit = p;
+  for (std::size_t n = 0; *limit != '\0' && n < kMarkerReach; ++n) ++limit;
+  std::string text;
+  auto flushText = [&] {
+    bool number = true;
+    bool blank = true;
+    for (char c : text) {
+      if (c > ' ') blank = false;
+      if (c > ' ' && (c < '0' || c > '9') && c != ',' && c != '.') number = false;
+    }
+    if (!blank && !number) marker += text + "|";
+    text.clear();
+  };
+  while (p < limit) {
+    if (*p != '<') {
+      text += *p++;
+      continue;
+    }
+    flushText();
+    if (startsTag(p, "tr") || startsTag(p, "/tr")) break;
+    const char* close = p;
+    while (close < limit && *close != '>') ++close;
+    for (const char* q = p; q + 5 < close; ++q) {
+      if ((q[0] | 0x20) == 'h' && (q[1] | 0x20) == 'r' && (q[2] | 0x20) == 'e' && (q[3] | 0x20) == 'f' && q[4] == '=') {
+        const char* start = q + 5;
+        if (*start == '"' || *start == '\'') ++start;
+        const char* stop = std::find_if(start, close, [](char c) { return c == '"' || c == '\'' || c == ' '; });
+        std::string link(start, static_cast<std::size_t>(stop - start));
+        FixedText<kMaxLinkLength + 1> clean;
+        TextWriter out = clean.writer();
+        appendLinkWithoutSessionIds(link.c_str(), out);
+        out.terminate();
+        marker += clean.c_str();
+        marker += '|';
+        break;
+      }
+    }
+    p = close < limit ? close + 1 : limit;
+  }
+  return marker;
+}
+
 const char* partText(bool use, const SettingText& text) { return use ? text.c_str() : nullptr; }
 
 // Resolves, deduplicates, names and writes one topic link. `end` moves to the
@@ -50,15 +116,43 @@ void takeTopic(const char*& end, LinkVariant variant, std::uint32_t nameLimit, C
   if (findLink(state.visitedTopics, address) != nullptr) return;
 
   const std::size_t pathLength = state.outputPath.size();
-  TextWriter path = state.outputPath.appender();
+  TextWriter probe = state.outputPath.appender();
   // A link without text (a row icon) is not taken, nor recorded: the topic's
   // titled link usually follows it.
-  if (appendLinkName(path, state.itemNumber, 5, linkTextStart(end), nameLimit)) {
-    appendLink(state.visitedTopics, topic->forumAddress.c_str());
+  if (!appendLinkName(probe, state.itemNumber, 5, linkTextStart(end), nameLimit)) {
+    state.outputPath.data[pathLength] = '\0';
+    return;
+  }
+  appendLink(state.visitedTopics, topic->forumAddress.c_str());
+  state.outputPath.data[pathLength] = '\0';
+
+  TopicPlan plan;
+  plan.number = state.itemNumber;
+  if (state.recorder != nullptr) {
+    plan = state.recorder->planTopic(state.outputPath.c_str(), topic->forumAddress.c_str(), rowMarker(end),
+                                     state.itemNumber);
+  }
+  if (!plan.take) return;
+  // The name again, under the number (or the whole name) the archive keeps.
+  TextWriter path = state.outputPath.appender();
+  bool named = false;
+  if (!plan.fileName.empty()) {
+    path.append(std::string_view(&platform::kPathSeparator, 1));
+    path.append(plan.fileName);
+    named = !path.truncated();
+  } else if (appendLinkName(path, plan.number, 5, linkTextStart(end), nameLimit)) {
     path.append(".html");
-    path.terminate();
-    writer.writeTopic(state, *topic);
-    ++state.itemNumber;
+    named = true;
+  }
+  path.terminate();
+  if (named) {
+    const std::uint32_t listed = state.itemNumber;
+    if (state.recorder != nullptr) state.recorder->topicTaken(state.outputPath.c_str(), plan);
+    if (plan.fetch) {
+      state.itemNumber = plan.number;  // names the topic's saved files
+      writer.writeTopic(state, *topic);
+    }
+    state.itemNumber = listed + 1;
   }
   state.outputPath.data[pathLength] = '\0';
 }

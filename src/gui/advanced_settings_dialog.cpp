@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -177,6 +178,20 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
       edit->setToolTip(tr("A whole number from %1 to %2").arg(limits.min).arg(limits.max));
     }
   }
+
+  // The forum engine and a profile file that teaches the program another one.
+  auto* engineRow = new QHBoxLayout;
+  engineRow->addWidget(new QLabel(QString::fromLatin1(Model::kEngineLabel), this));
+  auto* engine = new QComboBox(this);
+  engine->setObjectName(controlName(Model::kEngineCombo));
+  for (const Model::EngineEntry& entry : model_.engines()) engine->addItem(toQString(entry.label));
+  engine->setCurrentIndex(static_cast<int>(model_.engineIndex()));
+  connect(engine, &QComboBox::currentIndexChanged, this,
+          [this](int index) { model_.setEngineIndex(static_cast<std::size_t>(index < 0 ? 0 : index)); });
+  engineRow->addWidget(engine);
+  engineRow->addWidget(new QLabel(QString::fromLatin1(Model::kProfileFileLabel), this));
+  engineRow->addWidget(makeEdit(Model::kProfileFileEdit, this), 1);
+  layout->addLayout(engineRow);
 
   // Buttons.
   auto* buttons = new QHBoxLayout;

@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
                    Qt::QueuedConnection);
   QObject::connect(&program.window, &quillstash::gui::MainWindow::archiveFolderRequested,
                    [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
+  QObject::connect(&program.window, &quillstash::gui::MainWindow::reportRequested,
+                   [](const QString& page) { QDesktopServices::openUrl(QUrl::fromLocalFile(page)); });
   program.window.show();
   app.exec();
   return 0;

@@ -148,6 +148,9 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   openFolder_->setObjectName(QStringLiteral("openArchiveFolder"));
   openFolder_->setToolTip(tr("Show the output folder in the file manager"));
   openFolder_->setIcon(QIcon::fromTheme(QStringLiteral("folder-open"), style()->standardIcon(QStyle::SP_DirOpenIcon)));
+  openReport_ = makeButton(0, "Open &report");
+  openReport_->setObjectName(QStringLiteral("openReport"));
+  openReport_->setToolTip(tr("Show what the archive holds and what is missing, in the browser"));
 
   auto* grid = new QGridLayout;
   grid->addWidget(addressLabel, 0, 0);
@@ -182,6 +185,7 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   auto* endRow = new QHBoxLayout;
   endRow->addWidget(summary_, 1);
   endRow->addWidget(openFolder_);
+  endRow->addWidget(openReport_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
@@ -191,14 +195,15 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   layout->addLayout(endRow);
   layout->addLayout(bottom);
   resize(620, 480);
-  for (QWidget* widget : {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_),
-                          static_cast<QWidget*>(summary_), static_cast<QWidget*>(openFolder_)}) {
+  for (QWidget* widget :
+       {static_cast<QWidget*>(counts_), static_cast<QWidget*>(rate_), static_cast<QWidget*>(bar_),
+        static_cast<QWidget*>(summary_), static_cast<QWidget*>(openFolder_), static_cast<QWidget*>(openReport_)}) {
     widget->setVisible(false);
   }
 
-  QWidget* order[] = {address_,        selectButton_,  user_,         password_, rememberPassword_, loginButton,
-                      folder_,         browseButton_,  optionsButton, log_,      openFolder_,       logToFile_,
-                      downloadButton_, advancedButton, closeButton,   trayButton};
+  QWidget* order[] = {address_,   selectButton_,   user_,          password_,   rememberPassword_, loginButton,
+                      folder_,    browseButton_,   optionsButton,  log_,        openFolder_,       openReport_,
+                      logToFile_, downloadButton_, advancedButton, closeButton, trayButton};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   folder_->setText(toQString(model_.outputDirectory()));
@@ -235,6 +240,7 @@ MainWindow::MainWindow(MainWindowModel& model, WindowLogView& logView, QWidget* 
   connect(closeButton, &QPushButton::clicked, this, &MainWindow::closeProgram);
   connect(trayButton, &QPushButton::clicked, this, &MainWindow::toTray);
   connect(openFolder_, &QPushButton::clicked, this, &MainWindow::openArchiveFolder);
+  connect(openReport_, &QPushButton::clicked, this, [this] { emit reportRequested(reportPage_); });
   poll_ = new QTimer(this);
   poll_->setInterval(kPollMs);
   connect(poll_, &QTimer::timeout, this, &MainWindow::poll);
@@ -280,6 +286,8 @@ void MainWindow::runEnded() {
   summary_->setText(toQString(view.summary));
   summary_->setVisible(true);
   openFolder_->setVisible(true);
+  reportPage_ = toQString(view.reportPage);
+  openReport_->setVisible(!reportPage_.isEmpty());
   refresh();
   // Hidden in the notification area: say so there.
   if (trayShown_ && tray_ != nullptr) {
@@ -297,6 +305,7 @@ void MainWindow::download() {
   if (model_.runState() == RunState::kIdle) {
     summary_->setVisible(false);
     openFolder_->setVisible(false);
+    openReport_->setVisible(false);
     rememberState();
   }
   model_.pressDownload();

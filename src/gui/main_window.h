@@ -71,6 +71,8 @@ class MainWindow : public QDialog {
   void programClosed();
   // Opens a folder in the desktop's file manager; tests listen instead.
   void archiveFolderRequested(const QString& folder);
+  // Opens the run's report page in the desktop's browser; tests listen instead.
+  void reportRequested(const QString& page);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -97,6 +99,8 @@ class MainWindow : public QDialog {
   QProgressBar* bar_;
   QLabel* summary_;
   QPushButton* openFolder_;
+  QPushButton* openReport_;
+  QString reportPage_;  // the report.html of the run that ended last
   QTimer* poll_;
   QSettings* remembered_ = nullptr;
   QCheckBox* rememberPassword_;

@@ -323,6 +323,7 @@ Step openConnection(Fetch& f) {
     ++f.retryCount;
     return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
   }
+  f.log.progress().requestSent();
   f.rateWindowStart = Clock::now();
   f.rateWindowBytes = 0;
   if (f.mode == Mode::kFile) http.path.clear();  // now holds the Content-Disposition name

@@ -29,6 +29,10 @@ std::string lastErrorText();
 // The size of the file at `path`, 0 when it cannot be read.
 std::uint64_t fileSize(const char* path);
 
+// The size in bytes of the regular file `path`, or -1 when there is none
+// (missing, unreadable, or not a regular file).
+std::int64_t regularFileSize(const char* path);
+
 // Writes `size` bytes as the whole content of `path`, replacing an old file.
 // The bytes go to a temporary file beside it that is renamed over `path`
 // only when complete, so `path` never holds a partial file.

@@ -65,6 +65,12 @@ std::uint64_t fileSize(const char* path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
+std::int64_t regularFileSize(const char* path) {
+  struct stat info {};
+  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
 bool writeWholeFile(const char* path, const char* data, std::size_t size) {
   std::string temporary = std::string(path) + ".part";
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

@@ -207,6 +207,26 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
+TEST(AdvancedSettingsModel, theEngineChoiceAndProfileFileRoundTripBesideTheTimeLimits) {
+  Advanced dialog(defaults());
+  ASSERT_GE(dialog.engines().size(), 3u);
+  EXPECT_EQ(dialog.engines()[dialog.engineIndex()].name, "auto");
+  dialog.setEngineIndex(2);  // the first built-in profile
+  dialog.setText(Advanced::kProfileFileEdit, "/tmp/board.profile");
+  dialog.setText(Advanced::kConnectTimeoutEdit, "45");
+  Settings after = dialog.accept(defaults());
+  EXPECT_EQ(after.engine.view(), dialog.engines()[2].name);
+  EXPECT_EQ(after.profileFile.view(), "/tmp/board.profile");
+  EXPECT_EQ(after.connectTimeoutS, 45u);
+  EXPECT_EQ(after.minRateTimeS, 60u);
+
+  // An engine the list does not know (a profile file's own) is kept as named.
+  Settings named = defaults();
+  named.engine.assign("madeup");
+  Advanced reopened(named);
+  EXPECT_EQ(reopened.accept(named).engine.view(), "madeup");
+}
+
 TEST(AdvancedSettingsModel, wildcardsHelpNamesEveryWildcard) {
   std::string help = Advanced::wildcardsHelp();
   EXPECT_EQ(help.rfind("To change detection settings you need to view the HTML source of the forum\r\n", 0), 0u);

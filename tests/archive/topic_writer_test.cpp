@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "archive/fake_fetcher.h"
 #include "archive/post_extraction.h"
+#include "engines/profile.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 
@@ -39,10 +41,10 @@ class TopicWriter : public ::testing::Test {
     path_.assign(dir_.file("00001 A topic.html"));
   }
 
-  bool write(const char* address) {
+  bool write(const char* address, const EngineProfile* engine = nullptr) {
     topic_.forumAddress.assign(address);
     TopicWriterContext context{settings_, log_,  fetcher_, currentJob_,     visited_, files_,
-                               1,         path_, output_,  &findMarkedLink, &counts_};
+                               1,         path_, output_,  &findMarkedLink, &counts_, engine};
     return writeTopic(topic_, context);
   }
 
@@ -137,6 +139,33 @@ TEST_F(TopicWriter, aFailedFollowingPageEndsTheTopicWithoutRepeats) {
             std::string::npos);
   EXPECT_EQ(counts_.topicsSaved, 1u);
   EXPECT_EQ(counts_.topicsIncomplete, 1u);
+}
+
+// Topics read by an engine profile keep the same outcomes as table-based
+// ones, and save their posts' attachments beside the file.
+TEST_F(TopicWriter, aProfileTopicFailsIncompletesAndSavesAttachmentsAsTheTablePathDoes) {
+  std::string error;
+  std::optional<EngineProfile> profile = parseProfile(
+      "[engine]\nname = blocks\n[forums]\nlinks = a.f\n[topics]\nlinks = a.t\n"
+      "[posts]\npost = div.p\nauthor = .who\nmessage = .text\nattachments = .files a\n",
+      error);
+  ASSERT_TRUE(profile) << error;
+
+  EXPECT_FALSE(write("http://forum.test/board/missing", &*profile));
+  EXPECT_FALSE(platform::pathExists(path_.c_str()));
+  EXPECT_EQ(counts_.topicsFailed, 1u);
+
+  fetcher_.bodies["forum.test/board/t"] =
+      "<title>T</title><div class=p><b class=who>Ann</b><div class=text>one</div>"
+      "<div class=files><a href='get?id=4'>notes.txt</a></div></div><a rel=next href='t?page=2'>2</a>";
+  fetcher_.bodies["forum.test/board/get?id=4"] = "notes";
+  EXPECT_TRUE(write("http://forum.test/board/t", &*profile));
+  EXPECT_EQ(written(), topicFile("T", row("Ann", "one")));
+  EXPECT_EQ(fetcher_.fileRequests, (std::vector<std::string>{"http://forum.test/board/get?id=4"}));
+  EXPECT_EQ(counts_.filesSaved, 1u);
+  EXPECT_EQ(counts_.topicsSaved, 1u);
+  EXPECT_EQ(counts_.topicsIncomplete, 1u);  // page 2 could not be fetched
+  EXPECT_NE(view_.text().find("[ X ] Topic incomplete"), std::string::npos);
 }
 
 TEST_F(TopicWriter, navigationLeadingBackEndsTheTopic) {

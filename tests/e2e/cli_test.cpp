@@ -39,11 +39,19 @@ using test::readFile;
 using test::runProcess;
 using test::TempDir;
 
-// Every file and folder below `root`, as paths relative to it.
+// Every file and folder below `root`, as paths relative to it, but the
+// archive's own records (its manifest folder, the run's report and the
+// index pages).
 std::set<std::string> treeOf(const std::string& root) {
   std::set<std::string> entries;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    entries.insert(fs::relative(entry.path(), root).generic_string());
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::string path = fs::relative(entry.path(), root).generic_string();
+    if (path.find(".quillstash") != std::string::npos || path.ends_with("/report.json") ||
+        path.ends_with("/report.html") || path.ends_with("index.html")) {
+      continue;
+    }
+    entries.insert(path);
+  }
   return entries;
 }
 

@@ -3,6 +3,7 @@
 // offscreen platform, against a small board served on loopback.
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QLabel>
@@ -282,12 +283,17 @@ void DesktopTest::aRunShowsItsProgressEndsWithASummaryAndCanRunAgain() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Done - ") + title);
     QVERIFY(control<QPushButton>(w, 3)->isEnabled());
     QVERIFY(control<QPushButton>(w, 5)->isEnabled());
+    // The second run refreshes the archive of the first: nothing changed, so
+    // no topic is fetched again.
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("progressCounts"))->text(),
-             QStringLiteral("Forums: 3 of 3 done    Topics: 3 of 3 saved"));
+             run == 1 ? QStringLiteral("Forums: 3 of 3 done    Topics: 3 of 3 saved")
+                      : QStringLiteral("Forums: 3 of 3 done    Topics: 0 of 0 saved"));
     QCOMPARE(w.findChild<QProgressBar*>(QStringLiteral("progressBar"))->value(), 100);
     QVERIFY(w.findChild<QLabel*>(QStringLiteral("progressRate"))->text().startsWith(QStringLiteral("Elapsed 0:0")));
     QString summary = w.findChild<QLabel*>(QStringLiteral("runSummary"))->text();
-    QVERIFY2(summary.startsWith(QStringLiteral("Done: 3 forums, 3 topics saved, ")), qPrintable(summary));
+    QVERIFY2(summary.startsWith(run == 1 ? QStringLiteral("Done: 3 forums, 3 topics saved, ")
+                                         : QStringLiteral("Done: 3 forums, 0 topics saved, ")),
+             qPrintable(summary));
     QVERIFY(!openFolder->isHidden());
     QCOMPARE(desktop.requestsFor("/index.php"), run);
     if (run == 1) desktop.click(1);
@@ -295,6 +301,17 @@ void DesktopTest::aRunShowsItsProgressEndsWithASummaryAndCanRunAgain() {
   QTest::mouseClick(openFolder, Qt::LeftButton);
   QCOMPARE(opened.count(), 1);
   QCOMPARE(opened.front().front().toString(), QString::fromStdString(desktop.output.path()));
+  // The report of the run is offered and is a page in the archive.
+  auto* openReport = w.findChild<QPushButton*>(QStringLiteral("openReport"));
+  QVERIFY(!openReport->isHidden());
+  QSignalSpy reported(&w, &MainWindow::reportRequested);
+  QTest::mouseClick(openReport, Qt::LeftButton);
+  QCOMPARE(reported.count(), 1);
+  const QString page = reported.front().front().toString();
+  QVERIFY2(
+      page.startsWith(QString::fromStdString(desktop.output.path())) && page.endsWith(QStringLiteral("report.html")),
+      qPrintable(page));
+  QVERIFY2(QFileInfo(page).isFile(), qPrintable(page));
 
   // A start that fails (the folder cannot be made) ends too, and the next one runs.
   control<QLineEdit>(w, 101)->setText(QString::fromStdString(desktop.output.file("a-file/")));

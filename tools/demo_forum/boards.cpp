@@ -271,6 +271,7 @@ std::string ClassicBoard::topicRow(const Topic& topic) const {
     row += " ] ";
   }
   const char* starter = kAuthors[topic.id % 5];
+  const std::string lastPost = std::to_string(topic.id * 100 + topic.posts - 1);  // the anchor of the topic's last post
   row +=
       "</span></td>\n<td class=\"row2\" align=\"center\" valign=\"middle\"><span class=\"postdetails\">" +
       std::to_string(topic.posts - 1) +
@@ -282,7 +283,7 @@ std::string ClassicBoard::topicRow(const Topic& topic) const {
       "</span></td>\n"
       "<td class=\"row3Right\" align=\"center\" valign=\"middle\" nowrap=\"nowrap\"><span class=\"postdetails\">Sun Mar 2, 2003 8:40 pm<br>"
       "<a href=\"profile.php?mode=viewprofile&amp;u=2\">Ada Beacon</a> <a href=\"viewtopic.php?p=" +
-      std::to_string(topic.id * 10) + "#" + std::to_string(topic.id * 10) +
+      lastPost + "#" + lastPost +
       "\"><img src=\"images/icon_latest_reply.gif\" alt=\"View latest post\" border=\"0\"></a></span></td>\n</tr>\n";
   return row;
 }

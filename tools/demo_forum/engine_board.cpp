@@ -159,6 +159,17 @@ std::pair<const ModelTopic*, const Post*> BoardModel::post(long id) const {
   return {nullptr, nullptr};
 }
 
+const Attachment* BoardModel::attachment(long id) const {
+  for (const ModelTopic& t : topics) {
+    for (const Post& p : t.posts) {
+      for (const Attachment& a : p.attachments) {
+        if (a.id == id) return &a;
+      }
+    }
+  }
+  return nullptr;
+}
+
 std::vector<const ModelForum*> BoardModel::forumsIn(int categoryId) const {
   std::vector<const ModelForum*> out;
   for (const ModelForum& f : forums) {
@@ -262,11 +273,16 @@ BoardModel makeBoardModel() {
     for (int i = 0; i < seed.posts; ++i) {
       ++postId;
       const Member* author = &model.members[static_cast<std::size_t>(topicId + i) % model.members.size()];
-      topic.posts.push_back(Post{postId, author, kFirstPostTime + topicId * 86400LL + i * 3700LL, {}});
+      topic.posts.push_back(Post{postId, author, kFirstPostTime + topicId * 86400LL + i * 3700LL, {}, {}});
       topic.posts.back().body = postBody(topic, static_cast<std::size_t>(i), postId);
     }
     model.topics.push_back(std::move(topic));
   }
+  // "Fresnel lens cleaning": a text file on its first post and a picture on
+  // a post of its second page.
+  ModelTopic& lens = model.topics[11];
+  lens.posts[0].attachments.push_back({1, "lens-notes.txt", "text/plain", "Vinegar, water, a soft cloth.\n"});
+  lens.posts[5].attachments.push_back({2, "prism.png", "image/png", pngPicture(0x40)});
   return model;
 }
 
@@ -391,6 +407,15 @@ Response htmlPage(std::string body) {
   return response;
 }
 
+Response attachmentResponse(const Attachment& attachment) {
+  Response response;
+  response.headers.emplace_back("Content-Type", attachment.type);
+  response.headers.emplace_back("Content-Disposition", std::string(attachment.isImage() ? "inline" : "attachment") +
+                                                           "; filename=\"" + attachment.name + "\"");
+  response.body = attachment.bytes;
+  return response;
+}
+
 Response pictureResponse() {
   Response response;
   response.headers.emplace_back("Content-Type", "image/png");
@@ -405,11 +430,11 @@ Response plainPage(const std::string& head, const std::string& text) {
 
 std::span<const EngineBoard> engineBoards() {
   static constexpr EngineBoard kBoards[] = {
-      {"phpbb3", "phpBB 3.3 (prosilver)", "/index.php", makePhpbb3Board},
+      {"phpbb3", "phpBB 3.3 (prosilver)", "/index.php", makePhpbb3Board, true, true, true},
       {"xenforo2", "XenForo 2.2 (default style)", "/", makeXenForo2Board},
       {"discourse3", "Discourse 3.2 (view without JavaScript)", "/", makeDiscourse3Board, true, false},
       {"mybb18", "MyBB 1.8 (default theme)", "/index.php", makeMyBB18Board},
-      {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board},
+      {"smf21", "SMF 2.1 (Curve2)", "/index.php", makeSmf21Board, true, true, true},
       {"vbulletin4", "vBulletin 4.2 (basic addresses)", "/forum.php", makeVBulletin4Board},
       {"vbulletin4-friendly", "vBulletin 4.2 (friendly addresses)", "/forum.php", makeVBulletin4FriendlyBoard},
       {"fluxbb15", "FluxBB 1.5 (Air)", "/index.php", makeFluxBB15Board, false, true},

@@ -38,11 +38,21 @@ struct Block {
   int quotedNumber = 0;            // its place in the topic, from 1 (quotes only)
 };
 
+// A file attached to a post: what the engine's download address serves.
+struct Attachment {
+  int id;
+  std::string name;  // the file name the engine sends and shows
+  std::string type;  // its Content-Type
+  std::string bytes;
+  bool isImage() const { return type.starts_with("image/"); }
+};
+
 struct Post {
   int id;
   const Member* author;  // points into BoardModel::members
   long long time;        // seconds since 1970 (UTC)
   std::vector<Block> body;
+  std::vector<Attachment> attachments;
 };
 
 struct ModelForum {
@@ -84,6 +94,8 @@ struct BoardModel {
   const Member* member(long id) const;
   // The post with this id and the topic holding it, or nulls.
   std::pair<const ModelTopic*, const Post*> post(long id) const;
+  // The attachment with this id, or null.
+  const Attachment* attachment(long id) const;
   // Forums listed directly under a category (parent 0) or under a forum.
   std::vector<const ModelForum*> forumsIn(int category) const;
   std::vector<const ModelForum*> subForums(int forum) const;
@@ -155,6 +167,8 @@ std::string renderMessage(const Post& post, const PostMarkup& markup, int topicI
 Response htmlPage(std::string body);
 // A small picture for smileys and avatars (a 1 x 1 PNG).
 Response pictureResponse();
+// The download of an attachment, with its type and file name as engines send them.
+Response attachmentResponse(const Attachment& attachment);
 // A plain page of the engine's frame for addresses a guest may open but the
 // archive has no use for (log in, register, search, member list, posting).
 Response plainPage(const std::string& head, const std::string& text);
@@ -171,6 +185,8 @@ struct EngineBoard {
   // forums stand on the index alone.
   bool subForums = true;
   bool categoryHeadings = true;
+  // The board shows the model's attachments under their posts.
+  bool attachments = false;
 };
 
 // Every engine board, in a fixed order.

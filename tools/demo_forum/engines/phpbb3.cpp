@@ -2,7 +2,8 @@
 // The board as phpBB 3.3 shows it to a guest with the prosilver style, after
 // styles/prosilver/template/overall_header.html, overall_footer.html,
 // index_body.html, forumlist_body.html, viewforum_body.html,
-// viewtopic_body.html, pagination.html, jumpbox.html and bbcode.html.
+// viewtopic_body.html, attachment.html, pagination.html, jumpbox.html and
+// bbcode.html; attachments download from download/file.php?id=N.
 // A guest whose client sends no cookie back gets "sid=" on every link.
 #include <atomic>
 #include <memory>
@@ -32,6 +33,7 @@ class Phpbb3Board {
                    const std::string& canonical, const std::string& body) const;
   std::string crumbsTo(const View& view, int forumId) const;
   std::string member(const View& view, const Member& member) const;
+  std::string attachbox(const View& view, const Post& post) const;
   std::string forumList(const View& view, const std::vector<const ModelForum*>& forums, const std::string& heading,
                         const std::string& headingUrl) const;
   std::string jumpbox(const View& view, const std::string& returnLink) const;
@@ -571,8 +573,8 @@ Response Phpbb3Board::topic(const View& view) const {
         isoTime(p.time) + "\">" + longTime(p.time) +
         "</time>\n\t\t\t</p>\n\t\t\t\n\t\t\t\n\t\t\t\n\t\t\t\n"
         "\t\t\t<div class=\"content\">" +
-        renderMessage(p, markup, t->id) +
-        "</div>\n\n\t\t\t\n\t\t\t\t\t\t\n\t\t\t\t\t\t\n"
+        renderMessage(p, markup, t->id) + "</div>\n\n\t\t\t" + attachbox(view, p) +
+        "\n\t\t\t\t\t\t\n\t\t\t\t\t\t\n"
         "\t\t\t\t\t\t\t\t\t\t\t\t\t\t</div>\n\n\t\t</div>\n\n\t\t\t\t<div class=\"back2top\">\n\t\t\t\t\t\t<a href=\"#top\" class=\"top\" "
         "title=\"Top\">\n\t\t\t\t<i class=\"icon fa-chevron-circle-up fa-fw icon-gray\" aria-hidden=\"true\"></i>\n"
         "\t\t\t\t<span class=\"sr-only\">Top</span>\n\t\t\t</a>\n\t\t\t\t\t</div>\n\t\t\t\n\t\t</div>\n\t</div>\n\n\t<hr class=\"divider\" />\n";
@@ -591,9 +593,35 @@ Response Phpbb3Board::topic(const View& view) const {
   return htmlPage(page(view, t->title + " - " + model_->title, "viewtopic", crumbsTo(view, f.id), canonical, body));
 }
 
+// The attachment box under a message, as viewtopic_body.html and
+// attachment.html print it: files as download links, pictures inline.
+std::string Phpbb3Board::attachbox(const View& view, const Post& post) const {
+  if (post.attachments.empty()) return "";
+  std::string out = "<dl class=\"attachbox\">\n\t\t\t\t<dt>\n\t\t\t\t\tAttachments\n\t\t\t\t</dt>\n";
+  for (const Attachment& a : post.attachments) {
+    std::string href = url(view, "download/file.php", "id=" + std::to_string(a.id));
+    std::string size = std::to_string(a.bytes.size()) + " Bytes";
+    out += "\t\t\t\t\t\t\t\t\t<dd>\t\t\t<dl class=\"file\">\n";
+    if (a.isImage()) {
+      out += "\t\t\t<dt class=\"attach-image\"><img class=\"postimage\" src=\"" + href + "\" alt=\"" +
+             escapeHtml(a.name) + "\" onclick=\"viewableArea(this);\" /></dt>\n\t\t\t\t\t\t<dd>" + escapeHtml(a.name) +
+             " (" + size + ") Viewed 5 times</dd>\n";
+    } else {
+      out += "\t\t\t<dt><i class=\"icon fa-file icon-black fa-fw\"></i> <a class=\"postlink\" href=\"" + href + "\">" +
+             escapeHtml(a.name) + "</a></dt>\n\t\t\t\t\t\t<dd>" + size + " | Downloaded 3 times</dd>\n";
+    }
+    out += "\t\t\t</dl>\n\t\t</dd>\n";
+  }
+  return out + "\t\t\t\t\t</dl>\n";
+}
+
 Response Phpbb3Board::serve(const Request& request) {
   const std::string& path = request.path;
   if (path.starts_with("/images/smilies/")) return pictureResponse();
+  if (path == "/download/file.php") {
+    const Attachment* attachment = model_->attachment(request.number("id"));
+    return attachment != nullptr ? attachmentResponse(*attachment) : Response::notFound();
+  }
   auto cookie = request.cookies.find(std::string(kCookie) + "_sid");
   std::string sid = sessionId(request, "sid", ++visits_);
   View view{request, cookie != request.cookies.end() ? "" : sid, path.starts_with("/app.php/") ? "./../../" : "./"};

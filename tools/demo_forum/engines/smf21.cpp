@@ -7,7 +7,8 @@
 // (constructPageIndex) and its BBC output. Addresses carry the start offset
 // after a dot: index.php?board=2.5, index.php?topic=1.4, topic=1.msg3#msg3,
 // with ";" between parameters. A guest whose client sends no cookies gets
-// PHPSESSID= on every link of index.php.
+// PHPSESSID= on every link of index.php. Attachments download from
+// index.php?action=dlattach;topic=T.0;attach=N.
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -53,6 +54,7 @@ class Smf21Board {
   Response index(const View& view) const;
   Response board(const View& view, const ModelForum& f, const std::string& start) const;
   Response topic(const View& view, const ModelTopic& t, const std::string& start) const;
+  std::string attachments(const View& view, const ModelTopic& t, const Post& post) const;
 
   std::shared_ptr<const BoardModel> model_;
   std::atomic<unsigned long long> visits_{0};
@@ -466,8 +468,8 @@ Response Smf21Board::topic(const View& view, const ModelTopic& t, const std::str
         id + "\" id=\"msg_" + id +
         "\">\n"
         "\t\t\t\t\t\t\t\t\t" +
-        renderMessage(p, markup, t.id) +
-        "\n\t\t\t\t\t\t\t\t</div>\n\t\t\t\t\t\t\t</div><!-- .post -->\n"
+        renderMessage(p, markup, t.id) + "\n\t\t\t\t\t\t\t\t</div>\n\t\t\t\t\t\t\t</div><!-- .post -->\n" +
+        attachments(view, t, p) +
         "\t\t\t\t\t\t</div><!-- .postarea -->\n\t\t\t\t\t\t<div class=\"moderatorbar\">\n\t\t\t\t\t\t</div><!-- .moderatorbar -->\n"
         "\t\t\t\t\t</div><!-- .post_wrapper -->\n\t\t\t\t</div><!-- $message[css_class] -->\n\t\t\t\t<hr class=\"post_separator\">";
   }
@@ -485,6 +487,30 @@ Response Smf21Board::topic(const View& view, const ModelTopic& t, const std::str
       body));
 }
 
+// The attachments under a message, as Display.template.php prints them: a
+// picture shown above its link, every file linked with its size.
+std::string Smf21Board::attachments(const View& view, const ModelTopic& t, const Post& post) const {
+  if (post.attachments.empty()) return "";
+  std::string id = std::to_string(post.id);
+  std::string out = "\t\t\t\t\t\t\t<div id=\"msg_" + id + "_footer\" class=\"attachments smalltext\">\n";
+  for (const Attachment& a : post.attachments) {
+    std::string number = std::to_string(a.id);
+    std::string href = view.script + "?action=dlattach;topic=" + std::to_string(t.id) + ".0;attach=" + number;
+    out += "\t\t\t\t\t\t\t\t<div class=\"attached\">\n";
+    if (a.isImage()) {
+      out += "\t\t\t\t\t\t\t\t\t<div class=\"attachments_top\">\n\t\t\t\t\t\t\t\t\t\t<img src=\"" + href +
+             ";image\" alt=\"\" loading=\"lazy\" class=\"atc_img\">\n\t\t\t\t\t\t\t\t\t</div>\n";
+    }
+    out += "\t\t\t\t\t\t\t\t\t<div class=\"attachments_bot\">\n\t\t\t\t\t\t\t\t\t\t<a href=\"" + href +
+           "\"><img src=\"" + origin(view.request) +
+           "/Themes/default/images/icons/clip.png\" class=\"centericon\" alt=\"*\">&nbsp;" + escapeHtml(a.name) +
+           "</a>\n\t\t\t\t\t\t\t\t\t\t<br>" + std::to_string(a.bytes.size()) + " bytes" +
+           (a.isImage() ? ", 1x1<br>Viewed 5 times." : "<br>Downloaded 3 times.") +
+           "\n\t\t\t\t\t\t\t\t\t</div>\n\t\t\t\t\t\t\t\t</div>\n";
+  }
+  return out + "\t\t\t\t\t\t\t</div>\n";
+}
+
 Response Smf21Board::serve(const Request& request) {
   if (request.path.starts_with("/Smileys/") || request.path.starts_with("/Themes/")) return pictureResponse();
   if (request.path != "/" && request.path != "/index.php") return Response::notFound();
@@ -492,6 +518,10 @@ Response Smf21Board::serve(const Request& request) {
   std::string boardParam = semicolonParam(request, "board");
   std::string topicParam = semicolonParam(request, "topic");
   std::string action = semicolonParam(request, "action");
+  if (action == "dlattach") {
+    const Attachment* attachment = model_->attachment(std::atol(semicolonParam(request, "attach").c_str()));
+    return attachment != nullptr ? attachmentResponse(*attachment) : Response::notFound();
+  }
   Response response;
   if (!topicParam.empty()) {
     std::size_t dot = topicParam.find('.');

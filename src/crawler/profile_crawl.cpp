@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: MIT
+#include "crawler/profile_crawl.h"
+
+#include <memory>
+#include <vector>
+
+#include "crawler/link_scan.h"
+#include "crawler/run_recorder.h"
+#include "html/tree.h"
+#include "platform/files.h"
+#include "platform/path.h"
+#include "text/page_block.h"
+#include "text/strings.h"
+
+namespace quillstash {
+namespace {
+
+// Puts the end of the output path back to where it was when made.
+class PathMark {
+ public:
+  explicit PathMark(FixedText<CrawlState::kPathSize>& path) : path_(path), length_(path.size()) {}
+  ~PathMark() { path_.data[length_] = '\0'; }
+  PathMark(const PathMark&) = delete;
+  PathMark& operator=(const PathMark&) = delete;
+
+ private:
+  FixedText<CrawlState::kPathSize>& path_;
+  std::size_t length_;
+};
+
+// Appends the separator, the number and the link's text to the path; false
+// when the name would be empty or does not fit.
+bool appendItemName(FixedText<CrawlState::kPathSize>& path, std::uint32_t number, int digits, const std::string& text,
+                    std::uint32_t limit, const char* suffix) {
+  TextWriter writer = path.appender();
+  bool named = appendLinkName(writer, number, digits, text.c_str(), limit);
+  writer.append(suffix);
+  writer.terminate();
+  return named && !writer.truncated();
+}
+
+}  // namespace
+
+void ProfileCrawler::crawlIndex(std::string_view page, std::string_view address) {
+  std::vector<FoundLink> forums;
+  {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page);
+    forums = findLinks(*tree, profile_.forums, address);
+  }
+  state_.itemNumber = 1;
+  for (const FoundLink& forum : forums) {
+    if (stopping()) return;
+    if (isForumSelected(state_.forumSelection, state_.itemNumber) && forumKeys_.insert(forum.key).second)
+      enterForum(forum);
+    ++state_.itemNumber;
+  }
+}
+
+std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address,
+                                             const EngineProfile& profile, const CrawlState& state) {
+  std::vector<FoundLink> forums;
+  {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page);
+    forums = findLinks(*tree, profile.forums, address);
+  }
+  std::vector<DetectedForum> rows;
+  std::uint32_t number = 1;
+  for (const FoundLink& forum : forums) {
+    FixedText<CrawlState::kPathSize> name;
+    if (appendItemName(name, number, 2, forum.text, state.settings.maxFileNameChars, "")) {
+      bool checked = number > state.forumSelection.size() || (state.forumSelection[number - 1] & 1) != 0;
+      rows.push_back({std::string(name.view().substr(1)), forum.address, checked});
+    }
+    ++number;
+  }
+  return rows;
+}
+
+void ProfileCrawler::enterForum(const FoundLink& forum) {
+  if (stopping()) return;
+  PathMark mark(state_.outputPath);
+  std::uint32_t max = state_.settings.maxFileNameChars;
+  if (!appendItemName(state_.outputPath, state_.itemNumber, 2, forum.text, max > 3 ? max - 3 : 0, "")) return;
+  cleanPathComponent(state_.outputPath.data);
+  if (state_.recorder != nullptr) state_.recorder->forumEntered(forum.address.c_str(), state_.outputPath);
+  if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
+    std::string line = "[ X ] Error creating directory ";
+    line += state_.outputPath.view();
+    line += ": ";
+    line += platform::lastErrorText();
+    line += "\r\n";
+    log_.logLine(line);
+    ++state_.counts.forumPagesFailed;
+    return;
+  }
+  log_.progress().forumFound();
+  crawlForum(forum);
+  log_.progress().forumDone();
+}
+
+void ProfileCrawler::takeTopic(const FoundLink& topic) {
+  if (!topicKeys_.insert(topic.key).second) return;
+  std::unique_ptr<JobContext> job = makeJobContext();
+  if (!job->forumAddress.assign(topic.address)) return;
+  PathMark mark(state_.outputPath);
+  TopicPlan plan;
+  plan.number = state_.itemNumber;
+  if (state_.recorder != nullptr) {
+    plan = state_.recorder->planTopic(state_.outputPath.c_str(), topic.address.c_str(), topic.row, state_.itemNumber);
+  }
+  if (!plan.take) return;
+  // Named under the number (or the whole name) the archive keeps.
+  bool named = false;
+  if (!plan.fileName.empty()) {
+    TextWriter path = state_.outputPath.appender();
+    path.append(std::string_view(&platform::kPathSeparator, 1));
+    path.append(plan.fileName);
+    path.terminate();
+    named = !path.truncated();
+  } else {
+    named = appendItemName(state_.outputPath, plan.number, 5, topic.text, state_.settings.maxFileNameChars, ".html");
+  }
+  if (!named) return;
+  const std::uint32_t listed = state_.itemNumber;
+  if (state_.recorder != nullptr) state_.recorder->topicTaken(state_.outputPath.c_str(), plan);
+  if (plan.fetch) {
+    state_.itemNumber = plan.number;  // names the topic's saved files
+    writer_.writeTopic(state_, *job);
+  }
+  state_.itemNumber = listed + 1;
+}
+
+void ProfileCrawler::crawlForum(const FoundLink& forum) {
+  const std::uint32_t savedItemNumber = state_.itemNumber;
+  std::set<std::string> savedTopicKeys;
+  savedTopicKeys.swap(topicKeys_);
+  state_.settings = settings_.snapshot();
+
+  std::unique_ptr<JobContext> job = makeJobContext();
+  LinkList fetchedPages;  // every page address of this forum, so that none is fetched twice
+  PageBlock page;
+  bool fetched = job->forumAddress.assign(forum.address);
+  if (fetched) {
+    applyLinkParameter(state_.settings, *job);
+    appendLink(fetchedPages, job->forumAddress.c_str());
+    fetched = client_.fetchToMemory(*job, page, true) != 0;
+  }
+  if (stopping())
+    fetched = false;
+  else if (fetched)
+    ++state_.counts.forums;
+  else
+    ++state_.counts.forumPagesFailed;
+  bool firstPage = true;
+  while (fetched) {
+    std::vector<FoundLink> subForums;
+    std::vector<FoundLink> topics;
+    std::string next;
+    {
+      std::unique_ptr<html::Document> tree = html::Document::parse(page.text());
+      std::string_view address = job->forumAddress.view();
+      if (firstPage) subForums = findLinks(*tree, profile_.forums, address);
+      topics = findLinks(*tree, profile_.topics, address);
+      next = findNextPage(*tree, profile_.forums, address, forum.key);
+    }
+    if (firstPage) {
+      state_.itemNumber = 1;
+      for (const FoundLink& sub : subForums) {
+        if (stopping()) break;
+        if (!forumKeys_.insert(sub.key).second) continue;
+        enterForum(sub);
+        ++state_.itemNumber;
+      }
+      state_.itemNumber = 1;
+      firstPage = false;
+    }
+    for (const FoundLink& topic : topics) {
+      if (stopping()) break;
+      state_.settings = settings_.snapshot();
+      takeTopic(topic);
+    }
+    if (stopping() || next.empty() || !job->forumAddress.assign(next)) break;
+    applyLinkParameter(state_.settings, *job);
+    const char* address = job->forumAddress.c_str();
+    if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
+    appendLink(fetchedPages, job->forumAddress.c_str());
+    fetched = client_.fetchToMemory(*job, page, true) != 0;
+    if (!fetched && !stopping()) ++state_.counts.forumPagesFailed;
+    if (stopping()) break;
+  }
+
+  topicKeys_.swap(savedTopicKeys);
+  state_.itemNumber = savedItemNumber;
+}
+
+}  // namespace quillstash

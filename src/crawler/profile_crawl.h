@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The forum walk of a download by an engine profile: the index page's forum
+// links, then in each forum (depth first) its sub-forums and the topics of
+// every page, found with the profile's queries on each page's tree. Folders
+// and files are named and numbered as by the table-based walk.
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/activity_log.h"
+#include "core/settings.h"
+#include "crawler/forum_detection.h"
+#include "crawler/link_lists.h"
+#include "crawler/topic_detection.h"
+#include "engines/page_reading.h"
+#include "http/fetch.h"
+
+namespace quillstash {
+
+// Runs on the download thread only; the caller keeps every argument alive
+// while the crawler is used, state.engine included.
+class ProfileCrawler {
+ public:
+  ProfileCrawler(CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
+                 TopicWriter& writer)
+      : profile_(*state.engine), state_(state), client_(client), log_(log), settings_(settings), writer_(writer) {}
+
+  // Downloads every forum linked from the index page `page`, fetched from
+  // `address`, into the folder named by state.outputPath, honouring the
+  // forum selection. Forums are numbered in the order of the page, as
+  // listProfileForums lists them; one already entered as a sub-forum keeps
+  // its number but is not entered again.
+  void crawlIndex(std::string_view page, std::string_view address);
+
+ private:
+  // Makes the forum's numbered folder under state.outputPath and crawls it.
+  void enterForum(const FoundLink& forum);
+  // Sub-forums, then the topics of every page of the forum.
+  void crawlForum(const FoundLink& forum);
+  void takeTopic(const FoundLink& topic);
+  bool stopping() const { return log_.stopRequested(); }
+
+  const EngineProfile& profile_;
+  CrawlState& state_;
+  HttpClient& client_;
+  ActivityLog& log_;
+  const SettingsStore& settings_;
+  TopicWriter& writer_;
+  std::set<std::string> forumKeys_;  // forums entered in this run
+  std::set<std::string> topicKeys_;  // topics taken in the forum being crawled
+};
+
+// The forums a download of the index page `page` (fetched from `address`)
+// by `profile` would enter, with their numbers and the selection's ticks.
+// Fetches nothing; uses the forum selection and the name limit of `state`.
+std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address,
+                                             const EngineProfile& profile, const CrawlState& state);
+
+}  // namespace quillstash
