@@ -120,7 +120,7 @@ TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
   std::vector<std::string> lines = server_->requestLines();
   std::set<std::string> distinct(lines.begin(), lines.end());
   EXPECT_EQ(distinct.size(), lines.size());
-  EXPECT_EQ(lines.front(), "GET /index.php HTTP/1.0");
+  EXPECT_EQ(lines.front(), "GET /index.php HTTP/1.1");
 
   std::string welcome = readFile(out_.file(chat + "00001 Welcome to the Lantern Keepers.html"));
   EXPECT_EQ(welcome.rfind("<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
