@@ -176,8 +176,12 @@ TEST_F(Https, aTrickleAStalledHandshakeAndAStopEachEndTheFetch) {
   job->forumAddress.assign(stalled);
   markLog();
   EXPECT_EQ(patient.fetchToMemory(*job, page, false), 0u);
-  EXPECT_NE(logSince().find("[ X ] Secure connection to 127.0.0.1 failed: handshake timed out\r\n"), std::string::npos)
-      << logSince();
+  // A slow machine may spend the second before the handshake starts; either
+  // way the deadline ends the call.
+  const std::string ended = logSince();
+  EXPECT_TRUE(ended.find("[ X ] Secure connection to 127.0.0.1 failed: handshake timed out\r\n") != std::string::npos ||
+              ended.find("[ X ] Time limit of 1 s passed") != std::string::npos)
+      << ended;
 
   // Without a deadline, a stop request ends the handshake quietly.
   configure([](Settings& s) { s.fetchDeadlineS = 0; });
