@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/saving_options_model.h"
+#include "crawler/engine_choice.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/address.h"
@@ -330,8 +331,14 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion || options.listEngines ||
-      (!options.checkArchive.empty() && positional.empty())) {
+  if (options.showHelp || options.showVersion) {
+    result.ok = true;
+    return result;
+  }
+  // An engine the program cannot use is a usage error before anything is
+  // fetched or made.
+  if (std::string problem = engineSettingsProblem(settings); !problem.empty()) return fail(problem);
+  if (options.listEngines || (!options.checkArchive.empty() && positional.empty())) {
     result.ok = true;
     return result;
   }
