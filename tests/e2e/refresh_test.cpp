@@ -382,6 +382,8 @@ TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
   };
   EXPECT_EQ(key(resumedManifest->topics()), key(wholeManifest->topics()));
   EXPECT_EQ(wholeManifest->topics().size(), 31u);
+  EXPECT_EQ(resumedManifest->board().engine, "classic");
+  EXPECT_EQ(resumedManifest->board().namingOptions.rfind("max-name-chars=", 0), 0u);
 }
 
 TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
