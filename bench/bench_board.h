@@ -22,6 +22,7 @@ inline demo::BoardShape benchBoardShape(int topicCount, bool oneForum) {
   shape.topicsPerPage = 25;
   shape.postsPerPage = 15;
   shape.postPadding = 2100;
+  shape.pageLinkWindow = 3;  // a forum of 100,000 topics has 4,000 pages
   int id = 1;
   if (oneForum) {
     shape.categories = {"On Shore"};

@@ -35,6 +35,7 @@ constexpr Model::CheckBox kCheckBoxes[] = {
     {411, "String after posted message:", &Settings::useMessageSuffix, 111},
     {Model::kLinkParameterBox, "Set this value in all links:", &Settings::useLinkParameter, Model::kLinkParameterEdit},
     {Model::kSkipCertificateCheckBox, "Do not check https certificates (unsafe)", &Settings::skipCertificateCheck, 0},
+    {Model::kHttp10Box, "HTTP/1.0: a new connection for each request", &Settings::http10, 0},
 };
 
 constexpr Model::TextField kTextFields[] = {

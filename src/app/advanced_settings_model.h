@@ -36,7 +36,7 @@ class AdvancedSettingsModel {
   static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123, kMaxFileSizeEdit = 126;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
-  static constexpr int kSkipCertificateCheckBox = 418;
+  static constexpr int kSkipCertificateCheckBox = 418, kHttp10Box = 419;
   static constexpr const char* kUserAgentLabel = "User-Agent:";
   static constexpr const char* kCaFileLabel = "Also trust the CA certificates in (PEM file):";
   static constexpr int kConnectionGroup = 53, kReceiveGroup = 54, kDetectionGroup = 11;

@@ -54,7 +54,8 @@ ForumReport& ManifestRecorder::forumReport(const std::string& folder) {
   return report_.forums[found->second];
 }
 
-bool ManifestRecorder::beginRun(const char* archiveRoot, const char* startAddress) {
+bool ManifestRecorder::beginRun(const char* archiveRoot, const char* startAddress, const std::string& engine,
+                                const std::string& namingOptions) {
   root_ = archiveRoot;
   started_ = std::chrono::steady_clock::now();
   report_ = RunReport();
@@ -63,7 +64,7 @@ bool ManifestRecorder::beginRun(const char* archiveRoot, const char* startAddres
   Manifest::OpenResult result;
   std::string error;
   const bool existed = platform::pathExists(Manifest::databasePath(root_).c_str());
-  manifest_ = Manifest::open(root_, BoardRecord{startAddress, "", ""}, result, error);
+  manifest_ = Manifest::open(root_, BoardRecord{startAddress, engine, namingOptions}, result, error);
   if (manifest_ == nullptr) {
     // Without the manifest of an earlier run its names are unknown, so a run
     // into that archive would number its topics anew: refused. A new archive

@@ -34,7 +34,8 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
   ManifestRecorder(ActivityLog& log, RefreshMode mode, bool indexPages)
       : log_(log), mode_(mode), indexPages_(indexPages) {}
 
-  bool beginRun(const char* archiveRoot, const char* startAddress) override;
+  bool beginRun(const char* archiveRoot, const char* startAddress, const std::string& engine,
+                const std::string& namingOptions) override;
   void forumEntered(const char* address, FixedText<8192>& folderPath) override;
   TopicPlan planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
                       std::uint32_t listedNumber) override;

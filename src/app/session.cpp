@@ -183,6 +183,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       outcome_ = outcome;
       reportPage_ = recorder.reportPage();
     }
+    client_->closeIdleConnections();  // a run leaves no connection open behind it
     log_.progress().finish();
     downloadFinished_.store(true);
   });
@@ -231,6 +232,7 @@ void Session::waitForLogins() {
 
 void Session::stop() {
   log_.requestStop();
+  client_->closeIdleConnections();
   waitForIndexFetch();
   waitForDownload();
   waitForLogins();

@@ -40,6 +40,7 @@ constexpr SettingKey::Switch kSwitches[] = {
     {"saveExternalImages", &Settings::saveExternalImages},
     {"linkAllImages", &Settings::linkAllImages},
     {"skipCertificateCheck", &Settings::skipCertificateCheck},
+    {"http10", &Settings::http10},
 };
 
 constexpr SettingKey::Text kTexts[] = {

@@ -108,6 +108,34 @@ bool firstPageArrived(bool fetched, TopicWriterContext& context) {
   return false;
 }
 
+// Fetches the topic's first page into `page` and starts the file in the
+// context's output (head, title, table head); false when the first page did
+// not come.
+bool startTopicFile(JobContext& topic, TopicWriterContext& context, PageBlock& page, LinkList& fetched) {
+  cleanPathComponent(context.outputPath.data);
+  applyLinkParameter(context.settings, topic);
+  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
+  OutputBuffer& out = context.output;
+  out.clear();
+  out.append(kTopicHead);
+  writeTitle(page.text(), out);
+  out.append(kTopicTableHead);
+  return true;
+}
+
+// The folder of the topic file, with its separator: saved files go there.
+std::string topicFolder(const TopicWriterContext& context) {
+  const char* path = context.outputPath.c_str();
+  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
+  return std::string(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
+}
+
+// The media of the topic being written, saving into `folder`.
+MediaContext topicMedia(const TopicWriterContext& context, const std::string& folder) {
+  return MediaContext{context.settings,   context.log, context.fetcher, context.currentJob, context.downloadedFiles,
+                      context.itemNumber, folder,      context.counts,  context.savedFiles};
+}
+
 // Writes the composed file whole (through a .part beside its final name),
 // counts and logs the outcome, and tells the context how many pages and posts
 // the file holds. Nothing is written once a stop was asked for.
@@ -188,21 +216,10 @@ bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
   LinkList fetched;
   const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
 
-  cleanPathComponent(context.outputPath.data);
-  applyLinkParameter(settings, topic);
-  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
-
+  if (!startTopicFile(topic, context, page, fetched)) return false;
   OutputBuffer& out = context.output;
-  out.clear();
-  out.append(kTopicHead);
-  writeTitle(page.text(), out);
-  out.append(kTopicTableHead);
-
-  const char* path = context.outputPath.c_str();
-  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
-  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
-  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts, context.savedFiles});
+  const std::string folder = topicFolder(context);
+  TopicMedia media(topicMedia(context, folder));
 
   bool incomplete = false;
   std::uint32_t pages = 0;
@@ -242,22 +259,10 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   PageBlock page;
   LinkList fetched;  // every address fetched for this topic, to end loops
 
-  cleanPathComponent(context.outputPath.data);
-  applyLinkParameter(settings, topic);
-  if (!firstPageArrived(fetchPage(topic, page, context, fetched) != 0, context)) return false;
-
+  if (!startTopicFile(topic, context, page, fetched)) return false;
   OutputBuffer& out = context.output;
-  out.clear();
-  out.append(kTopicHead);
-  writeTitle(page.text(), out);
-  out.append(kTopicTableHead);
-
-  // Saved files go into the topic file's folder.
-  const char* path = context.outputPath.c_str();
-  const char* lastSeparator = std::strrchr(path, platform::kPathSeparator);
-  std::string folder(path, lastSeparator == nullptr ? 0 : static_cast<std::size_t>(lastSeparator + 1 - path));
-  TopicMedia media(MediaContext{settings, context.log, context.fetcher, context.currentJob, context.downloadedFiles,
-                                context.itemNumber, folder, context.counts, context.savedFiles});
+  const std::string folder = topicFolder(context);
+  TopicMedia media(topicMedia(context, folder));
 
   bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
   bool incomplete = false;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/saving_options_model.h"
+#include "crawler/engine_choice.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/address.h"
@@ -105,6 +106,7 @@ std::string usageText() {
          "      --ca-file PATH           also trust the CA certificates in PATH (PEM) for https\n"
          "      --insecure               do not check https certificates (warned in every run)\n"
          "      --user-agent TEXT        the User-Agent line of every request\n"
+         "      --http1.0                send HTTP/1.0 requests, a new connection for each\n"
          "      --delay SECONDS          wait after each forum page fetched\n"
          "      --connect-retries N      retries after a failed connect (default 2, at most 100)\n"
          "      --connect-retry-delay MS wait before a connect retry (default 100, 0 = none)\n"
@@ -226,6 +228,8 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       if (!(name == "--user-agent" ? settings.userAgent : settings.caFile).assign(*text)) {
         return fail("option " + name + " takes at most 254 characters");
       }
+    } else if (name == "--http1.0" && noValue()) {
+      settings.http10 = true;
     } else if (name == "--insecure" && noValue()) {
       settings.skipCertificateCheck = true;
     } else if (name == "--proxy-everything" && noValue()) {
@@ -327,8 +331,14 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
     }
   }
 
-  if (options.showHelp || options.showVersion || options.listEngines ||
-      (!options.checkArchive.empty() && positional.empty())) {
+  if (options.showHelp || options.showVersion) {
+    result.ok = true;
+    return result;
+  }
+  // An engine the program cannot use is a usage error before anything is
+  // fetched or made.
+  if (std::string problem = engineSettingsProblem(settings); !problem.empty()) return fail(problem);
+  if (options.listEngines || (!options.checkArchive.empty() && positional.empty())) {
     result.ok = true;
     return result;
   }

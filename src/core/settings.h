@@ -63,6 +63,7 @@ struct Settings {
   SettingText userAgent;              // the User-Agent line's value; empty sends the default
   SettingText caFile;                 // PEM file of certificates trusted beside the system's
   bool skipCertificateCheck = false;  // accept any certificate (logged at the start of a run)
+  bool http10 = false;                // HTTP/1.0 requests, a new connection for each
 
   // Forum detection and network switches.
   bool useForumLinkPrefix = false;

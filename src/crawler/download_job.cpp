@@ -75,7 +75,9 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
   if (!makeForumFolder(outputDirectory, pageBuffer.text(), state, log)) return finish(RunEnd::kFolderFailed);
 
   if (state.recorder != nullptr &&
-      !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str())) {
+      !state.recorder->beginRun(state.outputPath.c_str(), currentJob.forumAddress.c_str(),
+                                engine.profile != nullptr ? engine.profile->name : std::string("classic"),
+                                "max-name-chars=" + std::to_string(state.settings.maxFileNameChars))) {
     return finish(RunEnd::kArchiveRefused);
   }
   if (engine.profile != nullptr) {

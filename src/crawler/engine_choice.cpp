@@ -52,6 +52,15 @@ bool userPatternsInCharge(const Settings& s) {
          isSet(s.useAuthorPrefix, s.authorPrefix);
 }
 
+std::string engineSettingsProblem(const Settings& settings) {
+  std::vector<EngineProfile> profiles;
+  std::string error;
+  if (!loadProfiles(settings, profiles, error)) return "the engine profile cannot be used: " + error;
+  std::string_view name = settings.engine.view();
+  if (name.empty() || name == "auto" || name == kClassicEngine || findProfile(name, profiles) != nullptr) return {};
+  return "unknown forum engine " + std::string(name) + " (--list-engines lists them)";
+}
+
 bool chooseEngine(const Settings& settings, const char* index, EngineChoice& choice, ActivityLog& log) {
   choice.profile = nullptr;
   std::string error;

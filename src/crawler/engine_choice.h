@@ -25,6 +25,11 @@ struct EngineChoice {
 // file cannot be read or is not a valid profile.
 bool loadProfiles(const Settings& settings, std::vector<EngineProfile>& profiles, std::string& error);
 
+// What is wrong with settings.profileFile and settings.engine before a run:
+// the profile file's error, or an engine name that no profile has; empty
+// when both can be used.
+std::string engineSettingsProblem(const Settings& settings);
+
 // True when the user's forum, topic or post patterns are switched on and set.
 bool userPatternsInCharge(const Settings& settings);
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "crawler/forum_folder.h"
 #include "crawler/link_scan.h"
 #include "crawler/page_links.h"
 #include "crawler/run_recorder.h"
@@ -87,19 +88,7 @@ class ForumCrawler::ForumFolderSink : public ForumSink {
 
 void ForumCrawler::enterForum(JobContext& forum) {
   if (stopping()) return;
-  cleanPathComponent(state_.outputPath.data);
-  if (state_.recorder != nullptr) state_.recorder->forumEntered(forum.forumAddress.c_str(), state_.outputPath);
-  if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
-    std::string line = "[ X ] Error creating directory ";
-    line += state_.outputPath.view();
-    line += ": ";
-    line += platform::lastErrorText();
-    line += "\r\n";
-    log_.logLine(line);
-    ++state_.counts.forumPagesFailed;
-    return;
-  }
-  platform::removePartFiles(state_.outputPath.c_str());  // left by an earlier run that was killed
+  if (!makeForumDirectory(forum.forumAddress.c_str(), state_, log_)) return;
   log_.progress().forumFound();
   crawlForum(forum);
   log_.progress().forumDone();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "crawler/run_recorder.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/strings.h"
@@ -99,6 +100,23 @@ bool nameForumFolder(const char* page, FixedText<8192>& outputPath, std::uint32_
     if (!platform::pathExists(outputPath.c_str())) return true;
   }
   return false;
+}
+
+bool makeForumDirectory(const char* address, CrawlState& state, ActivityLog& log) {
+  cleanPathComponent(state.outputPath.data);
+  if (state.recorder != nullptr) state.recorder->forumEntered(address, state.outputPath);
+  if (platform::createDirectory(state.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
+    std::string line = "[ X ] Error creating directory ";
+    line += state.outputPath.view();
+    line += ": ";
+    line += platform::lastErrorText();
+    line += "\r\n";
+    log.logLine(line);
+    ++state.counts.forumPagesFailed;
+    return false;
+  }
+  platform::removePartFiles(state.outputPath.c_str());
+  return true;
 }
 
 }  // namespace quillstash

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/activity_log.h"
+#include "crawler/link_lists.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
@@ -16,5 +18,11 @@ namespace quillstash {
 // or ".." also takes the "Forum_N" form, so the folder always lies inside the
 // output directory. Returns false when the path does not fit the buffer.
 bool nameForumFolder(const char* page, FixedText<8192>& outputPath, std::uint32_t maxFileNameChars);
+
+// Makes the folder of the forum at `address`, named by the end of
+// state.outputPath (cleaned, or the name an earlier run of the archive gave
+// that forum), and removes the .part files a killed run left in it. False
+// when it cannot be made: the line says why and the forum counts as failed.
+bool makeForumDirectory(const char* address, CrawlState& state, ActivityLog& log);
 
 }  // namespace quillstash

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "crawler/forum_folder.h"
 #include "crawler/link_scan.h"
 #include "crawler/run_recorder.h"
 #include "html/tree.h"
@@ -81,18 +82,7 @@ void ProfileCrawler::enterForum(const FoundLink& forum) {
   PathMark mark(state_.outputPath);
   std::uint32_t max = state_.settings.maxFileNameChars;
   if (!appendItemName(state_.outputPath, state_.itemNumber, 2, forum.text, max > 3 ? max - 3 : 0, "")) return;
-  cleanPathComponent(state_.outputPath.data);
-  if (state_.recorder != nullptr) state_.recorder->forumEntered(forum.address.c_str(), state_.outputPath);
-  if (platform::createDirectory(state_.outputPath.c_str()) == platform::CreateDirectoryResult::kFailed) {
-    std::string line = "[ X ] Error creating directory ";
-    line += state_.outputPath.view();
-    line += ": ";
-    line += platform::lastErrorText();
-    line += "\r\n";
-    log_.logLine(line);
-    ++state_.counts.forumPagesFailed;
-    return;
-  }
+  if (!makeForumDirectory(forum.address.c_str(), state_, log_)) return;
   log_.progress().forumFound();
   crawlForum(forum);
   log_.progress().forumDone();

@@ -34,9 +34,11 @@ struct TopicPlan {
 class RunRecorder {
  public:
   virtual ~RunRecorder() = default;
-  // The archive's folder exists. False refuses the run; the recorder has
-  // logged why.
-  virtual bool beginRun(const char* archiveRoot, const char* startAddress) = 0;
+  // The archive's folder exists; the board is read as `engine` ("classic"
+  // or a profile's name), and `namingOptions` are the settings that shape
+  // its names. False refuses the run; the recorder has logged why.
+  virtual bool beginRun(const char* archiveRoot, const char* startAddress, const std::string& engine,
+                        const std::string& namingOptions) = 0;
   // A forum is about to be entered into the folder `folderPath`. A forum an
   // earlier run saved gets its old folder name back in `folderPath`.
   virtual void forumEntered(const char* address, FixedText<8192>& folderPath) = 0;

@@ -98,6 +98,7 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   auto* agentRow = new QHBoxLayout;
   agentRow->addWidget(new QLabel(QString::fromLatin1(Model::kUserAgentLabel), this));
   agentRow->addWidget(makeEdit(Model::kUserAgentEdit, this), 1);
+  agentRow->addWidget(makeBox(Model::kHttp10Box, this));
   layout->addLayout(agentRow);
   auto* trustRow = new QHBoxLayout;
   trustRow->addWidget(new QLabel(QString::fromLatin1(Model::kCaFileLabel), this));

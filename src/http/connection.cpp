@@ -147,4 +147,57 @@ std::shared_ptr<const platform::TlsClientContext> TlsContexts::get(const Setting
   return context_;
 }
 
+bool ConnectionPool::take(const std::string& key, Connection& into) {
+  bool found = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closeExpired(Clock::now());
+    for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+      if (it->key != key) continue;
+      Connection connection = std::move(it->connection);
+      idle_.erase(it);
+      // An idle connection has nothing to read: readable means the server
+      // closed it or sent something unasked, and it is of no more use.
+      const bool stale = connection.isSecure()
+                             ? false
+                             : platform::waitReadable(connection.socket().handle(), std::chrono::milliseconds(0)) !=
+                                   platform::WaitResult::kTimedOut;
+      if (!stale) {
+        into = std::move(connection);
+        found = true;
+      }
+      break;
+    }
+  }
+  return found;
+}
+
+void ConnectionPool::put(const std::string& key, Connection&& connection) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const Clock::time_point now = Clock::now();
+  closeExpired(now);
+  for (auto it = idle_.begin(); it != idle_.end(); ++it) {
+    if (it->key == key) {
+      idle_.erase(it);
+      break;
+    }
+  }
+  if (idle_.size() >= kMaxIdle) idle_.erase(idle_.begin());  // the oldest
+  idle_.push_back(Idle{key, std::move(connection), now});
+}
+
+void ConnectionPool::closeAll() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  idle_.clear();
+}
+
+std::size_t ConnectionPool::idleCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return idle_.size();
+}
+
+void ConnectionPool::closeExpired(Clock::time_point now) {
+  std::erase_if(idle_, [now](const Idle& idle) { return now - idle.since >= kIdleLimit; });
+}
+
 }  // namespace quillstash

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/activity_log.h"
 #include "core/settings.h"
@@ -23,6 +24,21 @@ namespace quillstash {
 // connection ends both, session first. One thread.
 class Connection {
  public:
+  Connection() = default;
+  Connection(Connection&& other) noexcept = default;
+  // Ends the connection held before taking the other one.
+  Connection& operator=(Connection&& other) noexcept {
+    if (this != &other) {
+      close();
+      socket_ = std::move(other.socket_);
+      tls_ = std::move(other.tls_);
+    }
+    return *this;
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() { close(); }
+
   // The TCP socket; the exchange opens and connects it.
   platform::Socket& socket() { return socket_; }
   bool isOpen() const { return socket_.isOpen(); }
@@ -53,6 +69,36 @@ class Connection {
  private:
   platform::Socket socket_;
   platform::TlsSession tls_;  // declared after the socket: ends first
+};
+
+// Connections kept open between requests (HTTP/1.1 keep-alive), at most one
+// idle connection per key (the scheme, host and port of the address and the
+// endpoint the socket goes to). A connection idle longer than kIdleLimit, or
+// one the server has closed or written to meanwhile, is closed instead of
+// handed out. Any thread; each connection belongs to one fetch at a time.
+class ConnectionPool {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::seconds kIdleLimit{15};
+  static constexpr std::size_t kMaxIdle = 16;
+
+  // Moves the idle connection kept for `key` into `into`; false when there is none.
+  bool take(const std::string& key, Connection& into);
+  // Keeps `connection` for `key` (closing any other one kept for it).
+  void put(const std::string& key, Connection&& connection);
+  // Closes every idle connection now.
+  void closeAll();
+  std::size_t idleCount() const;
+
+ private:
+  struct Idle {
+    std::string key;
+    Connection connection;
+    Clock::time_point since;
+  };
+  void closeExpired(Clock::time_point now);  // with the lock held
+  mutable std::mutex mutex_;
+  std::vector<Idle> idle_;
 };
 
 // The client TLS configuration made from the settings' certificate options,

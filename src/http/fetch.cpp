@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "http/body_decoder.h"
 #include "http/exchange.h"
 #include "http/socket_errors.h"
 #include "platform/files.h"
@@ -21,6 +23,10 @@ constexpr std::size_t kMaxStatusTextLength = 200;  // of a server error line
 constexpr std::size_t kNoBlankLine = static_cast<std::size_t>(-1);
 // Longest response header taken; a longer one ends the fetch.
 constexpr std::size_t kMaxHeaderBytes = 65536;
+// Longest wait a Retry-After is followed for, in seconds.
+constexpr std::uint32_t kMaxRetryAfterS = 120;
+// Raw body bytes read at a time once the header is in.
+constexpr std::size_t kRawBodyRead = 65536;
 
 using Clock = std::chrono::steady_clock;
 
@@ -48,8 +54,27 @@ struct Fetch {
   Clock::time_point rateWindowStart{};                      // minimum-rate window of this attempt
   std::uint64_t rateWindowBytes = 0;
   bool deadlineLogged = false;
-  std::string contentType{};  // the Content-Type of a page fetched into memory
+  std::string contentType{};       // the Content-Type of a page fetched into memory
+  ConnectionPool* pool = nullptr;  // idle connections; nullptr = one connection per request
+  std::string poolKey{};           // the server this fetch's connection goes to
+  bool reused = false;             // this attempt's connection came from the pool
+  bool freshOnly = false;          // the next attempt opens a new connection
+  std::uint64_t attemptBytes = 0;  // bytes received by this attempt
+  bool keepAlive = false;          // the response lets the connection serve another request
+  bool bodyFramed = false;         // the response says where its body ends
+  BodyDecoder::Framing framing = BodyDecoder::Framing::kUntilClose;
+  BodyDecoder::Coding coding = BodyDecoder::Coding::kIdentity;
+  BodyDecoder body{};
 };
+
+// Hands the connection back to the pool when the response that just ended
+// allows it; closes it otherwise.
+void finishConnection(Fetch& f, bool bodyEnded) {
+  if (f.pool != nullptr && f.keepAlive && bodyEnded && !f.log.stopRequested() && f.http.connection.isOpen()) {
+    f.pool->put(f.poolKey, std::move(f.http.connection));
+  }
+  f.http.connection.close();
+}
 
 // The end of a call that starts now: the fetch deadline, when one is set.
 Clock::time_point callDeadline(const Settings& settings) {
@@ -140,12 +165,25 @@ bool buildRequest(Fetch& f) {
     if (http.path.data[0] != '/') r.put('/');
     appendRequestText(http.path.view(), r);
   }
-  r.append(" HTTP/1.0\r\nHost: ");
-  appendRequestText(http.host.view(), r);
+  if (f.settings.http10) {
+    r.append(" HTTP/1.0\r\nHost: ");
+    appendRequestText(http.host.view(), r);
+  } else {
+    r.append(" HTTP/1.1\r\nHost: ");
+    appendRequestText(http.host.view(), r);
+    if (http.addressPort != (http.secure ? 443 : 80)) {
+      r.put(':');
+      appendCount(r, http.addressPort);
+    }
+  }
   r.append("\r\nAccept: */*\r\n");
   appendCookieLine(cookie, r);
   appendUserAgentLine(r, f.settings);
-  r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  if (f.settings.http10) {
+    r.append("Connection: Close\r\nAccept-Encoding: deflate\r\n\r\n");
+  } else {
+    r.append("Accept-Encoding: gzip, deflate\r\n\r\n");
+  }
   r.terminate();
   if (!r.truncated()) return true;
   LogLineBuilder line(http);
@@ -180,7 +218,16 @@ bool prepare(Fetch& f) {
   for (;;) {
     if (f.log.stopRequested() || deadlinePassed(f)) return false;
     const ResolveOutcome resolved = resolveServer(http, f.settings, f.viaProxy, f.deadline, f.log);
-    if (resolved == ResolveOutcome::kResolved) return true;
+    if (resolved == ResolveOutcome::kResolved) {
+      if (f.pool != nullptr) {
+        f.poolKey.clear();
+        f.poolKey += http.secure ? "https " : "http ";
+        f.poolKey += http.host.view();
+        f.poolKey += ' ' + std::to_string(http.addressPort) + ' ' + std::to_string(http.serverAddress.address) + ':' +
+                     std::to_string(http.serverAddress.port) + (f.viaProxy ? " proxy" : "");
+      }
+      return true;
+    }
     if (resolved == ResolveOutcome::kStopped) return false;
     if (resolved == ResolveOutcome::kTimedOut) {
       deadlinePassed(f);  // logs it
@@ -204,11 +251,18 @@ bool prepare(Fetch& f) {
   }
 }
 
-// Socket, connect and send of one attempt.
-Step openConnection(Fetch& f) {
+// A kept-alive connection that the server closed while it was idle: the
+// attempt starts again on a new connection, without counting as a failure.
+Step staleConnection(Fetch& f) {
+  f.http.connection.close();
+  f.freshOnly = true;
+  return Step::kRetry;
+}
+
+// Socket, connect, proxy tunnel and TLS handshake of a new connection.
+Step openFreshConnection(Fetch& f) {
   JobContext& job = f.job;
   HttpScratch& http = f.http;
-  if (f.log.stopRequested() || deadlinePassed(f)) return Step::kGiveUp;
   http.connection.socket() = platform::openTcpSocket();
   if (!http.connection.isOpen()) {
     LogLineBuilder line(http);
@@ -244,7 +298,26 @@ Step openConnection(Fetch& f) {
     http.connection.close();
     return Step::kGiveUp;
   }
+  return Step::kConnected;
+}
+
+// Opens (or takes from the pool) the connection of one attempt and sends the request.
+Step openConnection(Fetch& f) {
+  JobContext& job = f.job;
+  HttpScratch& http = f.http;
+  if (f.log.stopRequested() || deadlinePassed(f)) return Step::kGiveUp;
+  f.attemptBytes = 0;
+  f.keepAlive = false;
+  f.bodyFramed = false;
+  f.coding = BodyDecoder::Coding::kIdentity;
+  f.reused = f.pool != nullptr && !f.freshOnly && f.pool->take(f.poolKey, http.connection);
+  f.freshOnly = false;
+  if (!f.reused) {
+    const Step opened = openFreshConnection(f);
+    if (opened != Step::kConnected) return opened;
+  }
   if (!http.connection.sendAll(http.requestText.c_str(), http.requestText.size(), untilDeadline(f, f.timeout), f.log)) {
+    if (f.reused) return staleConnection(f);
     const bool again = f.retryCount < f.settings.receiveRetries;
     LogLineBuilder line(http);
     line << "[ X ] Error sending request, ";
@@ -329,11 +402,18 @@ Step readSome(Fetch& f, char* at, std::size_t room, std::size_t& got) {
       return receiveDelay(f) ? Step::kRetry : Step::kGiveUp;
     }
     switch (f.http.connection.receive(at, room, kMaxRead, untilDeadline(f, slice), f.log, got)) {
-      case Connection::Received::kData: f.rateWindowBytes += got; return Step::kData;
-      case Connection::Received::kEnded: return Step::kEnded;
+      case Connection::Received::kData:
+        f.rateWindowBytes += got;
+        f.attemptBytes += got;
+        return Step::kData;
+      case Connection::Received::kEnded:
+        if (f.reused && f.attemptBytes == 0) return staleConnection(f);
+        return Step::kEnded;
       case Connection::Received::kFull: return Step::kFull;
       case Connection::Received::kStopped: return Step::kGiveUp;
-      case Connection::Received::kFailed: return receiveError(f);
+      case Connection::Received::kFailed:
+        if (f.reused && f.attemptBytes == 0) return staleConnection(f);
+        return receiveError(f);
       case Connection::Received::kTimedOut: break;  // the checks above tell which limit it was
     }
   }
@@ -368,16 +448,137 @@ Step followRedirect(Fetch& f, const char* location) {
   return Step::kRedirect;
 }
 
+// The value of the header field `name` (without its colon), up to its line's
+// end, or empty when the header has no such field.
+std::string_view headerValue(const char* header, const char* name) {
+  const char* field = findHeaderField(header, name);
+  if (field == nullptr) return {};
+  while (*field == ' ' || *field == '\t') ++field;
+  if (*field != ':') return {};
+  ++field;
+  while (*field == ' ' || *field == '\t') ++field;
+  std::size_t length = 0;
+  while (field[length] != '\0' && field[length] != '\r' && field[length] != '\n') ++length;
+  return {field, length};
+}
+
+bool containsFolded(std::string_view text, std::string_view word) {
+  if (word.size() > text.size()) return false;
+  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+    bool same = true;
+    for (std::size_t k = 0; k < word.size() && same; ++k) {
+      same = foldedEqual(text[i + k], word[k]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+// Where the body of a 2xx response ends, and whether its connection may carry
+// the next request: an HTTP/1.1 answer unless it says "close", an HTTP/1.0
+// one only when it says "keep-alive", and only when the body ends by its
+// framing rather than by the close.
+void readFraming(Fetch& f, const char* header) {
+  f.framing = BodyDecoder::Framing::kUntilClose;
+  f.coding = BodyDecoder::codingOf(headerValue(header, "Content-Encoding"));
+  if (containsFolded(headerValue(header, "Transfer-Encoding"), "chunked")) {
+    f.framing = BodyDecoder::Framing::kChunked;
+    f.bodyFramed = true;
+  } else if (f.bodyFramed) {
+    f.framing = BodyDecoder::Framing::kLength;
+  }
+  // 204 and 304 answers have no body, whatever their header says.
+  const char* status = std::strchr(header, ' ');
+  if (status != nullptr && (std::strncmp(status + 1, "204", 3) == 0 || std::strncmp(status + 1, "304", 3) == 0)) {
+    f.framing = BodyDecoder::Framing::kLength;
+    f.bodyFramed = true;
+    f.announced = 0;
+  }
+  if (f.pool == nullptr || f.framing == BodyDecoder::Framing::kUntilClose) return;
+  const std::string_view connection = headerValue(header, "Connection");
+  const bool http11 = startsWithFolded(header, "HTTP/1.1");
+  f.keepAlive = http11 ? !containsFolded(connection, "close") : containsFolded(connection, "keep-alive");
+}
+
+// Seconds a Retry-After value asks to wait: a number of seconds, or an
+// HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT") taken against the system clock.
+// Empty when the value is neither.
+std::optional<std::uint64_t> retryAfterSeconds(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  if (isDecimalDigit(value[0])) {
+    std::uint64_t seconds = 0;
+    for (char c : value) {
+      if (!isDecimalDigit(c)) break;
+      seconds = std::min<std::uint64_t>(seconds * 10 + static_cast<std::uint64_t>(c - '0'), 1u << 30);
+    }
+    return seconds;
+  }
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::size_t comma = value.find(", ");
+  if (comma == std::string_view::npos || value.size() < comma + 22) return std::nullopt;
+  const std::string_view date = value.substr(comma + 2);  // "06 Nov 1994 08:49:37 GMT"
+  auto number = [&](std::size_t at, std::size_t digits) -> std::optional<int> {
+    int n = 0;
+    for (std::size_t i = 0; i < digits; ++i) {
+      if (!isDecimalDigit(date[at + i])) return std::nullopt;
+      n = n * 10 + (date[at + i] - '0');
+    }
+    return n;
+  };
+  unsigned month = 0;
+  for (unsigned m = 0; m < 12; ++m) {
+    if (date.substr(3, 3) == kMonths[m]) month = m + 1;
+  }
+  const auto day = number(0, 2), year = number(7, 4), hour = number(12, 2), minute = number(15, 2),
+             second = number(18, 2);
+  if (month == 0 || !day || !year || !hour || !minute || !second) return std::nullopt;
+  const std::chrono::year_month_day ymd{std::chrono::year(*year), std::chrono::month(month),
+                                        std::chrono::day(static_cast<unsigned>(*day))};
+  if (!ymd.ok()) return std::nullopt;
+  const auto when = std::chrono::sys_days(ymd) + std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
+                    std::chrono::seconds(*second);
+  const auto now = std::chrono::system_clock::now();
+  if (when <= now) return 0;
+  return static_cast<std::uint64_t>(std::chrono::ceil<std::chrono::seconds>(when - now).count());
+}
+
+// A 429 or 503 answer with a Retry-After: the request is asked again after
+// the wait it names (at most kMaxRetryAfterS, never past the call's
+// deadline, ended by a stop), counted as a receive retry. kRetry after the
+// wait, kGiveUp when stopped or out of retries or time; empty when the answer
+// is not such a one.
+std::optional<Step> waitForRetryAfter(Fetch& f, const char* header, const char* status) {
+  const bool busy = std::strncmp(status, "429", 3) == 0 || std::strncmp(status, "503", 3) == 0;
+  if (!busy) return std::nullopt;
+  const std::optional<std::uint64_t> asked = retryAfterSeconds(headerValue(header, "Retry-After"));
+  if (!asked || f.retryCount >= f.settings.receiveRetries) return std::nullopt;
+  ++f.retryCount;
+  const auto seconds = static_cast<std::uint32_t>(std::min<std::uint64_t>(*asked, kMaxRetryAfterS));
+  f.http.connection.close();
+  LogLineBuilder line(f.http);
+  line << "[ ! ] Server busy (" << std::string_view(status, 3) << "), asking again in ";
+  appendCount(line.out(), seconds);
+  line << " s: ";
+  appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
+  line.send(f.log);
+  const auto wait = untilDeadline(f, std::chrono::seconds(seconds));
+  if (!sleepUnlessStopped(static_cast<std::uint32_t>(wait.count()), f.log)) return Step::kGiveUp;
+  if (deadlinePassed(f)) return Step::kGiveUp;
+  return Step::kRetry;
+}
+
 // Status handling on a complete response header (NUL-terminated).
 Step applyStatus(Fetch& f, const char* header) {
   f.cookies.storeFromHeader(header, cookieOrigin(f.http, f.job.forumAddress.c_str()), CookieJar::Clock::now());
   const char* p = header + 4;
   while (static_cast<unsigned char>(*p) > '!') ++p;
   while (*p == ' ') ++p;
+  if (const std::optional<Step> waited = waitForRetryAfter(f, header, p)) return *waited;
   switch (*p) {
     case '3':
       if (const char* location = findHeaderField(header, "Location")) return followRedirect(f, location);
-      return Step::kBody;
+      break;
     case '5': {
       std::size_t length = 0;
       while (length < kMaxStatusTextLength && static_cast<unsigned char>(p[length]) >= ' ' && p[length] != 0x7F) {
@@ -399,8 +600,10 @@ Step applyStatus(Fetch& f, const char* header) {
       std::uint64_t value = 0;
       for (; isDecimalDigit(*field) && value < (std::uint64_t{1} << 60); ++field) value = value * 10 + (*field - '0');
       f.announced = value;
+      f.bodyFramed = true;
     }
   }
+  readFraming(f, header);
   if (f.mode == Mode::kFile) {
     if (const char* field = findHeaderField(header, "Content-Disposition")) {
       for (; *field != '\0' && *field != '\r' && *field != '\n'; ++field) {
@@ -452,24 +655,42 @@ Step headerTooLong(Fetch& f) {
   return Step::kGiveUp;
 }
 
-// The server closed after `bodyBytes` of the Content-Length it announced: a
-// receive failure, retried as the settings allow.
-Step cutShort(Fetch& f, std::uint64_t bodyBytes) {
+// The server closed before the end its framing announced (Content-Length
+// or the last chunk): a receive failure, retried as the settings allow, never
+// taken as the whole page or file.
+Step cutShort(Fetch& f) {
   FixedText<128> reason;
   TextWriter r = reason.writer();
-  r.append("Connection closed after ");
-  appendCount(r, bodyBytes);
-  r.append(" of ");
-  appendCount(r, f.announced);
-  r.append(" bytes");
+  if (f.framing == BodyDecoder::Framing::kLength) {
+    r.append("Connection closed after ");
+    appendCount(r, f.body.rawBytes());
+    r.append(" of ");
+    appendCount(r, f.announced);
+    r.append(" bytes");
+  } else {
+    r.append("Connection closed before the last chunk");
+  }
   return receiveError(f, r.view());
 }
 
+void logPageTooLarge(Fetch& f, std::size_t capacity) {
+  LogLineBuilder line(f.http);
+  line << "[ X ] File size exceeds ";
+  appendCount(line.out(), capacity);
+  line << (f.coding != BodyDecoder::Coding::kIdentity ? " bytes once decompressed, aborting..."
+                                                      : " bytes, aborting...");
+  line.send(f.log);
+}
+
 // One address into memory: kBody (done, `length` set), kRedirect or kGiveUp.
+// The header is gathered at the destination's start; once it is complete,
+// the body is read in pieces, unframed, and written at the destination's
+// start in its place.
 Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
   if (!prepare(f)) return Step::kGiveUp;
   char* data = destination.data();
   const std::size_t capacity = destination.capacity();
+  std::unique_ptr<char[]> raw;  // body bytes as read, once the header is in
   for (;;) {
     Step step = openConnection(f);
     if (step == Step::kRetry) continue;
@@ -479,20 +700,49 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
     std::size_t received = 0;
     std::size_t bodyStart = kNoBlankLine;
     bool headerDone = false;
-    bool full = false;  // the page reached the block's size: kept cut, as it is
-    for (;;) {
-      if (headerDone && f.announced != 0 && bodyStart != kNoBlankLine && received - bodyStart >= f.announced) {
-        step = Step::kEnded;
-        break;
+    bool full = false;       // the page reached the block's size: kept cut, as it is
+    bool bodyEnded = false;  // by its framing
+    std::size_t bodyLength = 0;
+    std::size_t bodyCapacity = capacity;  // the header and the body share the destination's capacity
+    BodyDecoder::Sink sink = [&](const char* piece, std::size_t size) {
+      const std::size_t room = bodyCapacity - bodyLength;
+      std::memmove(data + bodyLength, piece, std::min(size, room));
+      bodyLength += std::min(size, room);
+      return size <= room;
+    };
+    // Unframes `size` raw body bytes; false ends the read with `step` set.
+    auto takeBody = [&](const char* bytes, std::size_t size) {
+      std::size_t used = 0;
+      switch (f.body.feed(bytes, size, sink, used)) {
+        case BodyDecoder::Result::kMore: return true;
+        case BodyDecoder::Result::kDone:
+          if (used != size) f.keepAlive = false;  // bytes past the body: not reused
+          bodyEnded = true;
+          step = Step::kEnded;
+          return false;
+        case BodyDecoder::Result::kStopped:
+          logPageTooLarge(f, capacity);
+          f.keepAlive = false;
+          full = true;
+          step = Step::kEnded;
+          return false;
+        case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
+        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
       }
+      return false;
+    };
+    for (;;) {
       std::size_t got = 0;
+      if (headerDone) {
+        if (!raw) raw = std::make_unique<char[]>(kRawBodyRead);
+        step = readSome(f, raw.get(), kRawBodyRead, got);
+        if (step != Step::kData) break;
+        if (!takeBody(raw.get(), got)) break;
+        continue;
+      }
       step = readSome(f, data + received, capacity - received, got);
       if (step == Step::kFull) {
-        LogLineBuilder line(f.http);
-        line << "[ X ] File size exceeds ";
-        appendCount(line.out(), capacity);
-        line << " bytes, aborting...";
-        line.send(f.log);
+        logPageTooLarge(f, capacity);
         step = Step::kEnded;
         full = true;
       }
@@ -500,31 +750,56 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
       const std::size_t before = received;
       received += got;
       data[received] = '\0';
+      step = examineResponse(f, data, before, received, false, bodyStart);
+      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+      if (step == Step::kRetry) break;
+      headerDone = step == Step::kBody;
       if (!headerDone) {
-        step = examineResponse(f, data, before, received, false, bodyStart);
-        if (step == Step::kGiveUp || step == Step::kRedirect) return step;
-        headerDone = step == Step::kBody;
-        if (!headerDone && received >= kMaxHeaderBytes) return headerTooLong(f);
+        if (received >= kMaxHeaderBytes) return headerTooLong(f);
+        continue;
+      }
+      if (bodyStart == kNoBlankLine) {
+        // Not a response header at all: everything is body, up to the close.
+        headerDone = false;
+        continue;
+      }
+      f.contentType = contentTypeOf(std::string_view(data, bodyStart));
+      f.body.start(f.framing, f.announced, f.coding);
+      bodyCapacity = capacity - bodyStart;
+      // The body bytes that came with the header move out of the way first.
+      const std::string first(data + bodyStart, received - bodyStart);
+      if (!takeBody(first.data(), first.size())) break;
+      if (f.body.done()) {
+        bodyEnded = true;
+        step = Step::kEnded;
+        break;
       }
     }
     if (step == Step::kRetry) continue;
     if (step == Step::kGiveUp) return step;
 
-    if (!headerDone) {
-      step = examineResponse(f, data, 0, received, true, bodyStart);
-      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
-    }
-    if (!full && f.announced != 0 && bodyStart != kNoBlankLine && received - bodyStart < f.announced) {
-      step = cutShort(f, received - bodyStart);  // never taken as the whole page
+    if (headerDone && !full && f.body.framed() && !bodyEnded) {
+      step = cutShort(f);  // never taken as the whole page
       if (step == Step::kRetry) continue;
       return step;
     }
-    f.http.connection.close();
-    // The body follows the first blank line; a response without one gives nothing.
-    const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
-    length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
-    if (body != nullptr) f.contentType = contentTypeOf(std::string_view(data, static_cast<std::size_t>(body - data)));
-    if (length != 0) std::memmove(data, body, length);
+    if (headerDone) {
+      finishConnection(f, bodyEnded);
+      length = bodyLength;
+      data[length] = '\0';
+    } else {
+      step = examineResponse(f, data, 0, received, true, bodyStart);
+      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
+      if (step == Step::kRetry) continue;
+      f.http.connection.close();
+      // The body follows the first blank line; a response without one gives nothing.
+      const char* body = bodyStart != kNoBlankLine ? data + bodyStart : findBlankLine(data, received);
+      length = body != nullptr ? received - static_cast<std::size_t>(body - data) : 0;
+      if (body != nullptr) {
+        f.contentType = contentTypeOf(std::string_view(data, static_cast<std::size_t>(body - data)));
+      }
+      if (length != 0) std::memmove(data, body, length);
+    }
     destination.setLength(length);
 
     LogLineBuilder line(f.http);
@@ -594,7 +869,7 @@ void logFileTooLarge(Fetch& f) {
   LogLineBuilder line(f.http);
   line << "[ X ] File size exceeds ";
   appendCount(line.out(), f.settings.maxFileBytes);
-  line << " bytes, aborting: ";
+  line << (f.coding != BodyDecoder::Coding::kIdentity ? " bytes once decompressed, aborting: " : " bytes, aborting: ");
   appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
   line.send(f.log);
 }
@@ -619,8 +894,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     bool headerDone = false;
     bool refused = false;
 
-    // Takes `chunk` bytes at the buffer's start as body. False ends the attempt with `step` set.
-    auto takeBody = [&](std::size_t chunk) {
+    bool bodyEnded = false;  // by its framing
+    // Takes `chunk` body bytes at `bytes`. False ends the attempt with `step` set.
+    auto writeBody = [&](const char* bytes, std::size_t chunk) {
       if (chunk == 0) return true;
       if (pageLength + chunk > maxBytes) {
         logFileTooLarge(f);
@@ -629,7 +905,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       }
       pageLength += chunk;
       if (!saved.file.isOpen()) {
-        if (target.imageMode && looksLikeHtml(data, chunk)) {
+        if (target.imageMode && looksLikeHtml(bytes, chunk)) {
           LogLineBuilder line(f.http);
           line << "[ X ] The image: ";
           appendAbsoluteAddress(f.job.forumAddress.c_str(), line.out());
@@ -649,7 +925,7 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       if (rewriteFile) saved.bytes = 0;
       rewriteFile = false;
       saved.bytes += chunk;
-      if (!saved.file.write(data, chunk)) {
+      if (!saved.file.write(bytes, chunk)) {
         LogLineBuilder line(f.http);
         line << "[ X ] Error writing file " << f.http.savePath.view();
         line.send(f.log);
@@ -658,41 +934,58 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       }
       return true;
     };
+    const BodyDecoder::Sink sink = [&](const char* bytes, std::size_t chunk) { return writeBody(bytes, chunk); };
+    // Unframes `size` raw body bytes at `bytes`. False ends the attempt with `step` set.
+    auto takeBody = [&](const char* bytes, std::size_t size) {
+      std::size_t used = 0;
+      switch (f.body.feed(bytes, size, sink, used)) {
+        case BodyDecoder::Result::kMore: return true;
+        case BodyDecoder::Result::kDone:
+          if (used != size) f.keepAlive = false;  // bytes past the body: not reused
+          bodyEnded = true;
+          step = Step::kEnded;
+          return false;
+        case BodyDecoder::Result::kStopped: return false;  // `step` set by writeBody
+        case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
+        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
+      }
+      return false;
+    };
 
-    // Handles the gathered header; the body bytes after it move to the
-    // buffer's start. False ends the attempt with `step` set.
+    // Handles the gathered header, then the body bytes after it. False ends
+    // the attempt with `step` set.
     auto finishHeader = [&]() {
       const bool hasHeader = startsWithFolded(data, "http");
       std::size_t bodyStart = kNoBlankLine;
       step = examineResponse(f, data, 0, collected, true, bodyStart);
       if (step != Step::kBody) return false;
       headerDone = true;
-      if (f.announced > maxBytes) {
+      // A compressed body's length says nothing of its decompressed size.
+      if (f.coding == BodyDecoder::Coding::kIdentity && f.announced > maxBytes) {
         logFileTooLarge(f);
         step = Step::kGiveUp;
         return false;
       }
-      std::size_t chunk = 0;
       if (!hasHeader) {
-        chunk = collected;  // no header at all: everything is body
-      } else if (bodyStart != kNoBlankLine) {
-        chunk = collected - bodyStart;
-        std::memmove(data, data + bodyStart, chunk);
+        f.body.start(BodyDecoder::Framing::kUntilClose, 0);
+        return takeBody(data, collected);  // no header at all: everything is body
       }
-      return takeBody(chunk);
+      f.body.start(f.framing, f.announced, f.coding);
+      if (bodyStart == kNoBlankLine) return true;
+      if (!takeBody(data + bodyStart, collected - bodyStart)) return false;
+      if (!f.body.done()) return true;
+      bodyEnded = true;
+      step = Step::kEnded;
+      return false;
     };
 
     for (;;) {
-      if (headerDone && f.announced != 0 && pageLength >= f.announced) {
-        step = Step::kEnded;
-        break;
-      }
       std::size_t got = 0;
       char* at = headerDone ? data : data + collected;
       step = readSome(f, at, headerDone ? capacity : capacity - collected, got);
       if (step != Step::kData) break;
       if (headerDone) {
-        if (!takeBody(got)) break;
+        if (!takeBody(data, got)) break;
         continue;
       }
       const std::size_t before = collected;
@@ -709,8 +1002,9 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     }
     if (step == Step::kRetry) continue;
     if (step == Step::kGiveUp || step == Step::kRedirect) return step;
-    if (!headerDone && !refused && !finishHeader() && (step == Step::kGiveUp || step == Step::kRedirect)) {
-      return step;
+    if (!headerDone && !refused && !finishHeader()) {
+      if (step == Step::kRetry) continue;
+      if (step == Step::kGiveUp || step == Step::kRedirect) return step;
     }
     if (refused) {
       f.http.connection.close();
@@ -721,12 +1015,18 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
       line.send(f.log);
       return Step::kBody;
     }
-    if (f.announced != 0 && pageLength < f.announced) {
-      step = cutShort(f, pageLength);  // a cut file
+    if (headerDone && f.body.codingUnfinished() && (bodyEnded || !f.body.framed())) {
+      // All bytes came, but the compressed data stops short of its end.
+      step = receiveError(f, "Compressed data cut short");
       if (step == Step::kRetry) continue;
       return step;
     }
-    f.http.connection.close();
+    if (headerDone && f.body.framed() && !bodyEnded) {
+      step = cutShort(f);  // a cut file
+      if (step == Step::kRetry) continue;
+      return step;
+    }
+    finishConnection(f, bodyEnded);
     if (pageLength == 0) return Step::kGiveUp;  // nothing to keep
     if (!saved.file.commit()) {
       LogLineBuilder line(f.http);
@@ -754,9 +1054,14 @@ HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJa
       log_(log),
       cookies_(cookies),
       tlsContexts_(std::make_unique<TlsContexts>()),
+      pool_(std::make_unique<ConnectionPool>()),
       receiveTimeout_(receiveTimeout) {}
 
 HttpClient::~HttpClient() = default;
+
+void HttpClient::closeIdleConnections() { pool_->closeAll(); }
+
+std::size_t HttpClient::idleConnections() const { return pool_->idleCount(); }
 
 std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   const Settings settings = settings_.snapshot();
@@ -775,6 +1080,7 @@ std::size_t HttpClient::fetchToMemory(JobContext& job, PageBlock& destination, b
             cookies_,
             *tlsContexts_};
     f.deadline = deadline;
+    if (!settings.http10) f.pool = pool_.get();
     std::size_t length = 0;
     const Step step = fetchMemoryOnce(f, destination, length);
     if (step == Step::kRedirect) continue;
@@ -805,6 +1111,7 @@ FileOutcome HttpClient::fetchToFile(JobContext& job, PageBlock& receiveBuffer, T
     Fetch f{job,      *http,        settings, log_, receiveTimeout_, Mode::kFile, viaProxy, kMaxRedirects - redirects,
             cookies_, *tlsContexts_};
     f.deadline = deadline;
+    if (!settings.http10) f.pool = pool_.get();
     bool kept = false;
     const Step step = fetchFileOnce(f, receiveBuffer, target, saved, kept);
     if (step == Step::kRedirect) continue;

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The HTTP/1.0 client: one GET per call, into memory or into a file, over
-// http or https (certificates checked as the settings say), with proxy,
-// cookies, time-outs, retries and redirects, reported through the activity log.
+// The HTTP client: one GET per call, into memory or into a file, over http or
+// https (certificates checked as the settings say), with proxy, cookies,
+// time-outs, retries and redirects, reported through the activity log.
+// Requests are HTTP/1.1 and the connection to a server is kept open for its
+// next request while the server allows it; settings.http10 sends HTTP/1.0
+// requests, one connection each.
 
 #include <chrono>
 #include <cstddef>
@@ -66,6 +69,12 @@ class HttpClient {
   FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,
                           std::string_view folder, std::uint32_t itemNumber);
 
+  // Closes the connections kept open between requests (at a stop and at the
+  // end of a run). Any thread.
+  void closeIdleConnections();
+  // How many connections are kept open between requests now.
+  std::size_t idleConnections() const;
+
   // The TLS configurations this client's fetches use (a login shares them).
   TlsContexts& tlsContexts() { return *tlsContexts_; }
 
@@ -77,6 +86,7 @@ class HttpClient {
   ActivityLog& log_;
   CookieJar& cookies_;
   std::unique_ptr<TlsContexts> tlsContexts_;  // shared by every call, any thread
+  std::unique_ptr<ConnectionPool> pool_;      // idle kept-alive connections, any thread
   std::chrono::milliseconds receiveTimeout_;
 };
 

@@ -124,8 +124,10 @@ TEST(AdvancedSettingsModel, okStoresEveryControlAlsoTextsOfClearedBoxes) {
   dialog.setText(Advanced::kUserAgentEdit, "Archiver/2");
   dialog.setText(Advanced::kCaFileEdit, "/etc/board-ca.pem");
   dialog.setChecked(Advanced::kSkipCertificateCheckBox, true);
+  dialog.setChecked(Advanced::kHttp10Box, true);
 
   Settings after = dialog.accept(before);
+  EXPECT_TRUE(after.http10);
   EXPECT_EQ(after.userAgent.view(), "Archiver/2");
   EXPECT_EQ(after.caFile.view(), "/etc/board-ca.pem");
   EXPECT_TRUE(after.skipCertificateCheck);

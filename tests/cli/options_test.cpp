@@ -27,8 +27,11 @@ TEST(CliOptions, httpsTrustAndTheUserAgent) {
   EXPECT_FALSE(r.options.settings.skipCertificateCheck);
   EXPECT_STREQ(r.options.settings.caFile.c_str(), "");
   EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Quillstash/" QUILLSTASH_VERSION);
+  EXPECT_FALSE(r.options.settings.http10);
 
-  r = parse({"--ca-file", "/tmp/ca.pem", "--insecure", "--user-agent=Archiver/2 (test)", "https://forum.test/"});
+  r = parse(
+      {"--ca-file", "/tmp/ca.pem", "--insecure", "--user-agent=Archiver/2 (test)", "--http1.0", "https://forum.test/"});
+  EXPECT_TRUE(r.options.settings.http10);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_STREQ(r.options.settings.caFile.c_str(), "/tmp/ca.pem");
   EXPECT_TRUE(r.options.settings.skipCertificateCheck);

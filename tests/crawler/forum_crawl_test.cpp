@@ -74,7 +74,7 @@ TEST_F(ForumCrawl, followsEveryPageOnceAndNumbersTopicsAcrossThem) {
           "<tr><td><a href='viewtopic.php?t=3'>Three</a></td></tr><tr><td><a href='viewtopic.php?t=1'>One</a></td></tr>")));
   crawl("/viewforum.php?f=1");
   EXPECT_EQ(forumRequests(),
-            (std::vector<std::string>{"GET /viewforum.php?f=1 HTTP/1.0", "GET /viewforum.php?f=1&start=2 HTTP/1.0"}));
+            (std::vector<std::string>{"GET /viewforum.php?f=1 HTTP/1.1", "GET /viewforum.php?f=1&start=2 HTTP/1.1"}));
   std::vector<std::string> expected = {test::genericPath(dir.file("00001 One.html")),
                                        test::genericPath(dir.file("00002 Two.html")),
                                        test::genericPath(dir.file("00003 Three.html"))};

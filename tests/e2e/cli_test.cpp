@@ -121,7 +121,7 @@ TEST_F(DemoBoard, archivesEveryForumTopicAndFileOnce) {
   std::vector<std::string> lines = server_->requestLines();
   std::set<std::string> distinct(lines.begin(), lines.end());
   EXPECT_EQ(distinct.size(), lines.size());
-  EXPECT_EQ(lines.front(), "GET /index.php HTTP/1.0");
+  EXPECT_EQ(lines.front(), "GET /index.php HTTP/1.1");
 
   std::string welcome = readFile(out_.file(chat + "00001 Welcome to the Lantern Keepers.html"));
   EXPECT_EQ(welcome.rfind("<HTML><HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
@@ -322,6 +322,14 @@ TEST(CliExit, usageErrorsUnreachableBoardsAndUnmakeableFolders) {
   EXPECT_EQ(usage.out, "");
   EXPECT_EQ(runProcess(QUILLSTASH_CLI, {"--skip", "1025", "http://127.0.0.1/"}).exitCode, 2);
   EXPECT_EQ(runProcess(QUILLSTASH_CLI, {}).exitCode, 2);
+  // An engine that cannot be used is refused before any address is tried.
+  ProcessResult engine = runProcess(QUILLSTASH_CLI, {"--engine", "nosuch", "http://127.0.0.1:1/"});
+  EXPECT_EQ(engine.exitCode, 2);
+  EXPECT_NE(engine.err.find("unknown forum engine nosuch"), std::string::npos) << engine.err;
+  EXPECT_EQ(engine.out, "");
+  ProcessResult profile = runProcess(QUILLSTASH_CLI, {"--profile", "/nonexistent/board.profile", "--list-engines"});
+  EXPECT_EQ(profile.exitCode, 2);
+  EXPECT_NE(profile.err.find("the engine profile cannot be used"), std::string::npos) << profile.err;
   ProcessResult help = runProcess(QUILLSTASH_CLI, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: quillstash-cli", 0), 0u);

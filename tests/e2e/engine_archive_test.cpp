@@ -287,7 +287,7 @@ TEST(ProfileFile, teachesTheProgramABoardOfAnEngineItDidNotKnow) {
   list = test::runProcess(QUILLSTASH_CLI, {"--profile", profile, "--list-forums", address}, std::chrono::seconds(30));
   EXPECT_EQ(list.out, "01 Harbour\t" + address + "room/1-harbour\n02 Cliffs\t" + address + "room/2-cliffs\n");
 
-  // A mistake in the file stops the run before anything is written and names its line.
+  // A mistake in the file stops the program before anything is fetched or made and names its line.
   {
     std::FILE* file = std::fopen(profile.c_str(), "a");
     ASSERT_NE(file, nullptr);
@@ -296,9 +296,9 @@ TEST(ProfileFile, teachesTheProgramABoardOfAnEngineItDidNotKnow) {
   }
   test::ProcessResult broken =
       test::runProcess(QUILLSTASH_CLI, {"--profile", profile, address, out.file("other")}, std::chrono::seconds(30));
-  EXPECT_EQ(broken.exitCode, 1);
-  EXPECT_NE(broken.out.find("line 16: expected key = value"), std::string::npos) << broken.out;
-  EXPECT_FALSE(fs::exists(out.file("other") + "/Lanterns"));
+  EXPECT_EQ(broken.exitCode, 2) << "a usage error, found before anything is fetched";
+  EXPECT_NE(broken.err.find("line 16: expected key = value"), std::string::npos) << broken.err;
+  EXPECT_FALSE(fs::exists(out.file("other")));
 }
 
 }  // namespace

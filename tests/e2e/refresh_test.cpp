@@ -188,8 +188,8 @@ TEST_F(GrowingBoard, rerunFetchesExactlyTheTopicsWithNewPostsAndTheNewTopicIntoT
     if (line.starts_with("GET /viewtopic.php")) topicPages.insert(line);
   }
   EXPECT_EQ(topicPages,
-            (std::set<std::string>{"GET /viewtopic.php?t=2 HTTP/1.0", "GET /viewtopic.php?t=2&start=5 HTTP/1.0",
-                                   "GET /viewtopic.php?t=22 HTTP/1.0", "GET /viewtopic.php?t=90 HTTP/1.0"}));
+            (std::set<std::string>{"GET /viewtopic.php?t=2 HTTP/1.1", "GET /viewtopic.php?t=2&start=5 HTTP/1.1",
+                                   "GET /viewtopic.php?t=22 HTTP/1.1", "GET /viewtopic.php?t=90 HTTP/1.1"}));
 
   auto after = archiveFiles(out_.path());
   const std::string chat = "Lantern Keepers/01 General Chat/";
@@ -347,8 +347,8 @@ TEST_F(GrowingBoard, topicsCutByAStopOrMissingAFileAreFetchedAgain) {
     if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php")) fetched.insert(line);
   }
   EXPECT_EQ(fetched, (std::set<std::string>{
-                         "GET /viewtopic.php?t=1 HTTP/1.0", "GET /viewtopic.php?t=1&start=5 HTTP/1.0",
-                         "GET /viewtopic.php?t=1&start=10 HTTP/1.0", "GET /download.php?attach_id=1 HTTP/1.0"}));
+                         "GET /viewtopic.php?t=1 HTTP/1.1", "GET /viewtopic.php?t=1&start=5 HTTP/1.1",
+                         "GET /viewtopic.php?t=1&start=10 HTTP/1.1", "GET /download.php?attach_id=1 HTTP/1.1"}));
   EXPECT_EQ(stateOf("?t=1"), "complete");
 }
 
@@ -382,6 +382,8 @@ TEST_F(GrowingBoard, runsKilledAtAnyMomentResumeToTheArchiveOfOneWholeRun) {
   };
   EXPECT_EQ(key(resumedManifest->topics()), key(wholeManifest->topics()));
   EXPECT_EQ(wholeManifest->topics().size(), 31u);
+  EXPECT_EQ(resumedManifest->board().engine, "classic");
+  EXPECT_EQ(resumedManifest->board().namingOptions.rfind("max-name-chars=", 0), 0u);
 }
 
 TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
@@ -406,7 +408,7 @@ TEST_F(GrowingBoard, retryFailedFetchesOnlyTheTopicThatCouldNotBeSaved) {
   for (const std::string& line : requestsSince(before)) {
     if (!line.starts_with("GET /index.php") && !line.starts_with("GET /viewforum.php")) topicPages.push_back(line);
   }
-  EXPECT_EQ(topicPages, std::vector<std::string>{"GET /viewtopic.php?t=2 HTTP/1.0"});
+  EXPECT_EQ(topicPages, std::vector<std::string>{"GET /viewtopic.php?t=2 HTTP/1.1"});
   EXPECT_TRUE(readFile(topic).ends_with("</TABLE></BODY></HTML>"));
 }
 

@@ -49,7 +49,8 @@ class FetchToMemory : public ::testing::Test, protected test::HttpWorld {
   HttpClient client{settings, log, cookies, 1s};
 };
 
-TEST_F(FetchToMemory, sendsTheRequestByteForByteAndDeliversTheBodyWithoutItsHeader) {
+TEST_F(FetchToMemory, sendsTheHttp10RequestByteForByteAndDeliversTheBodyWithoutItsHeader) {
+  configure([](Settings& s) { s.http10 = true; });
   server.route("/a?b=1", ScriptedResponse::ok("<html>hello</html>"));
   const std::string address = server.base() + "/a?b=1";
   EXPECT_EQ(fetch(address), 18u);
@@ -66,11 +67,12 @@ TEST_F(FetchToMemory, readsAddressesWithoutSchemeOrPathAndAnyLetterCaseOfTheSche
   EXPECT_EQ(fetch("HTTP://127.0.0.1:" + std::to_string(server.port()) + "/x"), 1u);
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].substr(0, 16), "GET / HTTP/1.0\r\n");
-  EXPECT_EQ(requests[1].substr(0, 17), "GET /x HTTP/1.0\r\n");
+  EXPECT_EQ(requests[0].substr(0, 16), "GET / HTTP/1.1\r\n");
+  EXPECT_EQ(requests[1].substr(0, 17), "GET /x HTTP/1.1\r\n");
 }
 
 TEST_F(FetchToMemory, keepsCookiesFromAnyResponseAndSendsThemToTheirHostOnly) {
+  configure([](Settings& s) { s.http10 = true; });
   server.route("/set", ScriptedResponse::make("HTTP/1.0 302 Found", "Set-Cookie: a=1; path=/\r\nLocation: /p\r\n", ""));
   server.route("/p", ScriptedResponse::make("HTTP/1.0 200 OK", "Set-Cookie: b=2\r\n", "p"));
   server.route("/plain", ScriptedResponse::ok("plain"));
@@ -95,6 +97,7 @@ TEST_F(FetchToMemory, goesThroughTheProxyWithTheAbsoluteAddressAndTheTargetHost)
   HttpTestServer proxy;
   proxy.route("http://forum.example/path?q=1", ScriptedResponse::ok("via proxy"));
   configure([&](Settings& s) {
+    s.http10 = true;
     s.useProxy = true;
     s.proxyAddress.assign("127.0.0.1:" + std::to_string(proxy.port()));
   });

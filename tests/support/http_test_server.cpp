@@ -203,6 +203,11 @@ std::size_t HttpTestServer::requestCount() const {
   return requests_.size();
 }
 
+std::size_t HttpTestServer::connectionCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return accepted_;
+}
+
 bool HttpTestServer::waitForRequests(std::size_t count, std::chrono::milliseconds budget) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, budget, [&] { return requests_.size() >= count; });
@@ -241,6 +246,7 @@ void HttpTestServer::acceptLoop() {
     const platform::SocketHandle connection = platform::acceptConnection(listener_);
     if (connection == platform::kInvalidSocket) continue;
     std::lock_guard<std::mutex> lock(mutex_);
+    ++accepted_;
     connections_.emplace_back([this, connection] { serve(connection); });
   }
 }
@@ -270,58 +276,79 @@ void HttpTestServer::serve(platform::SocketHandle connection) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) break;
   }
-  // Read the request header, then the body its Content-Length announces.
-  std::string request;
-  std::size_t needed = std::string::npos;
+  // Requests follow one another on the connection while the answers keep it
+  // alive; bytes read past one request belong to the next.
+  std::string pending;
   char buffer[65536];
-  while (request.size() < needed && std::chrono::steady_clock::now() < deadline) {
+  for (bool firstRequest = true;; firstRequest = false) {
+    // Read the request header, then the body its Content-Length announces.
+    std::string request = std::move(pending);
+    pending.clear();
+    std::size_t needed = std::string::npos;
+    auto measure = [&] {
+      const std::size_t blank = request.find("\r\n\r\n");
+      if (blank != std::string::npos) needed = blank + 4 + requestBodyLength(request.substr(0, blank + 2));
+    };
+    measure();
+    bool ended = false;
+    while (request.size() < needed && std::chrono::steady_clock::now() < deadline) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) break;
+      }
+      if (!peer.readable()) continue;
+      const long n = peer.read(buffer, sizeof buffer);
+      if (n == -2) continue;
+      if (n <= 0) {
+        ended = true;
+        break;
+      }
+      request.append(buffer, static_cast<std::size_t>(n));
+      measure();
+    }
+    if (!firstRequest && request.empty() && ended) break;  // the client closed a kept-alive connection
+    if (needed != std::string::npos && request.size() > needed) {
+      pending = request.substr(needed);
+      request.resize(needed);
+    }
+    std::string target;
+    const std::size_t first = request.find(' ');
+    if (first != std::string::npos) target = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) break;
+      requests_.push_back(request);
     }
-    if (!peer.readable()) continue;
-    const long n = peer.read(buffer, sizeof buffer);
-    if (n == -2) continue;
-    if (n <= 0) break;
-    request.append(buffer, static_cast<std::size_t>(n));
-    const std::size_t blank = request.find("\r\n\r\n");
-    if (blank != std::string::npos) needed = blank + 4 + requestBodyLength(request.substr(0, blank + 2));
-  }
-  std::string target;
-  const std::size_t first = request.find(' ');
-  if (first != std::string::npos) target = request.substr(first + 1, request.find(' ', first + 1) - first - 1);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(request);
-  }
-  changed_.notify_all();
+    changed_.notify_all();
 
-  if (tunnels && request.rfind("CONNECT ", 0) == 0) {
-    relay(connection, request);
-    platform::closeSocket(connection);
-    return;
-  }
-  const ScriptedResponse response = responseFor(target);
-  bool going = pause(response.stallBeforeAnswer);
-  if (going && !response.closeWithoutAnswer) {
-    for (std::size_t i = 0; i < response.pieces.size() && going; ++i) {
-      if (i != 0) going = pause(response.pauseBetweenPieces);
-      if (going) peer.writeAll(response.pieces[i]);
+    if (tunnels && request.rfind("CONNECT ", 0) == 0) {
+      relay(connection, request);
+      platform::closeSocket(connection);
+      return;
     }
-    while (going && response.repeatLastPiece && !response.pieces.empty()) {
-      going = pause(response.pauseBetweenPieces) && peer.writeAll(response.pieces.back());
-    }
-    // Held open until the client closes, so that only a Content-Length can end the read.
-    while (going && response.keepOpen) {
-      if (peer.readable()) {
-        const long n = peer.read(buffer, sizeof buffer);
-        if (n == 0 || n == -1) break;
+    const ScriptedResponse response = responseFor(target);
+    bool going = pause(response.stallBeforeAnswer);
+    if (going && !response.closeWithoutAnswer) {
+      for (std::size_t i = 0; i < response.pieces.size() && going; ++i) {
+        if (i != 0) going = pause(response.pauseBetweenPieces);
+        if (going) going = peer.writeAll(response.pieces[i]);
       }
-      std::lock_guard<std::mutex> lock(mutex_);
-      going = !stopping_;
+      while (going && response.repeatLastPiece && !response.pieces.empty()) {
+        going = pause(response.pauseBetweenPieces) && peer.writeAll(response.pieces.back());
+      }
+      if (going && response.keepAlive && !ended) continue;
+      // Held open until the client closes, so that only a Content-Length can end the read.
+      while (going && response.keepOpen) {
+        if (peer.readable()) {
+          const long n = peer.read(buffer, sizeof buffer);
+          if (n == 0 || n == -1) break;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        going = !stopping_;
+      }
     }
+    if (response.resetAtEnd) platform::resetOnClose(connection);
+    break;
   }
-  if (response.resetAtEnd) platform::resetOnClose(connection);
   peer.tls.close();
   platform::closeSocket(connection);
 }

@@ -35,6 +35,8 @@ struct ScriptedResponse {
   bool closeWithoutAnswer = false;                 // read the request, then close
   bool keepOpen = false;                           // after writing, wait for the client to close
   bool resetAtEnd = false;                         // end with a reset instead of a close
+  bool keepAlive = false;                          // after writing, read the next request on the
+                                                   // same connection (HTTP/1.1 keep-alive)
   bool repeatLastPiece = false;                    // send the last piece again and again (an endless
                                                    // body or header) until the client goes away
 
@@ -80,6 +82,8 @@ class HttpTestServer {
   // The raw requests received so far (header and body), in order.
   std::vector<std::string> requests() const;
   std::size_t requestCount() const;
+  // Connections accepted so far.
+  std::size_t connectionCount() const;
   // Stops accepting: later connections are refused, open ones go on.
   void stopListening();
 
@@ -105,6 +109,7 @@ class HttpTestServer {
   std::map<std::string, std::vector<ScriptedResponse>> routes_;
   std::map<std::string, std::size_t> served_;
   std::vector<std::string> requests_;
+  std::size_t accepted_ = 0;
   std::vector<std::thread> connections_;
   std::thread acceptor_;
 };

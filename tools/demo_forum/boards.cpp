@@ -85,15 +85,23 @@ const char* const kPageFoot =
     "<br><div align=\"center\"><span class=\"copyright\">A sample board for trying out archivers</span></div>\n"
     "</body>\n</html>\n";
 
-// "Goto page" navigation: the current page bold, the others linked.
-std::string pageNavigation(const std::string& base, int current, int pages, int perPage) {
+// "Goto page" navigation: the current page bold, the others linked. With a
+// `window`, a long list shows the first, the last and the pages around the
+// current one, with "..." between, as big boards do.
+std::string pageNavigation(const std::string& base, int current, int pages, int perPage, int window = 0) {
   if (pages <= 1) return "<span class=\"nav\">Page <b>1</b> of <b>1</b></span>";
   std::string nav = "<span class=\"nav\">Goto page ";
   if (current > 0)
     nav +=
         "<a href=\"" + base + "&amp;start=" + std::to_string((current - 1) * perPage) + "\">Previous</a>&nbsp;&nbsp;";
   for (int page = 0; page < pages; ++page) {
-    if (page > 0) nav += ", ";
+    if (window > 0 && page >= window && page < pages - window && (page < current - 1 || page > current + 1)) {
+      const int skipTo = page < current - 1 ? current - 1 : pages - window;
+      nav += " ... ";
+      page = skipTo - 1;
+      continue;
+    }
+    if (page > 0 && !nav.ends_with(" ... ")) nav += ", ";
     if (page == current) {
       nav += "<b>" + std::to_string(page + 1) + "</b>";
     } else {
@@ -168,6 +176,13 @@ const Forum* ClassicBoard::findForum(long id) const {
 }
 
 const Topic* ClassicBoard::findTopic(long id) const {
+  // Generated boards number their topics in order: the topic's own place first.
+  if (!shape_.topics.empty()) {
+    const long at = id - shape_.topics.front().id;
+    if (at >= 0 && at < static_cast<long>(shape_.topics.size()) && shape_.topics[at].id == id) {
+      return &shape_.topics[at];
+    }
+  }
   for (const Topic& topic : shape_.topics) {
     if (topic.id == id) return &topic;
   }
@@ -300,7 +315,7 @@ Response ClassicBoard::forumPage(const Request& request) const {
       base + "\">" + forum->name +
       "</a><br><span class=\"gensmall\"><b>Moderator: Ada Beacon</b></span></td>"
       "<td align=\"right\" valign=\"bottom\" nowrap=\"nowrap\"><span class=\"gensmall\"><b>" +
-      pageNavigation(base, current, pages, shape_.topicsPerPage) +
+      pageNavigation(base, current, pages, shape_.topicsPerPage, shape_.pageLinkWindow) +
       "</b></span></td></tr><tr><td align=\"left\" valign=\"middle\" width=\"50\"><a href=\"posting.php?mode=newtopic&amp;f=" +
       id +
       "\"><img src=\"images/post.gif\" border=\"0\" alt=\"Post new topic\"></a></td><td align=\"left\" valign=\"middle\" class=\"nav\" width=\"100%\">"
@@ -328,7 +343,8 @@ Response ClassicBoard::forumPage(const Request& request) const {
       "Display topics from previous: <select name=\"topicdays\"><option value=\"0\" selected=\"selected\">All Topics</option></select>"
       "</span></td></tr>\n</table>\n";
   body += "<table width=\"100%\"><tr><td align=\"right\"><span class=\"nav\">" +
-          pageNavigation(base, current, pages, shape_.topicsPerPage) + "</span></td></tr></table>\n";
+          pageNavigation(base, current, pages, shape_.topicsPerPage, shape_.pageLinkWindow) +
+          "</span></td></tr></table>\n";
   body += kPageFoot;
   return Response::html(body);
 }

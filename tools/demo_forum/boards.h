@@ -38,6 +38,9 @@ struct BoardShape {
   // The first posts of topic 1 show quotes, smileys, an attachment, an external
   // image and a thumbnail link.
   bool showcase = true;
+  // Forum pages list every page when 0; otherwise this many at each end and
+  // the neighbours of the current one.
+  int pageLinkWindow = 0;
 };
 
 // A board in the classic table-based shape: an index of categories and
