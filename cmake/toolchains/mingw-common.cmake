@@ -15,7 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One .exe that runs on a bare Windows: no libgcc, libstdc++ or winpthread DLLs.
+# One .exe that runs on a bare Windows: no libgcc, libstdc++ or winpthread DLLs,
+# and zlib (Debian's libz-mingw-w64-dev) linked from its static library.
+set(ZLIB_USE_STATIC_LIBS ON)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 find_program(QUILLSTASH_WINE wine)

@@ -63,7 +63,7 @@ Totals totalsOf(const RunReport& report) {
 }
 
 std::string joinPath(const std::string& root, const std::string& relative) {
-  return root + platform::kPathSeparator + relative;
+  return root + platform::kPathSeparator + nativePath(relative);
 }
 
 // A relative link to `path` ('/'-separated): every byte but letters, digits,
@@ -86,26 +86,36 @@ std::string linkTo(const std::string& path) {
 }
 
 std::string parentOf(const std::string& folder) {
-  std::size_t separator = folder.rfind(platform::kPathSeparator);
+  std::size_t separator = folder.rfind('/');
   return separator == std::string::npos ? std::string() : folder.substr(0, separator);
 }
 
 std::string nameOf(const std::string& folder) {
-  std::size_t separator = folder.rfind(platform::kPathSeparator);
+  std::size_t separator = folder.rfind('/');
   return separator == std::string::npos ? folder : folder.substr(separator + 1);
 }
 
 // Writes `bytes` to `path` unless the file already holds exactly them.
 bool writeIfChanged(const std::string& path, const std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
-    std::string old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (old == bytes) return true;
+  {
+    // Closed before the new page replaces it: Windows refuses to replace an open file.
+    std::ifstream in(path, std::ios::binary);
+    if (in && std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) == bytes) return true;
   }
   return platform::writeWholeFile(path.c_str(), bytes.data(), bytes.size());
 }
 
 }  // namespace
+
+std::string storedPath(std::string path) {
+  if constexpr (platform::kPathSeparator != '/') std::replace(path.begin(), path.end(), platform::kPathSeparator, '/');
+  return path;
+}
+
+std::string nativePath(std::string path) {
+  if constexpr (platform::kPathSeparator != '/') std::replace(path.begin(), path.end(), '/', platform::kPathSeparator);
+  return path;
+}
 
 bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
   struct Listing {
@@ -133,7 +143,7 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
   for (auto& [folder, listing] : listings) {
     std::sort(listing.forums.begin(), listing.forums.end());
     std::sort(listing.topics.begin(), listing.topics.end());
-    std::string title = folder.empty() ? nameOf(archiveRoot) : nameOf(folder);
+    std::string title = folder.empty() ? nameOf(storedPath(archiveRoot)) : nameOf(folder);
     std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"UTF-8\"><title>" + htmlText(title) +
                        "</title></head><body>\n<h1>" + htmlText(title) + "</h1>\n";
     if (!folder.empty()) page += "<p><a href=\"../index.html\">Up</a></p>\n";
@@ -156,8 +166,8 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
       page += "</ul>\n";
     }
     page += "</body></html>\n";
-    std::string path = folder.empty() ? joinPath(archiveRoot, "index.html")
-                                      : joinPath(archiveRoot, folder + platform::kPathSeparator + "index.html");
+    std::string path =
+        folder.empty() ? joinPath(archiveRoot, "index.html") : joinPath(archiveRoot, folder + "/index.html");
     wrote = writeIfChanged(path, page) && wrote;
   }
   return wrote;

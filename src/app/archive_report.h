@@ -10,6 +10,13 @@
 
 namespace quillstash {
 
+// Paths inside the archive, as the manifest and the report keep them, have
+// '/' between folders on every system, so that an archive made on one system
+// is refreshed and checked on another. These convert from and to the paths
+// of this system.
+std::string storedPath(std::string path);
+std::string nativePath(std::string path);
+
 struct ReportItem {
   std::string address;
   std::string file;  // relative to the archive's root; empty when none was written

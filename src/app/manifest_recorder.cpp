@@ -42,7 +42,7 @@ std::string ManifestRecorder::relative(const char* path) const {
   if (text.substr(0, root_.size()) != root_) return std::string(text);
   text.remove_prefix(root_.size());
   while (!text.empty() && text.front() == platform::kPathSeparator) text.remove_prefix(1);
-  return std::string(text);
+  return storedPath(std::string(text));
 }
 
 ForumReport& ManifestRecorder::forumReport(const std::string& folder) {
@@ -88,8 +88,7 @@ void ManifestRecorder::forumEntered(const char* address, FixedText<8192>& folder
     // Keep the folder an earlier run made, under the parent folder of now.
     char* name = const_cast<char*>(lastComponent(folderPath.c_str()));
     std::size_t parentLength = static_cast<std::size_t>(name - folderPath.data);
-    std::string_view oldName =
-        std::string_view(known->folder).substr(known->folder.rfind(platform::kPathSeparator) + 1);
+    std::string_view oldName = std::string_view(known->folder).substr(known->folder.rfind('/') + 1);
     if (parentLength + oldName.size() < sizeof folderPath.data) {
       std::memcpy(name, oldName.data(), oldName.size());
       name[oldName.size()] = '\0';
@@ -122,7 +121,7 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
   }
   plan.number = known->number;
   plan.fileName = known->fileName;
-  std::string file = root_ + platform::kPathSeparator + folder + platform::kPathSeparator + known->fileName;
+  std::string file = root_ + platform::kPathSeparator + nativePath(folder) + platform::kPathSeparator + known->fileName;
   bool current =
       known->state == TopicState::kComplete && !known->fileName.empty() && platform::regularFileSize(file.c_str()) >= 0;
   switch (mode_) {
@@ -186,7 +185,7 @@ std::string ManifestRecorder::savedName(const char* address, std::string_view fo
   // topic's file links to, nor named after it.
   if (!known || known->topic != current_->stableId) return {};
   const std::string wanted = std::string(folder);
-  const std::string path = root_ + platform::kPathSeparator + known->name;
+  const std::string path = root_ + platform::kPathSeparator + nativePath(known->name);
   if (path.substr(0, wanted.size()) != wanted ||
       path.find(platform::kPathSeparator, wanted.size()) != std::string::npos) {
     return {};  // saved into another folder (the topic has moved)

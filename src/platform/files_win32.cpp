@@ -118,6 +118,13 @@ std::uint64_t fileSize(const char* path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::int64_t regularFileSize(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win32::longPath(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
 void removePartFiles(const char* folder) {
   std::string prefix(folder);
   if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';

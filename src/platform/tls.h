@@ -36,6 +36,10 @@ enum class TlsFailure {
 // The plain words of a failure, as log lines show it ("certificate has expired").
 const char* describeTlsFailure(TlsFailure failure);
 
+// Whether this build can serve TLS (TlsServerContext). The Windows build has
+// the client side only; its server contexts never open.
+bool tlsServerAvailable();
+
 struct TlsClientOptions {
   bool verifyPeer = true;  // false: any certificate is accepted
   std::string caFile;      // PEM certificates trusted beside the system's ones; empty = none

@@ -24,6 +24,7 @@
 #include "boards.h"
 #include "archive/topic_writer.h"
 #include "platform/files.h"
+#include "platform/tls.h"
 #include "support/engine_boards.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -164,6 +165,7 @@ TEST_F(DemoBoard, logsInFirstAndThenSeesTheMembersForum) {
 // certificate (exit 1), archived byte for byte as over http with it, and
 // archived with a warning when certificates are not checked.
 TEST_F(DemoBoard, archivesTheBoardOverHttpsExactlyAsOverHttpWhenItsCaIsTrusted) {
+  if (!platform::tlsServerAvailable()) GTEST_SKIP() << "no TLS server side on this system";
   test::TestPki pki;
   const demo::PemPair certificate = pki.server({"127.0.0.1", "localhost"});  // its images come from "localhost"
   BoardServer secure([this](const Request& request) { return board_.serve(request); });

@@ -266,7 +266,7 @@ TEST(ProfileFile, teachesTheProgramABoardOfAnEngineItDidNotKnow) {
   std::set<std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(archive)) {
     if (entry.is_regular_file() && !isArchiveRecord(entry.path()))
-      files.insert(fs::relative(entry.path(), archive).string());
+      files.insert(fs::relative(entry.path(), archive).generic_string());
   }
   // The icon link does not name the thread, the sort view and the jump link add nothing.
   EXPECT_EQ(files, (std::set<std::string>{"Lanterns/01 Harbour/00001 Mooring lines.html",

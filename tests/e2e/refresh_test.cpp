@@ -44,7 +44,7 @@ struct FileState {
 std::map<std::string, FileState> archiveFiles(const std::string& root) {
   std::map<std::string, FileState> files;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    std::string path = fs::relative(entry.path(), root).string();
+    std::string path = fs::relative(entry.path(), root).generic_string();
     if (!entry.is_regular_file() || path.find(".quillstash") != std::string::npos) continue;
     if (path.ends_with("/report.json") || path.ends_with("/report.html")) continue;
     files[path] = {readFile(entry.path().string()), entry.last_write_time()};

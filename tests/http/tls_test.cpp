@@ -13,6 +13,7 @@
 #include "http/fetch.h"
 #include "http/login.h"
 #include "http_world.h"
+#include "platform/tls.h"
 #include "support/temp_dir.h"
 #include "support/test_pki.h"
 
@@ -25,6 +26,10 @@ using test::ScriptedResponse;
 
 class Https : public ::testing::Test, protected test::HttpWorld {
  protected:
+  void SetUp() override {
+    if (!platform::tlsServerAvailable()) GTEST_SKIP() << "no TLS server side on this system";
+  }
+
   // A TLS server with `pair` as its certificate.
   std::unique_ptr<HttpTestServer> tlsServer(const demo::PemPair& pair) {
     auto s = std::make_unique<HttpTestServer>();

@@ -66,6 +66,10 @@ int main(int argc, char** argv) {
   quillstash::demo::BoardServer server(handler);
   std::string caFile;
   if (https) {
+#ifdef _WIN32
+    std::fprintf(stderr, "quillstash-demo-forum: https is not supported on this system\n");
+    return 1;
+#else
     quillstash::demo::PemPair authority;
     quillstash::demo::PemPair certificate;
     char name[] = "/tmp/quillstash-demo-ca-XXXXXX";
@@ -81,9 +85,10 @@ int main(int argc, char** argv) {
     }
     ::close(fd);
     caFile = name;
+#endif
   }
   if (!server.start(static_cast<std::uint16_t>(port))) {
-    if (!caFile.empty()) ::unlink(caFile.c_str());
+    if (!caFile.empty()) std::remove(caFile.c_str());
     std::fprintf(stderr, "quillstash-demo-forum: cannot listen on 127.0.0.1:%ld\n", port);
     return 1;
   }
@@ -95,6 +100,6 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   while (!gStop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   server.stop();
-  if (!caFile.empty()) ::unlink(caFile.c_str());
+  if (!caFile.empty()) std::remove(caFile.c_str());
   return 0;
 }
