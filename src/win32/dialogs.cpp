@@ -166,12 +166,12 @@ INT_PTR CALLBACK forumsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG: {
       ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_ONECLICKACTIVATE);
       int column = 0;
-      for (const Model::Column& spec : Model::kColumns) {
-        std::wstring title = wide(spec.title);
+      for (const Model::Column& header : Model::kColumns) {
+        std::wstring title = wide(header.title);
         LVCOLUMNW entry{};
         entry.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         entry.fmt = LVCFMT_LEFT;
-        entry.cx = spec.width;
+        entry.cx = header.width;
         entry.pszText = title.data();
         ListView_InsertColumn(list, column++, &entry);
       }
