@@ -655,6 +655,26 @@ Step headerTooLong(Fetch& f) {
   return Step::kGiveUp;
 }
 
+// Hands `size` raw body bytes to the fetch's decoder. True while more of the
+// body is wanted; otherwise the read ends with `step` set, except when the
+// sink refused the bytes (`refused`): then the caller says what follows.
+bool feedBody(Fetch& f, const char* bytes, std::size_t size, const BodyDecoder::Sink& sink, bool& bodyEnded,
+              bool& refused, Step& step) {
+  std::size_t used = 0;
+  switch (f.body.feed(bytes, size, sink, used)) {
+    case BodyDecoder::Result::kMore: return true;
+    case BodyDecoder::Result::kDone:
+      if (used != size) f.keepAlive = false;  // bytes past the body: not reused
+      bodyEnded = true;
+      step = Step::kEnded;
+      return false;
+    case BodyDecoder::Result::kStopped: refused = true; return false;
+    case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
+    case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
+  }
+  return false;
+}
+
 // The server closed before the end its framing announced (Content-Length
 // or the last chunk): a receive failure, retried as the settings allow, never
 // taken as the whole page or file.
@@ -712,22 +732,13 @@ Step fetchMemoryOnce(Fetch& f, PageBlock& destination, std::size_t& length) {
     };
     // Unframes `size` raw body bytes; false ends the read with `step` set.
     auto takeBody = [&](const char* bytes, std::size_t size) {
-      std::size_t used = 0;
-      switch (f.body.feed(bytes, size, sink, used)) {
-        case BodyDecoder::Result::kMore: return true;
-        case BodyDecoder::Result::kDone:
-          if (used != size) f.keepAlive = false;  // bytes past the body: not reused
-          bodyEnded = true;
-          step = Step::kEnded;
-          return false;
-        case BodyDecoder::Result::kStopped:
-          logPageTooLarge(f, capacity);
-          f.keepAlive = false;
-          full = true;
-          step = Step::kEnded;
-          return false;
-        case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
-        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
+      bool refused = false;
+      if (feedBody(f, bytes, size, sink, bodyEnded, refused, step)) return true;
+      if (refused) {  // the page is full: kept cut, as it is
+        logPageTooLarge(f, capacity);
+        f.keepAlive = false;
+        full = true;
+        step = Step::kEnded;
       }
       return false;
     };
@@ -937,19 +948,8 @@ Step fetchFileOnce(Fetch& f, PageBlock& buffer, const FileTarget& target, SavedF
     const BodyDecoder::Sink sink = [&](const char* bytes, std::size_t chunk) { return writeBody(bytes, chunk); };
     // Unframes `size` raw body bytes at `bytes`. False ends the attempt with `step` set.
     auto takeBody = [&](const char* bytes, std::size_t size) {
-      std::size_t used = 0;
-      switch (f.body.feed(bytes, size, sink, used)) {
-        case BodyDecoder::Result::kMore: return true;
-        case BodyDecoder::Result::kDone:
-          if (used != size) f.keepAlive = false;  // bytes past the body: not reused
-          bodyEnded = true;
-          step = Step::kEnded;
-          return false;
-        case BodyDecoder::Result::kStopped: return false;  // `step` set by writeBody
-        case BodyDecoder::Result::kCorrupt: step = receiveError(f, "Malformed chunked body"); return false;
-        case BodyDecoder::Result::kBadData: step = receiveError(f, "Broken compressed data"); return false;
-      }
-      return false;
+      bool refused = false;  // then `step` was set by writeBody
+      return feedBody(f, bytes, size, sink, bodyEnded, refused, step);
     };
 
     // Handles the gathered header, then the body bytes after it. False ends
