@@ -40,31 +40,11 @@ ScriptedResponse encoded(const std::string& coding, const std::string& body) {
   return response;
 }
 
-class Compression : public ::testing::Test, protected test::HttpWorld {
+class Compression : public ::testing::Test, protected test::HttpClientWorld {
  protected:
-  std::string fetch(const std::string& address) {
-    job->forumAddress.assign(address);
-    const std::size_t length = client.fetchToMemory(*job, page, false);
-    return std::string(page.text(), length);
-  }
-
-  bool save(const std::string& address) {
-    job->forumAddress.assign(address);
-    link.clear();
-    TextWriter out = link.writer();
-    const FileOutcome outcome = client.fetchToFile(*job, buffer, out, false, dir.path() + "/", 3);
-    out.terminate();
-    return outcome == FileOutcome::kSaved;
-  }
+  Compression() { fileNumber = 3; }
 
   bool logged(const std::string& text) const { return view.text().find(text) != std::string::npos; }
-
-  test::TempDir dir;
-  std::unique_ptr<JobContext> job = makeJobContext();
-  PageBlock page;
-  PageBlock buffer;
-  FixedText<8192> link;
-  HttpClient client{settings, log, cookies, 1s};
 };
 
 TEST_F(Compression, decodesGzipAndDeflateBodiesOfPagesAndFiles) {

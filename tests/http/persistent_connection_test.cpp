@@ -29,30 +29,7 @@ ScriptedResponse kept(const std::string& headers, const std::string& body, bool 
   return response;
 }
 
-class PersistentConnection : public ::testing::Test, protected test::HttpWorld {
- protected:
-  std::string fetch(const std::string& address) {
-    job->forumAddress.assign(address);
-    const std::size_t length = client.fetchToMemory(*job, page, false);
-    return std::string(page.text(), length);
-  }
-
-  bool save(const std::string& address) {
-    job->forumAddress.assign(address);
-    link.clear();
-    TextWriter out = link.writer();
-    const FileOutcome outcome = client.fetchToFile(*job, buffer, out, false, dir.path() + "/", 7);
-    out.terminate();
-    return outcome == FileOutcome::kSaved;
-  }
-
-  test::TempDir dir;
-  std::unique_ptr<JobContext> job = makeJobContext();
-  PageBlock page;
-  PageBlock buffer;
-  FixedText<8192> link;
-  HttpClient client{settings, log, cookies, 1s};
-};
+class PersistentConnection : public ::testing::Test, protected test::HttpClientWorld {};
 
 TEST_F(PersistentConnection, carriesPagesAndFilesWithLengthOrChunksOverOneConnection) {
   server.route("/a", kept("", "first page"));
