@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -192,6 +194,73 @@ TEST(MainWindowModel, untickedForumsAreSkippedByTheDownload) {
   EXPECT_EQ(f.requestsFor("/viewforum.php?f=2"), secondBefore);
   EXPECT_GT(f.requestsFor("/viewforum.php?f=1"), firstBefore);
   EXPECT_GE(f.requestsFor("/viewforum.php?f=3"), 1);
+}
+
+// Every file and folder under `root`, as paths relative to it.
+std::set<std::string> filesUnder(const std::string& root) {
+  std::set<std::string> paths;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    paths.insert(std::filesystem::relative(entry.path(), root).generic_string());
+  }
+  return paths;
+}
+
+TEST(MainWindowModel, selectListsSubForumsUnderTheirForumAndAnUntickedOneIsLeftOutAlone) {
+  demo::BoardShape shape;
+  shape.forums = {{1, 0, 1, "News", "", false},  {2, 0, 1, "Chat", "", false},    {3, 1, 1, "Old News", "", false},
+                  {4, 1, 1, "Press", "", false}, {5, 3, 1, "Archive", "", false}, {6, 0, 2, "Help", "", false}};
+  shape.topics = {{1, 1, "First news", 1},    {2, 2, "First chat", 1}, {3, 3, "Old story", 1},
+                  {4, 4, "Press release", 1}, {5, 5, "Dusty", 1},      {6, 6, "First help", 1}};
+  shape.showcase = false;
+  Fixture f(shape);
+  f.model.editForumAddress(f.indexAddress());
+  MainWindowModel::SelectResult result = f.select();
+  ASSERT_EQ(result.forums.size(), 6u) << f.view.text();
+  const std::vector<std::pair<std::string, int>> tree = {{"01 News", -1}, {"01 Old News", 0}, {"01 Archive", 1},
+                                                         {"02 Press", 0}, {"02 Chat", -1},    {"03 Help", -1}};
+  for (std::size_t k = 0; k < tree.size(); ++k) {
+    EXPECT_EQ(result.forums[k].name, tree[k].first);
+    EXPECT_EQ(result.forums[k].parent, tree[k].second);
+    EXPECT_TRUE(result.forums[k].checked);
+  }
+  EXPECT_EQ(f.requestsFor("/viewforum.php?f=3"), 1);  // each forum page read once
+
+  // Everything ticked: the download as it has always been.
+  test::TempDir whole;
+  f.model.setOutputDirectory(whole.path());
+  f.model.pressDownload();
+  f.session.waitForDownload();
+  ASSERT_TRUE(f.session.downloadSucceeded()) << f.view.text();
+  f.model.pollDownloadEnd();
+  const std::set<std::string> all = filesUnder(whole.path());
+
+  DetectedForumsModel dialog(result.forums);
+  dialog.setChecked(1, false);  // Old News, with Archive under it
+  EXPECT_EQ(dialog.shown(0), DetectedForumsModel::Shown::kPartial);
+  f.model.confirmForums(dialog);
+  MainWindowModel::SelectResult again = f.select();
+  ASSERT_EQ(again.forums.size(), 6u);
+  EXPECT_FALSE(again.forums[1].checked);
+  EXPECT_FALSE(again.forums[2].checked);
+  EXPECT_TRUE(again.forums[3].checked);
+
+  test::TempDir part;
+  f.model.setOutputDirectory(part.path());
+  f.model.pressDownload();
+  f.session.waitForDownload();
+  ASSERT_TRUE(f.session.downloadSucceeded()) << f.view.text();
+  std::set<std::string> expected;
+  std::string oldNews;
+  for (const std::string& path : all) {
+    if (path.find("/01 News/01 Old News") != std::string::npos) {
+      if (oldNews.empty()) oldNews = path;
+      continue;
+    }
+    expected.insert(path);
+  }
+  ASSERT_FALSE(oldNews.empty());  // the folder was there when ticked
+  EXPECT_EQ(filesUnder(part.path()), expected);
+  EXPECT_EQ(f.requestsFor("/viewforum.php?f=5"), 2);  // by the first Select and the first download only
 }
 
 TEST(MainWindowModel, eachLoginPressStartsALoginWithTheFieldsAsTheyAre) {

@@ -455,15 +455,30 @@ void DesktopTest::cancellingTheForumListKeepsEveryForum() {
 }
 
 void DesktopTest::detectedForumsNestsSubForumsAndSelectsAllOrNone() {
-  DetectedForumsDialog dialog({{"01 News", "n", true, -1}, {"01 Archive", "a", true, 0}, {"02 Chat", "c", false, -1}});
+  DetectedForumsDialog dialog({{"01 News", "n", true, -1, 1},
+                               {"01 Archive", "a", true, 0, 1},
+                               {"01 Dusty", "d", true, 1, 1},
+                               {"02 Chat", "c", false, -1, 2}});
   QTreeWidget* list = dialog.list();
   QCOMPARE(list->topLevelItemCount(), 2);
   QTreeWidgetItem* news = list->topLevelItem(0);
   QCOMPARE(news->childCount(), 1);
   QCOMPARE(news->child(0)->text(0), QStringLiteral("01 Archive"));
-  // A forum's box carries its sub-forums.
+  QTreeWidgetItem* dusty = news->child(0)->child(0);
+  QCOMPARE(dusty->text(0), QStringLiteral("01 Dusty"));
+  // An unticked forum deep down shows the forums above it partly ticked.
+  dusty->setCheckState(0, Qt::Unchecked);
+  QCOMPARE(news->checkState(0), Qt::PartiallyChecked);
+  QCOMPARE(news->child(0)->checkState(0), Qt::PartiallyChecked);
+  QCOMPARE(dialog.model().acceptLeftOut({}), std::vector<std::string>{"d"});
+  // Ticking a sub-forum ticks the forums above it; a forum's box carries all below it.
+  list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  news->setCheckState(0, Qt::Unchecked);
+  dusty->setCheckState(0, Qt::Checked);
+  QCOMPARE(news->checkState(0), Qt::Checked);
   news->setCheckState(0, Qt::Unchecked);
   QCOMPARE(news->child(0)->checkState(0), Qt::Unchecked);
+  QCOMPARE(dusty->checkState(0), Qt::Unchecked);
   QVERIFY(!dialog.model().rows()[1].checked);
   QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectAll")), Qt::LeftButton);
   for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Checked);
