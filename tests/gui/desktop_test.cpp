@@ -131,6 +131,8 @@ class DesktopTest : public QObject {
   void closeDuringARunningDownloadAsksThenEndsAtOnce();
   void trayActivationOfEveryKindBringsTheWindowBack();
   void fieldsOptionsAndPlaceSurviveARestartButNotThePassword();
+  void aRunEndingOutOfSightIsToldByTheTrayOrByTheWindowComingBack();
+  void theWindowTakesTheApplicationsDarkPalette();
 };
 
 void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
@@ -833,6 +835,63 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
   QFile file(rememberedSettingsPath());
   QVERIFY(file.open(QIODevice::ReadOnly));
   QVERIFY(!file.readAll().contains("secret-lantern"));
+}
+
+void DesktopTest::aRunEndingOutOfSightIsToldByTheTrayOrByTheWindowComingBack() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  w.show();
+  desktop.typeAddress(desktop.indexAddress());
+  desktop.useTemporaryOutput();
+  desktop.click(4);  // to the notification area, or minimised where there is none
+  QVERIFY(w.trayShown() || w.isMinimized());
+  w.download();
+  QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
+  QTRY_VERIFY(!w.lastRunEndNotice().title.isEmpty());
+  const MainWindow::RunEndNotice& notice = w.lastRunEndNotice();
+  QVERIFY2(notice.title.startsWith(QStringLiteral("Done - ")), qPrintable(notice.title));
+  QVERIFY2(notice.text.startsWith(QStringLiteral("Done: 3 forums, 3 topics saved")), qPrintable(notice.text));
+  if (!notice.byTray) {
+    // No messages in the notification area: the window itself comes back.
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!w.trayShown());
+  }
+}
+
+void DesktopTest::theWindowTakesTheApplicationsDarkPalette() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  w.show();
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    dark.setColor(group, QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
+    dark.setColor(group, QPalette::Base, QColor(0x1e, 0x1e, 0x21));
+    dark.setColor(group, QPalette::Button, QColor(0x38, 0x38, 0x3c));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      dark.setColor(group, role, QColor(0xe8, 0xe8, 0xea));
+  }
+  QApplication::setPalette(dark);  // as a desktop switching to its dark scheme does
+  // The change reaches the widgets through the event loop, as on a desktop.
+  QTRY_COMPARE(w.logWidget()->palette().color(QPalette::Base), QColor(0x1e, 0x1e, 0x21));
+  // The middle of the empty log, and the far end of an empty progress bar and
+  // of the counts label, are drawn in the scheme's colours.
+  auto darkAt = [](QWidget* widget, double x, double y) {
+    const QImage image = widget->grab().toImage();
+    const QColor pixel = image.pixelColor(int(image.width() * x), int(image.height() * y));
+    return pixel.lightness() < 80;
+  };
+  QVERIFY(darkAt(w.logWidget(), 0.5, 0.5));
+  auto* bar = w.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+  auto* counts = w.findChild<QLabel*>(QStringLiteral("progressCounts"));
+  QVERIFY(bar != nullptr && counts != nullptr);
+  QVERIFY(darkAt(bar, 0.9, 0.5));
+  QVERIFY(darkAt(counts, 0.98, 0.5));
+  QVERIFY(darkAt(&w, 0.02, 0.98));
+  QCOMPARE(w.logWidget()->palette().color(QPalette::Text), QColor(0xe8, 0xe8, 0xea));
+  QApplication::setPalette(light);
+  QTRY_VERIFY(!darkAt(w.logWidget(), 0.5, 0.5));  // and back
 }
 
 }  // namespace quillstash::gui
