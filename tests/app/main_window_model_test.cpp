@@ -6,12 +6,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "board_server.h"
 #include "boards.h"
+#include "engine_board.h"
 #include "platform/path.h"
 #include "support/temp_dir.h"
 
@@ -205,6 +207,47 @@ std::set<std::string> filesUnder(const std::string& root) {
   return paths;
 }
 
+// Downloads everything, then again into a fresh folder with the sub-forum
+// of row `left` unticked: the second archive must be the first without that
+// forum's folder, every other folder and file named as before. Returns the
+// folder's name as the first archive has it.
+std::string expectOnlyTheUntickedForumLeftOut(MainWindowModel& model, Session& session,
+                                              const std::function<MainWindowModel::SelectResult()>& select,
+                                              std::size_t left) {
+  MainWindowModel::SelectResult rows = select();
+  test::TempDir whole;
+  model.setOutputDirectory(whole.path());
+  model.pressDownload();
+  session.waitForDownload();
+  EXPECT_TRUE(session.downloadSucceeded());
+  model.pollDownloadEnd();
+  const std::set<std::string> all = filesUnder(whole.path());
+
+  DetectedForumsModel dialog(rows.forums);
+  dialog.setChecked(left, false);
+  EXPECT_EQ(dialog.shown(static_cast<std::size_t>(rows.forums[left].parent)), DetectedForumsModel::Shown::kPartial);
+  model.confirmForums(dialog);
+  MainWindowModel::SelectResult again = select();
+  EXPECT_FALSE(again.forums.at(left).checked);  // shown unticked on reopening
+
+  test::TempDir part;
+  model.setOutputDirectory(part.path());
+  model.pressDownload();
+  session.waitForDownload();
+  EXPECT_TRUE(session.downloadSucceeded());
+  model.pollDownloadEnd();
+  std::set<std::string> expected;
+  std::string folder;  // the forum's folder, as a path under the archive
+  for (const std::string& path : all) {
+    const std::size_t at = path.find("/" + rows.forums[left].name);
+    if (at != std::string::npos && (folder.empty() || path.size() < folder.size())) folder = path;
+    if (at == std::string::npos) expected.insert(path);
+  }
+  EXPECT_FALSE(folder.empty());  // the folder was there when ticked
+  EXPECT_EQ(filesUnder(part.path()), expected);
+  return folder;
+}
+
 TEST(MainWindowModel, selectListsSubForumsUnderTheirForumAndAnUntickedOneIsLeftOutAlone) {
   demo::BoardShape shape;
   shape.forums = {{1, 0, 1, "News", "", false},  {2, 0, 1, "Chat", "", false},    {3, 1, 1, "Old News", "", false},
@@ -225,42 +268,38 @@ TEST(MainWindowModel, selectListsSubForumsUnderTheirForumAndAnUntickedOneIsLeftO
   }
   EXPECT_EQ(f.requestsFor("/viewforum.php?f=3"), 1);  // each forum page read once
 
-  // Everything ticked: the download as it has always been.
-  test::TempDir whole;
-  f.model.setOutputDirectory(whole.path());
-  f.model.pressDownload();
-  f.session.waitForDownload();
-  ASSERT_TRUE(f.session.downloadSucceeded()) << f.view.text();
-  f.model.pollDownloadEnd();
-  const std::set<std::string> all = filesUnder(whole.path());
-
-  DetectedForumsModel dialog(result.forums);
-  dialog.setChecked(1, false);  // Old News, with Archive under it
-  EXPECT_EQ(dialog.shown(0), DetectedForumsModel::Shown::kPartial);
-  f.model.confirmForums(dialog);
-  MainWindowModel::SelectResult again = f.select();
-  ASSERT_EQ(again.forums.size(), 6u);
-  EXPECT_FALSE(again.forums[1].checked);
-  EXPECT_FALSE(again.forums[2].checked);
-  EXPECT_TRUE(again.forums[3].checked);
-
-  test::TempDir part;
-  f.model.setOutputDirectory(part.path());
-  f.model.pressDownload();
-  f.session.waitForDownload();
-  ASSERT_TRUE(f.session.downloadSucceeded()) << f.view.text();
-  std::set<std::string> expected;
-  std::string oldNews;
-  for (const std::string& path : all) {
-    if (path.find("/01 News/01 Old News") != std::string::npos) {
-      if (oldNews.empty()) oldNews = path;
-      continue;
-    }
-    expected.insert(path);
-  }
-  ASSERT_FALSE(oldNews.empty());  // the folder was there when ticked
-  EXPECT_EQ(filesUnder(part.path()), expected);
+  // Old News goes, with Archive under it; Press keeps its number.
+  const std::string folder = expectOnlyTheUntickedForumLeftOut(
+      f.model, f.session, [&f] { return f.select(); }, 1);
+  EXPECT_NE(folder.find("/01 News/01 Old News"), std::string::npos) << folder;
   EXPECT_EQ(f.requestsFor("/viewforum.php?f=5"), 2);  // by the first Select and the first download only
+}
+
+TEST(MainWindowModel, aBoardReadByAnEngineProfileListsAndLeavesOutSubForumsTheSameWay) {
+  const demo::EngineBoard* engine = demo::findEngineBoard("phpbb3");
+  ASSERT_NE(engine, nullptr);
+  ASSERT_TRUE(engine->subForums);
+  demo::BoardServer server(engine->make(std::make_shared<const demo::BoardModel>(demo::makeBoardModel())));
+  ASSERT_TRUE(server.start());
+  WindowLogView view;
+  Session session{view, 5s};
+  test::TempDir home;
+  MainWindowModel model{session, view, "", home.path()};
+  model.editForumAddress("http://127.0.0.1:" + std::to_string(server.port()) + engine->startPath);
+  auto select = [&model, &session] {
+    MainWindowModel::SelectResult result = model.pressSelect();
+    if (!result.pending) return result;
+    session.waitForIndexFetch();
+    return model.finishSelect();
+  };
+  MainWindowModel::SelectResult result = select();
+  std::size_t sub = result.forums.size();
+  for (std::size_t k = 0; k < result.forums.size() && sub == result.forums.size(); ++k) {
+    if (result.forums[k].parent >= 0) sub = k;
+  }
+  ASSERT_LT(sub, result.forums.size()) << view.text();
+  EXPECT_LT(result.forums[sub].parent, static_cast<int>(sub));
+  expectOnlyTheUntickedForumLeftOut(model, session, select, sub);
 }
 
 TEST(MainWindowModel, eachLoginPressStartsALoginWithTheFieldsAsTheyAre) {
