@@ -15,6 +15,7 @@
 #include "boards.h"
 #include "engine_board.h"
 #include "platform/path.h"
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
@@ -300,6 +301,27 @@ TEST(MainWindowModel, aBoardReadByAnEngineProfileListsAndLeavesOutSubForumsTheSa
   ASSERT_LT(sub, result.forums.size()) << view.text();
   EXPECT_LT(result.forums[sub].parent, static_cast<int>(sub));
   expectOnlyTheUntickedForumLeftOut(model, session, select, sub);
+}
+
+TEST(MainWindowModel, closeEndsASelectWaitingForAForumPageWithinASecond) {
+  test::HttpTestServer server;
+  server.route("/index.php",
+               test::ScriptedResponse::ok("<html><body><a href=\"viewforum.php?f=1\">News</a></body></html>"));
+  test::ScriptedResponse never = test::ScriptedResponse::ok("");
+  never.stallBeforeAnswer = 60s;
+  server.route("/viewforum.php?f=1", never);
+  WindowLogView view;
+  Session session{view};  // the default two-minute wait for each read
+  test::TempDir home;
+  MainWindowModel model{session, view, "", home.path()};
+  model.editForumAddress(server.base() + "/index.php");
+  ASSERT_TRUE(model.pressSelect().pending);
+  ASSERT_TRUE(server.waitForRequests(2, 5s));  // the index, then the forum's page
+  EXPECT_TRUE(model.selectPending());
+  const auto start = std::chrono::steady_clock::now();
+  model.close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_FALSE(model.finishSelect().showDialog);
 }
 
 TEST(MainWindowModel, eachLoginPressStartsALoginWithTheFieldsAsTheyAre) {
