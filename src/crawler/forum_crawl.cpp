@@ -264,9 +264,6 @@ std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, C
   return rows;
 }
 
-}  // namespace quillstash
-
-namespace quillstash {
 namespace {
 
 // A preview reads no topic.
