@@ -47,6 +47,7 @@ struct CrawlState {
   FixedText<kShapeSize> forumShape;  // last segment of the run's first forum link, digits left out
   FixedText<kShapeSize> topicShape;  // the same for the first topic link
   ForumSelection forumSelection = allForumsSelected();
+  LinkList leftOutForums;                  // sub-forums at any depth not to download (their addresses)
   LayoutKey indexLayout;                   // table family of the index page's forum list
   LayoutKey topicLayoutCandidate;          // family proposed by the last forum page analysed
   LayoutKey topicLayoutConfirmed;          // family chosen by two pages in a row; then fixed for the run
@@ -60,7 +61,8 @@ struct CrawlState {
   RunRecorder* recorder = nullptr;  // the archive's record of the run, when it keeps one
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
-  // and sets itemNumber to 1. The forum selection and the index layout are kept.
+  // and sets itemNumber to 1. The forum selection, the forums left out and
+  // the index layout are kept.
   void startRun();
 };
 
