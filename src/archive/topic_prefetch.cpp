@@ -131,9 +131,8 @@ bool TopicPrefetcher::acquireConnection(bool writer) {
   std::unique_lock<std::mutex> lock(mutex_);
   // The writer's own fetches go first: a helper waits while the writer does.
   if (writer) ++writerWaiting_;
-  changed_.wait(lock, [&] {
-    return closing_ || (connectionsInUse_ < connectionLimit_ && (writer || writerWaiting_ == 0));
-  });
+  changed_.wait(lock,
+                [&] { return closing_ || (connectionsInUse_ < connectionLimit_ && (writer || writerWaiting_ == 0)); });
   if (writer) --writerWaiting_;
   if (closing_) return false;
   ++connectionsInUse_;
