@@ -73,6 +73,7 @@ class ArchiveTopicWriter : public TopicWriter {
 class PrefetchLookahead final : public TopicLookahead {
  public:
   PrefetchLookahead(TopicPrefetcher& prefetcher, const CrawlState& state) : prefetcher_(prefetcher), state_(state) {}
+  bool fetchesAhead() override { return prefetcher_.fetchesAhead(); }
   void upcoming(std::vector<std::string> addresses) override { prefetcher_.plan(addresses, state_.engine); }
 
  private:

@@ -68,6 +68,14 @@ void TopicPrefetcher::noteServerBusy() {
   log_.logLine("[ ! ] The server asked to wait: one connection from now on\r\n");
 }
 
+bool TopicPrefetcher::fetchesAhead() {
+  noteServerBusy();
+  if (connectionsNow(settings_.snapshot()) > 1) return true;
+  // Nothing more is fetched ahead: what was planned is dropped.
+  plan({}, nullptr);
+  return false;
+}
+
 void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine) {
   const Settings settings = settings_.snapshot();
   const std::uint32_t connections = connectionsNow(settings);

@@ -56,6 +56,10 @@ class TopicPrefetcher final : public PageFetcher {
   // Download thread.
   void plan(const std::vector<std::string>& topics, const EngineProfile* engine);
 
+  // Whether a plan would be fetched ahead now (more than one connection, no
+  // download delay, the server has not asked to wait). Download thread.
+  bool fetchesAhead();
+
   // The writer's fetches (download thread).
   std::size_t fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) override;
   FileOutcome fetchToFile(JobContext& job, PageBlock& receiveBuffer, TextWriter& linkOutput, bool imageMode,

@@ -192,7 +192,8 @@ void ForumCrawler::crawlForum(JobContext& forum) {
     for (;;) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();
-      if (state_.lookahead != nullptr) state_.lookahead->upcoming(upcomingTopics(page.text(), state_));
+      if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+        state_.lookahead->upcoming(upcomingTopics(page.text(), state_));
       if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
         chooseTopicLayout(page.data(), *survey, state_);
         classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyTopicRow(row, state_); });

@@ -178,7 +178,8 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
       state_.itemNumber = 1;
       firstPage = false;
     }
-    if (state_.lookahead != nullptr) state_.lookahead->upcoming(upcomingTopics(topics));
+    if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+      state_.lookahead->upcoming(upcomingTopics(topics));
     for (const FoundLink& topic : topics) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();

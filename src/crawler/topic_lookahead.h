@@ -14,6 +14,9 @@ namespace quillstash {
 class TopicLookahead {
  public:
   virtual ~TopicLookahead() = default;
+  // Whether the run fetches ahead at all now; the crawl asks before it reads
+  // a forum page for upcoming(), which costs a second pass over the page.
+  virtual bool fetchesAhead() = 0;
   // The first-page addresses (before the link parameter) of the topics the
   // writer will be given next, replacing any list given before. Topics that
   // the archive keeps as they are, or that the forum already had, are left
