@@ -76,13 +76,31 @@ bool TopicPrefetcher::fetchesAhead() {
   return false;
 }
 
+bool TopicPrefetcher::startReading(std::uint64_t plan) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (plan != plan_ || closing_) return false;
+  ++reading_;
+  return true;
+}
+
+void TopicPrefetcher::endReading() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+  }
+  changed_.notify_all();
+}
+
 void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine) {
   const Settings settings = settings_.snapshot();
   const std::uint32_t connections = connectionsNow(settings);
   noteServerBusy();
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     ++plan_;
+    // No helper reads a page by the last plan's rules once this returns, so
+    // that the caller may let them go (a profile ends with its run).
+    changed_.wait(lock, [this] { return reading_ == 0; });
     engine_ = engine;
     currentTopic_ = 0;
     queue_.clear();
@@ -197,9 +215,10 @@ void TopicPrefetcher::run(Helper& helper) {
       }
       fetched.emplace_back(page->address.c_str());
       std::string next;
-      if (length != 0 && !helper.log.stopRequested()) {
+      if (length != 0 && !helper.log.stopRequested() && startReading(plan)) {
         fetched.emplace_back(job->forumAddress.c_str());
         next = guessNextTopicPage(block.text(), job->forumAddress.view(), firstPage, rules, visited);
+        endReading();
       }
       auto nextJob = makeJobContext();
       bool follow = !next.empty() && nextJob->forumAddress.assign(next);

@@ -53,7 +53,9 @@ class TopicPrefetcher final : public PageFetcher {
   // path). Replaces the earlier plan: what was fetched for it and not taken
   // is dropped. Fetches nothing ahead while a download delay is set, with
   // one connection, or once the server has asked to wait (429 or 503).
-  // Download thread.
+  // Returns once no helper reads pages by the earlier plan's rules, so an
+  // empty plan at the end of a crawl lets its engine profile go. Download
+  // thread.
   void plan(const std::vector<std::string>& topics, const EngineProfile* engine);
 
   // Whether a plan would be fetched ahead now (more than one connection, no
@@ -97,6 +99,10 @@ class TopicPrefetcher final : public PageFetcher {
   std::size_t heldBytes() const;  // lock held
   static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan);
   void noteServerBusy();
+  // A helper is about to read a page by the rules of `plan`: false when that
+  // plan is over. endReading() when done.
+  bool startReading(std::uint64_t plan);
+  void endReading();
 
   PageFetcher& direct_;
   HttpClient& client_;
@@ -116,6 +122,7 @@ class TopicPrefetcher final : public PageFetcher {
   std::size_t currentTopic_ = 0;                           // the place of the topic the writer is on
   std::uint32_t connectionsInUse_ = 0;
   std::uint32_t writerWaiting_ = 0;
+  std::uint32_t reading_ = 0;  // helpers reading a page by the current plan's rules
   std::uint32_t connectionLimit_ = 1;
   std::uint64_t pagesTaken_ = 0;
   bool busyLogged_ = false;

@@ -20,7 +20,9 @@ class TopicLookahead {
   // The first-page addresses (before the link parameter) of the topics the
   // writer will be given next, replacing any list given before. Topics that
   // the archive keeps as they are, or that the forum already had, are left
-  // out. Called on the download thread.
+  // out. An empty list ends the look-ahead: when it returns, nothing of the
+  // earlier list is read any more (the crawl's engine profile may go).
+  // Called on the download thread.
   virtual void upcoming(std::vector<std::string> addresses) = 0;
 };
 
