@@ -105,6 +105,13 @@ class SideBySideBoard : public ::testing::Test {
     return runProcess(QUILLSTASH_CLI, {"--connections", connections, address_, folder});
   }
 
+  // A value the server's threads write, read under their lock.
+  template <class T>
+  T read(const T& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return value;
+  }
+
   // The request lines of the last run, sorted.
   std::vector<std::string> lastRequests() const {
     std::vector<std::string> lines = server_->requestLines();
@@ -131,13 +138,13 @@ TEST_F(SideBySideBoard, fourConnectionsMakeTheSameArchiveLogOrderAndRequestsAsOn
   TempDir four;
   ProcessResult single = run(one.path(), "1");
   ASSERT_EQ(single.exitCode, 0) << single.out;
-  EXPECT_EQ(mostAtOnce_, 1);
+  EXPECT_EQ(read(mostAtOnce_), 1);
   const std::vector<std::string> singleRequests = lastRequests();
 
   ProcessResult parallel = run(four.path(), "4");
   ASSERT_EQ(parallel.exitCode, 0) << parallel.out;
-  EXPECT_GE(mostAtOnce_, 2);  // the topics were fetched side by side
-  EXPECT_LE(mostAtOnce_, 4);
+  EXPECT_GE(read(mostAtOnce_), 2);  // the topics were fetched side by side
+  EXPECT_LE(read(mostAtOnce_), 4);
   // Nothing fetched twice and nothing fetched for nothing.
   EXPECT_EQ(lastRequests(), singleRequests);
 
@@ -165,13 +172,13 @@ TEST_F(SideBySideBoard, aServerThatAsksToWaitIsWaitedForAndThenGetsOneConnection
   TempDir out;
   ProcessResult parallel = run(out.path(), "4");
   ASSERT_EQ(parallel.exitCode, 0) << parallel.out;
-  EXPECT_TRUE(busyAnswered_);
+  EXPECT_TRUE(read(busyAnswered_));
   EXPECT_NE(parallel.out.find("[ ! ] Server busy (429), asking again in 1 s: "), std::string::npos) << parallel.out;
   EXPECT_EQ(linesStartingWith(parallel.out, "[ ! ] The server asked to wait: one connection from now on").size(), 1u);
   // Requests on their way when the answer came end during the wait; from the
   // request asked again on, one at a time.
-  EXPECT_TRUE(asked_);
-  EXPECT_EQ(mostAtOnceSinceAskedAgain_, 1);
+  EXPECT_TRUE(read(asked_));
+  EXPECT_EQ(read(mostAtOnceSinceAskedAgain_), 1);
   const std::vector<std::string> lines = server_->requestLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /viewtopic.php?t=2 HTTP/1.1"), 2);
   EXPECT_EQ(filesOf(out.path()).count("Lantern Keepers/01 General Chat/00002 Which lighthouse is your favourite_.html"),
