@@ -6,12 +6,14 @@
 #include "app/manifest_recorder.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "archive/topic_prefetch.h"
 #include "archive/topic_writer.h"
 #include "crawler/download_job.h"
 #include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/page_links.h"
 #include "crawler/profile_crawl.h"
+#include "crawler/topic_lookahead.h"
 #include "http/login.h"
 
 namespace quillstash {
@@ -64,6 +66,19 @@ class ArchiveTopicWriter : public TopicWriter {
   PageFetcher& fetcher_;
   SavedFiles* savedFiles_;
   OutputBuffer output_;
+};
+
+// Hands the topics the crawl announces to the prefetcher, with the engine
+// profile the run reads them by.
+class PrefetchLookahead final : public TopicLookahead {
+ public:
+  PrefetchLookahead(TopicPrefetcher& prefetcher, const CrawlState& state) : prefetcher_(prefetcher), state_(state) {}
+  bool fetchesAhead() override { return prefetcher_.fetchesAhead(); }
+  void upcoming(std::vector<std::string> addresses) override { prefetcher_.plan(addresses, state_.engine); }
+
+ private:
+  TopicPrefetcher& prefetcher_;
+  const CrawlState& state_;
 };
 
 // Every run with certificate checks switched off says so first.
@@ -215,12 +230,16 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_.end = RunEnd::kIndexFailed;
     } else {
-      HttpPageFetcher fetcher(*client_);
+      HttpPageFetcher direct(*client_);
+      TopicPrefetcher fetcher(direct, *client_, settings_, log_, *currentJob_, &findNextPageLink);
+      PrefetchLookahead lookahead(fetcher, crawlState_);
       ManifestRecorder recorder(log_, mode, indexPages);
       ArchiveTopicWriter writer(settings_, log_, fetcher, &recorder);
       crawlState_.recorder = &recorder;
+      crawlState_.lookahead = &lookahead;
       RunOutcome outcome =
           runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);
+      crawlState_.lookahead = nullptr;
       crawlState_.recorder = nullptr;
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;

@@ -252,6 +252,22 @@ bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobCont
   return !out.truncated();
 }
 
+std::string guessNextTopicPage(const char* page, std::string_view pageAddress, std::string_view firstPage,
+                               const TopicPageRules& rules, LinkList& visited) {
+  if (rules.engine != nullptr) {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page);
+    return findNextPage(*tree, rules.engine->topics, pageAddress, linkKey(rules.engine->topics, firstPage));
+  }
+  const Settings& settings = rules.settings;
+  const bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
+  const char* link = usePattern ? findPatternNextPage(page, settings.topicNextPagePattern.c_str(), visited)
+                                : findBuiltInNextPage(page, rules.findNextPageLink);
+  if (link == nullptr) return {};
+  auto next = makeJobContext();
+  if (!resolveNextPageLink(link, rules.currentJob, *next)) return {};
+  return std::string(next->forumAddress.view());
+}
+
 bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   if (context.log.stopRequested()) return false;
   if (context.engine != nullptr) return writeProfileTopic(topic, context);

@@ -83,6 +83,23 @@ inline constexpr const char* kTopicFoot = "</TABLE></BODY></HTML>";
 // (under any spelling) ends the topic.
 bool writeTopic(JobContext& topic, TopicWriterContext& context);
 
+// The rules writeTopic follows a topic's pages by, for reading them ahead.
+struct TopicPageRules {
+  const Settings& settings;
+  const JobContext& currentJob;  // the address the user typed
+  NextPageFinder findNextPageLink = nullptr;
+  const EngineProfile* engine = nullptr;
+};
+
+// The address of the page writeTopic would fetch after `page` (fetched from
+// `pageAddress`) in the topic whose first page is `firstPage` (before the
+// link parameter), or empty. `visited` plays the part of the run's topic
+// list for the user's next-page pattern. The link parameter is not applied.
+// Only a guess for fetching ahead: writeTopic also ends a topic on a page
+// that repeats an earlier one, and its topic list may hold more.
+std::string guessNextTopicPage(const char* page, std::string_view pageAddress, std::string_view firstPage,
+                               const TopicPageRules& rules, LinkList& visited);
+
 // Writes into topic.forumAddress the address of the next-page link at `link`
 // resolved against `currentJob` (whose host is always kept) with session ids
 // dropped; the link ends at NUL, a quote, '>' or '#'. False when the address

@@ -7,6 +7,7 @@
 #include "crawler/link_scan.h"
 #include "crawler/page_links.h"
 #include "crawler/run_recorder.h"
+#include "crawler/topic_lookahead.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/page_block.h"
@@ -205,6 +206,8 @@ void ForumCrawler::crawlForum(JobContext& forum) {
     for (;;) {
       if (stopping() || preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
       state_.settings = settings_.snapshot();
+      if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+        state_.lookahead->upcoming(upcomingTopics(page.text(), state_));
       if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
         chooseTopicLayout(page.data(), *survey, state_);
         classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyTopicRow(row, state_); });

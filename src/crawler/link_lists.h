@@ -21,6 +21,7 @@
 namespace quillstash {
 
 class RunRecorder;
+class TopicLookahead;
 
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
@@ -58,7 +59,8 @@ struct CrawlState {
   // The engine profile the run reads pages with, or null for the table-based
   // path. Points into the download job's engine choice, which outlives the crawl.
   const EngineProfile* engine = nullptr;
-  RunRecorder* recorder = nullptr;  // the archive's record of the run, when it keeps one
+  RunRecorder* recorder = nullptr;      // the archive's record of the run, when it keeps one
+  TopicLookahead* lookahead = nullptr;  // told the topics each forum page will hand over, when fetching ahead
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
   // and sets itemNumber to 1. The forum selection, the forums left out and

@@ -7,6 +7,7 @@
 #include "crawler/forum_folder.h"
 #include "crawler/link_scan.h"
 #include "crawler/run_recorder.h"
+#include "crawler/topic_lookahead.h"
 #include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
@@ -125,6 +126,19 @@ void ProfileCrawler::takeTopic(const FoundLink& topic) {
   state_.itemNumber = listed + 1;
 }
 
+std::vector<std::string> ProfileCrawler::upcomingTopics(const std::vector<FoundLink>& topics) {
+  std::vector<std::string> addresses;
+  std::set<std::string> keys;
+  for (const FoundLink& topic : topics) {
+    if (topicKeys_.count(topic.key) != 0 || !keys.insert(topic.key).second) continue;
+    if (state_.recorder == nullptr ||
+        state_.recorder->wouldFetch(state_.outputPath.c_str(), topic.address.c_str(), topic.row)) {
+      addresses.push_back(topic.address);
+    }
+  }
+  return addresses;
+}
+
 void ProfileCrawler::crawlForum(const FoundLink& forum) {
   const std::uint32_t savedItemNumber = state_.itemNumber;
   std::set<std::string> savedTopicKeys;
@@ -172,6 +186,8 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
       firstPage = false;
     }
     if (preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
+    if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+      state_.lookahead->upcoming(upcomingTopics(topics));
     for (const FoundLink& topic : topics) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();

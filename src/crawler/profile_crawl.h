@@ -51,6 +51,9 @@ class ProfileCrawler {
   // Sub-forums, then the topics of every page of the forum.
   void crawlForum(const FoundLink& forum);
   void takeTopic(const FoundLink& topic);
+  // The addresses of `topics` that takeTopic would fetch, for the run's
+  // look-ahead: new to this forum and not kept as they are by the recorder.
+  std::vector<std::string> upcomingTopics(const std::vector<FoundLink>& topics);
   bool stopping() const { return log_.stopRequested(); }
 
   const EngineProfile& profile_;
