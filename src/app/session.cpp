@@ -42,6 +42,7 @@ class ArchiveTopicWriter : public TopicWriter {
                                &state.counts,
                                state.engine,
                                savedFiles_};
+    context.pageBlock = &page_;
     const std::uint32_t incompleteBefore = state.counts.topicsIncomplete;
     const std::uint32_t filesFailedBefore = state.counts.filesFailed;
     const bool saved = quillstash::writeTopic(topic, context);
@@ -66,6 +67,7 @@ class ArchiveTopicWriter : public TopicWriter {
   PageFetcher& fetcher_;
   SavedFiles* savedFiles_;
   OutputBuffer output_;
+  PageBlock page_;  // every topic's pages are read into this one block
 };
 
 // Hands the topics the crawl announces to the prefetcher, with the engine

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -212,7 +213,8 @@ std::uint32_t writeProfilePosts(const html::Document& page, const EngineProfile&
 bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
   const Settings& settings = context.settings;
   const EngineProfile& profile = *context.engine;
-  PageBlock page;
+  std::optional<PageBlock> ownPage;
+  PageBlock& page = context.pageBlock != nullptr ? *context.pageBlock : ownPage.emplace();
   LinkList fetched;
   const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
 
@@ -272,7 +274,8 @@ bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   if (context.log.stopRequested()) return false;
   if (context.engine != nullptr) return writeProfileTopic(topic, context);
   const Settings& settings = context.settings;
-  PageBlock page;
+  std::optional<PageBlock> ownPage;
+  PageBlock& page = context.pageBlock != nullptr ? *context.pageBlock : ownPage.emplace();
   LinkList fetched;  // every address fetched for this topic, to end loops
 
   if (!startTopicFile(topic, context, page, fetched)) return false;

@@ -16,6 +16,7 @@
 #include "engines/profile.h"
 #include "archive/saved_files.h"
 #include "text/link_compare.h"
+#include "text/page_block.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
@@ -57,6 +58,10 @@ struct TopicWriterContext {
   // The files earlier runs saved for this topic, linked again without a
   // fetch while they are present (none when null).
   SavedFiles* savedFiles = nullptr;
+  // The block each page of the topic is read into, kept from topic to topic
+  // so that its memory is not given back and zero-filled again for each
+  // (a block of the topic's own when null).
+  PageBlock* pageBlock = nullptr;
   // Set by writeTopic: the pages and posts the written file holds.
   std::uint32_t pagesWritten = 0;
   std::uint32_t postsWritten = 0;
