@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text/charset.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -53,8 +54,16 @@ constexpr std::uint16_t kWindows1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 
 void convertWindows1252(std::string_view page, std::string& out) {
   out.clear();
   out.reserve(page.size() + page.size() / 2);
-  for (char byte : page) {
-    const auto c = static_cast<unsigned char>(byte);
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    // Runs of ASCII are the same bytes in UTF-8: copied whole.
+    std::size_t run = i;
+    while (run < page.size() && static_cast<unsigned char>(page[run]) < 0x80) ++run;
+    if (run != i) {
+      out.append(page.data() + i, run - i);
+      i = run;
+      if (i == page.size()) break;
+    }
+    const auto c = static_cast<unsigned char>(page[i]);
     std::uint32_t code = c;
     if (c >= 0x80 && c <= 0x9F) code = kWindows1252High[c - 0x80] != 0 ? kWindows1252High[c - 0x80] : 0xFFFD;
     if (code < 0x80) {
@@ -136,6 +145,11 @@ bool isValidUtf8(std::string_view text) {
 
 bool convertToUtf8(std::string_view page, std::string_view charset, std::string& out) {
   if (!charset.empty() && namesUtf8OrAscii(charset)) return false;
+  // A Latin-1 page of ASCII alone is already UTF-8.
+  if (!charset.empty() && namesLatin1(charset) &&
+      std::all_of(page.begin(), page.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return false;
+  }
   if (charset.empty() && isValidUtf8(page)) return false;
   if (!charset.empty() && !namesLatin1(charset) && platform::convertCharsetToUtf8(std::string(charset), page, out)) {
     return true;
