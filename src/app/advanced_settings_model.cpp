@@ -68,7 +68,8 @@ constexpr Model::Group kGroups[] = {
 
 constexpr int kNumberFields[] = {Model::kConnectRetriesEdit, Model::kConnectDelayEdit,  Model::kReceiveRetriesEdit,
                                  Model::kReceiveDelayEdit,   Model::kDownloadDelayEdit, Model::kConnectTimeoutEdit,
-                                 Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit, Model::kMaxFileSizeEdit};
+                                 Model::kMinRateTimeEdit,    Model::kFetchDeadlineEdit, Model::kMaxFileSizeEdit,
+                                 Model::kConnectionsEdit};
 
 constexpr Model::LimitField kLimitFields[] = {
     {Model::kConnectTimeoutEdit, "Connect timeout (sec.):", &Settings::connectTimeoutS},
@@ -112,6 +113,7 @@ AdvancedSettingsModel::NumberLimits AdvancedSettingsModel::numberLimits(int edit
     case kMinRateTimeEdit:
     case kFetchDeadlineEdit: return {1, kMaxLimitSeconds, false};
     case kMaxFileSizeEdit: return {1, kMaxFileMegabytes, false};
+    case kConnectionsEdit: return {1, kMaxConnections, false};
     default: return {0, std::numeric_limits<std::uint32_t>::max(), false};
   }
 }
@@ -149,6 +151,7 @@ AdvancedSettingsModel::AdvancedSettingsModel(const Settings& settings) {
   texts_[kReceiveDelayEdit] = formatUnsignedField(settings.receiveRetryDelayMs);
   for (const auto& field : kLimitFields) texts_[field.id] = formatUnsignedField(settings.*field.seconds);
   texts_[kMaxFileSizeEdit] = formatMegabytes(settings.maxFileBytes);
+  texts_[kConnectionsEdit] = formatUnsignedField(std::clamp(settings.connections, std::uint32_t{1}, kMaxConnections));
   for (const auto& box : kCheckBoxes) checked_[box.id] = settings.*box.bit;
   for (const auto& field : kTextFields) texts_[field.id] = std::string((settings.*field.text).view());
   texts_[kProfileFileEdit] = std::string(settings.profileFile.view());
@@ -223,6 +226,7 @@ Settings AdvancedSettingsModel::accept(const Settings& current) const {
   }
   result.connectRetryDelayMs = readUnsignedField(text(kConnectDelayEdit));
   result.receiveRetryDelayMs = readUnsignedField(text(kReceiveDelayEdit));
+  result.connections = std::clamp(readUnsignedField(text(kConnectionsEdit)), std::uint32_t{1}, kMaxConnections);
   return result;
 }
 

@@ -34,6 +34,7 @@ class AdvancedSettingsModel {
   static constexpr int kLinkParameterEdit = 118;
   static constexpr int kConnectTimeoutEdit = 119, kMinRateTimeEdit = 120, kFetchDeadlineEdit = 121;
   static constexpr int kUserAgentEdit = 122, kCaFileEdit = 123, kMaxFileSizeEdit = 126;
+  static constexpr int kConnectionsEdit = 127;
   static constexpr int kUseProxyBox = 412, kForumLinksOnlyBox = 413, kDownloadDelayBox = 414;
   static constexpr int kConnectDelayBox = 415, kReceiveDelayBox = 416, kLinkParameterBox = 417;
   static constexpr int kSkipCertificateCheckBox = 418, kHttp10Box = 419;
@@ -71,8 +72,8 @@ class AdvancedSettingsModel {
   static std::span<const CheckBox> checkBoxes();
   static std::span<const TextField> textFields();  // 100 to 112, 118, 122 and 123
   static std::span<const Group> groups();
-  // The number edits: 113 to 117, the time limits 119 to 121 and the largest
-  // file 126.
+  // The number edits: 113 to 117, the time limits 119 to 121, the largest
+  // file 126 and the connections 127.
   static std::span<const int> numberFields();
   // What a number edit takes: whole numbers from min to max, or for the
   // forum delay seconds with up to three decimals (min and max in seconds).
@@ -99,6 +100,8 @@ class AdvancedSettingsModel {
   // The largest attachment or image saved, in whole MiB (1 MiB to 1 TiB).
   static constexpr const char* kMaxFileSizeLabel = "Largest attachment or image (MB):";
   static constexpr std::uint32_t kMaxFileMegabytes = 1048576;
+  // Connections fetching topics side by side (1 to kMaxConnections).
+  static constexpr const char* kConnectionsLabel = "Connections to the forum (1 to 8):";
   static constexpr const char* kMaximumRetriesLabel = "Maximum retries:";
   static constexpr const char* kOkText = "&Ok";
   static constexpr const char* kCancelText = "C&ancel";

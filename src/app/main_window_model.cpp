@@ -157,7 +157,8 @@ MainWindowModel::SelectResult MainWindowModel::listForums() {
   SelectResult result;
   result.showDialog = true;
   for (DetectedForum& forum : session_.listForums()) {
-    result.forums.push_back({std::move(forum.name), std::move(forum.address), forum.checked});
+    result.forums.push_back(
+        {std::move(forum.name), std::move(forum.address), forum.checked, forum.parent, forum.number});
   }
   return result;
 }
@@ -194,6 +195,7 @@ MainWindowModel::SelectResult MainWindowModel::finishSelect() {
 
 void MainWindowModel::confirmForums(const DetectedForumsModel& dialog) {
   session_.setForumSelection(dialog.accept(session_.forumSelection()));
+  session_.setLeftOutForums(dialog.acceptLeftOut(session_.leftOutForums()));
 }
 
 MainWindowModel::ProgressView MainWindowModel::progress() const {

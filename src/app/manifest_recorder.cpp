@@ -97,6 +97,26 @@ void ManifestRecorder::forumEntered(const char* address, FixedText<8192>& folder
   manifest_->putForum({stableId, relative(folderPath.c_str()), known ? known->number : 0});
 }
 
+bool ManifestRecorder::fetchesKnownTopic(const TopicRecord& known, const std::string& rowMarker) const {
+  std::string file =
+      root_ + platform::kPathSeparator + nativePath(known.folder) + platform::kPathSeparator + known.fileName;
+  bool current =
+      known.state == TopicState::kComplete && !known.fileName.empty() && platform::regularFileSize(file.c_str()) >= 0;
+  switch (mode_) {
+    case RefreshMode::kFull: return true;
+    case RefreshMode::kRetryFailed: return !current;
+    case RefreshMode::kRefresh: return !current || rowMarker.empty() || rowMarker != known.lastPost;
+  }
+  return true;
+}
+
+bool ManifestRecorder::wouldFetch(const char* forumFolder, const char* address, const std::string& rowMarker) {
+  if (!manifest_) return true;
+  std::optional<TopicRecord> known = manifest_->topic(stableIdOf(address));
+  if (!known || known->folder != relative(forumFolder)) return mode_ != RefreshMode::kRetryFailed;
+  return fetchesKnownTopic(*known, rowMarker);
+}
+
 TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
                                       std::uint32_t listedNumber) {
   TopicPlan plan;
@@ -121,14 +141,7 @@ TopicPlan ManifestRecorder::planTopic(const char* forumFolder, const char* addre
   }
   plan.number = known->number;
   plan.fileName = known->fileName;
-  std::string file = root_ + platform::kPathSeparator + nativePath(folder) + platform::kPathSeparator + known->fileName;
-  bool current =
-      known->state == TopicState::kComplete && !known->fileName.empty() && platform::regularFileSize(file.c_str()) >= 0;
-  switch (mode_) {
-    case RefreshMode::kFull: plan.fetch = true; break;
-    case RefreshMode::kRetryFailed: plan.fetch = !current; break;
-    case RefreshMode::kRefresh: plan.fetch = !current || rowMarker.empty() || rowMarker != known->lastPost; break;
-  }
+  plan.fetch = fetchesKnownTopic(*known, rowMarker);
   known->address = address;
   if (plan.fetch) known->lastPost = rowMarker;
   current_ = known;

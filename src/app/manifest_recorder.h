@@ -37,6 +37,7 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
   bool beginRun(const char* archiveRoot, const char* startAddress, const std::string& engine,
                 const std::string& namingOptions) override;
   void forumEntered(const char* address, FixedText<8192>& folderPath) override;
+  bool wouldFetch(const char* forumFolder, const char* address, const std::string& rowMarker) override;
   TopicPlan planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
                       std::uint32_t listedNumber) override;
   void topicTaken(const char* filePath, const TopicPlan& plan) override;
@@ -53,6 +54,9 @@ class ManifestRecorder : public RunRecorder, public SavedFiles {
  private:
   // `path` relative to the archive's root ("" for the root itself).
   std::string relative(const char* path) const;
+  // Whether a topic an earlier run recorded in the same folder is fetched
+  // again in this run's mode, given what its forum page shows now.
+  bool fetchesKnownTopic(const TopicRecord& known, const std::string& rowMarker) const;
 
   ActivityLog& log_;
   RefreshMode mode_;

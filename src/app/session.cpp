@@ -6,12 +6,14 @@
 #include "app/manifest_recorder.h"
 #include "archive/output_buffer.h"
 #include "archive/page_fetcher.h"
+#include "archive/topic_prefetch.h"
 #include "archive/topic_writer.h"
 #include "crawler/download_job.h"
 #include "crawler/engine_choice.h"
 #include "crawler/forum_crawl.h"
 #include "crawler/page_links.h"
 #include "crawler/profile_crawl.h"
+#include "crawler/topic_lookahead.h"
 #include "http/login.h"
 
 namespace quillstash {
@@ -40,6 +42,7 @@ class ArchiveTopicWriter : public TopicWriter {
                                &state.counts,
                                state.engine,
                                savedFiles_};
+    context.pageBlock = &page_;
     const std::uint32_t incompleteBefore = state.counts.topicsIncomplete;
     const std::uint32_t filesFailedBefore = state.counts.filesFailed;
     const bool saved = quillstash::writeTopic(topic, context);
@@ -64,6 +67,20 @@ class ArchiveTopicWriter : public TopicWriter {
   PageFetcher& fetcher_;
   SavedFiles* savedFiles_;
   OutputBuffer output_;
+  PageBlock page_;  // every topic's pages are read into this one block
+};
+
+// Hands the topics the crawl announces to the prefetcher, with the engine
+// profile the run reads them by.
+class PrefetchLookahead final : public TopicLookahead {
+ public:
+  PrefetchLookahead(TopicPrefetcher& prefetcher, const CrawlState& state) : prefetcher_(prefetcher), state_(state) {}
+  bool fetchesAhead() override { return prefetcher_.fetchesAhead(); }
+  void upcoming(std::vector<std::string> addresses) override { prefetcher_.plan(addresses, state_.engine); }
+
+ private:
+  TopicPrefetcher& prefetcher_;
+  const CrawlState& state_;
 };
 
 // Every run with certificate checks switched off says so first.
@@ -93,8 +110,20 @@ void Session::setForumSelection(const ForumSelection& selection) {
   forumSelection_ = selection;
 }
 
+std::vector<std::string> Session::leftOutForums() const {
+  std::lock_guard<std::mutex> lock(selectionMutex_);
+  return leftOutForums_;
+}
+
+void Session::setLeftOutForums(std::vector<std::string> addresses) {
+  std::lock_guard<std::mutex> lock(selectionMutex_);
+  leftOutForums_ = std::move(addresses);
+}
+
 std::size_t Session::fetchIndexPage(const std::string& forumAddress) {
   if (downloadRunning() || log_.stopRequested()) return 0;
+  forumTreeHeld_ = false;
+  forumTree_.clear();
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   if (!currentJob_->forumAddress.assign(forumAddress)) {
     log_.logLine("[ X ] The forum address is too long\r\n");
@@ -112,7 +141,7 @@ bool Session::startIndexFetch(const std::string& forumAddress) {
   if (indexThread_.joinable()) indexThread_.join();  // ended: joins at once
   indexFetchRunning_.store(true);
   indexThread_ = std::thread([this, forumAddress] {
-    fetchIndexPage(forumAddress);
+    if (fetchIndexPage(forumAddress) != 0) previewForumTree();
     indexFetchRunning_.store(false);
   });
   return true;
@@ -129,8 +158,38 @@ void Session::waitForIndexFetch() {
 
 bool Session::hasIndexPage() const { return pageBuffer_ && pageLength_ != 0 && pageBuffer_->text()[0] != '\0'; }
 
+void Session::previewForumTree() {
+  if (!hasIndexPage()) return;
+  PageBlock copy(pageLength_);  // the preview blanks scripts; the page held stays as fetched
+  std::memcpy(copy.data(), pageBuffer_->text(), pageLength_);
+  copy.setLength(pageLength_);
+  crawlState_.settings = settings_.snapshot();
+  crawlState_.forumSelection = forumSelection();
+  EngineChoice engine;
+  if (!chooseEngine(crawlState_.settings, copy.text(), engine, log_)) return;
+  std::vector<DetectedForum> rows =
+      engine.profile != nullptr
+          ? previewProfileForumTree(copy.text(), currentJob_->forumAddress.view(), *engine.profile, crawlState_,
+                                    *client_, log_, settings_)
+          : quillstash::previewForumTree(copy.data(), *currentJob_, crawlState_, *client_, log_, settings_);
+  if (log_.stopRequested()) return;  // cut short: not the whole tree
+  forumTree_ = std::move(rows);
+  forumTreeHeld_ = true;
+}
+
+LinkList Session::leftOutList() const {
+  LinkList list;
+  for (const std::string& address : leftOutForums()) appendLink(list, address.c_str());
+  return list;
+}
+
 std::vector<DetectedForum> Session::listForums() {
   if (downloadRunning() || indexFetchRunning_.load() || !hasIndexPage()) return {};
+  if (forumTreeHeld_) {
+    std::vector<DetectedForum> rows = forumTree_;
+    markSelectedForums(rows, forumSelection(), leftOutList());
+    return rows;
+  }
   // The listing blanks scripts in the page it reads; keep the fetched page
   // as it was so that a later preview reads the same text.
   PageBlock copy(pageLength_);
@@ -162,6 +221,7 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
   log_.setRunState(RunState::kRunning);
   if (!pageBuffer_) pageBuffer_ = std::make_unique<PageBlock>();
   crawlState_.forumSelection = forumSelection();
+  crawlState_.leftOutForums = leftOutList();
   bool addressFits = currentJob_->forumAddress.assign(forumAddress);
   const RefreshMode mode = refreshMode_;
   const bool indexPages = indexPages_;
@@ -172,12 +232,16 @@ bool Session::startDownload(const std::string& forumAddress, const std::string& 
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_.end = RunEnd::kIndexFailed;
     } else {
-      HttpPageFetcher fetcher(*client_);
+      HttpPageFetcher direct(*client_);
+      TopicPrefetcher fetcher(direct, *client_, settings_, log_, *currentJob_, &findNextPageLink);
+      PrefetchLookahead lookahead(fetcher, crawlState_);
       ManifestRecorder recorder(log_, mode, indexPages);
       ArchiveTopicWriter writer(settings_, log_, fetcher, &recorder);
       crawlState_.recorder = &recorder;
+      crawlState_.lookahead = &lookahead;
       RunOutcome outcome =
           runDownloadJob(*currentJob_, outputDirectory, *pageBuffer_, crawlState_, *client_, log_, settings_, writer);
+      crawlState_.lookahead = nullptr;
       crawlState_.recorder = nullptr;
       std::lock_guard<std::mutex> outcomeLock(outcomeMutex_);
       outcome_ = outcome;

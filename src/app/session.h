@@ -51,6 +51,10 @@ class Session {
   // takes a copy when it starts).
   ForumSelection forumSelection() const;
   void setForumSelection(const ForumSelection& selection);
+  // The sub-forums (at any depth) that the download leaves out, with all
+  // below them, by their addresses as the preview lists them.
+  std::vector<std::string> leftOutForums() const;
+  void setLeftOutForums(std::vector<std::string> addresses);
 
   // Select, step 1: fetches `forumAddress` into the index page buffer on the
   // calling thread, not as a forum page. Returns the body length (0 when
@@ -58,8 +62,10 @@ class Session {
   // runs, since the download then owns the page buffer.
   std::size_t fetchIndexPage(const std::string& forumAddress);
   // Select, step 1 off the calling thread: fetchIndexPage on a thread of its
-  // own, so that a silent server cannot hold the front-end. False (nothing
-  // started) while a fetch or a download runs, or after stop().
+  // own, so that a silent server cannot hold the front-end, followed by the
+  // preview of the forum tree (each forum's first page fetched once, for its
+  // sub-forums), which listForums then gives. False (nothing started) while a
+  // fetch or a download runs, or after stop().
   bool startIndexFetch(const std::string& forumAddress);
   bool indexFetchRunning() const { return indexFetchRunning_.load(); }
   // Blocks until the fetch started last has ended.
@@ -67,8 +73,10 @@ class Session {
   // True when the index page buffer holds a fetched page.
   bool hasIndexPage() const;
   // Select, step 2: the forums that a download would find on the fetched
-  // index page, in download order, with check boxes from the selection.
-  // Fetches nothing. Empty when no page is held or a download runs.
+  // index page, in download order, with check boxes from the selection: the
+  // whole tree when the page was fetched by startIndexFetch, else the index
+  // page's forums only. Fetches nothing. Empty when no page is held or a
+  // download runs.
   std::vector<DetectedForum> listForums();
 
   // Download: starts the download job on its own thread, into
@@ -115,6 +123,11 @@ class Session {
   void stop();
 
  private:
+  // The forum tree of the page held, fetching each forum's first page: on
+  // the index fetch's thread.
+  void previewForumTree();
+  LinkList leftOutList() const;
+
   SettingsStore settings_;
   ActivityLog log_;
   CookieJar cookies_;
@@ -122,10 +135,13 @@ class Session {
 
   mutable std::mutex selectionMutex_;
   ForumSelection forumSelection_ = allForumsSelected();
+  std::vector<std::string> leftOutForums_;
 
   std::unique_ptr<JobContext> currentJob_;  // made by the first download or select
   std::unique_ptr<PageBlock> pageBuffer_;   // the index page
   std::size_t pageLength_ = 0;
+  std::vector<DetectedForum> forumTree_;  // the preview of the page held, when made
+  bool forumTreeHeld_ = false;
   std::unique_ptr<HttpClient> client_;
   CrawlState crawlState_;  // the download's, or the preview's before a download started
 

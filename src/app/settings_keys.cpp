@@ -10,7 +10,7 @@ constexpr SettingKey::Number kNumbers[] = {
     {"connectRetries", &Settings::connectRetries},           {"receiveRetryDelayMs", &Settings::receiveRetryDelayMs},
     {"connectRetryDelayMs", &Settings::connectRetryDelayMs}, {"maxFileNameChars", &Settings::maxFileNameChars},
     {"connectTimeoutS", &Settings::connectTimeoutS},         {"minRateTimeS", &Settings::minRateTimeS},
-    {"fetchDeadlineS", &Settings::fetchDeadlineS},
+    {"fetchDeadlineS", &Settings::fetchDeadlineS},           {"connections", &Settings::connections},
 };
 
 constexpr SettingKey::Size kSizes[] = {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -212,7 +213,8 @@ std::uint32_t writeProfilePosts(const html::Document& page, const EngineProfile&
 bool writeProfileTopic(JobContext& topic, TopicWriterContext& context) {
   const Settings& settings = context.settings;
   const EngineProfile& profile = *context.engine;
-  PageBlock page;
+  std::optional<PageBlock> ownPage;
+  PageBlock& page = context.pageBlock != nullptr ? *context.pageBlock : ownPage.emplace();
   LinkList fetched;
   const std::string topicKey = linkKey(profile.topics, topic.forumAddress.view());
 
@@ -252,11 +254,28 @@ bool resolveNextPageLink(const char* link, const JobContext& currentJob, JobCont
   return !out.truncated();
 }
 
+std::string guessNextTopicPage(const char* page, std::string_view pageAddress, std::string_view firstPage,
+                               const TopicPageRules& rules, LinkList& visited) {
+  if (rules.engine != nullptr) {
+    std::unique_ptr<html::Document> tree = html::Document::parse(page);
+    return findNextPage(*tree, rules.engine->topics, pageAddress, linkKey(rules.engine->topics, firstPage));
+  }
+  const Settings& settings = rules.settings;
+  const bool usePattern = settings.useTopicNextPagePattern && !settings.topicNextPagePattern.empty();
+  const char* link = usePattern ? findPatternNextPage(page, settings.topicNextPagePattern.c_str(), visited)
+                                : findBuiltInNextPage(page, rules.findNextPageLink);
+  if (link == nullptr) return {};
+  auto next = makeJobContext();
+  if (!resolveNextPageLink(link, rules.currentJob, *next)) return {};
+  return std::string(next->forumAddress.view());
+}
+
 bool writeTopic(JobContext& topic, TopicWriterContext& context) {
   if (context.log.stopRequested()) return false;
   if (context.engine != nullptr) return writeProfileTopic(topic, context);
   const Settings& settings = context.settings;
-  PageBlock page;
+  std::optional<PageBlock> ownPage;
+  PageBlock& page = context.pageBlock != nullptr ? *context.pageBlock : ownPage.emplace();
   LinkList fetched;  // every address fetched for this topic, to end loops
 
   if (!startTopicFile(topic, context, page, fetched)) return false;

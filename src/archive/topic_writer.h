@@ -16,6 +16,7 @@
 #include "engines/profile.h"
 #include "archive/saved_files.h"
 #include "text/link_compare.h"
+#include "text/page_block.h"
 #include "text/text_writer.h"
 
 namespace quillstash {
@@ -57,6 +58,10 @@ struct TopicWriterContext {
   // The files earlier runs saved for this topic, linked again without a
   // fetch while they are present (none when null).
   SavedFiles* savedFiles = nullptr;
+  // The block each page of the topic is read into, kept from topic to topic
+  // so that its memory is not given back and zero-filled again for each
+  // (a block of the topic's own when null).
+  PageBlock* pageBlock = nullptr;
   // Set by writeTopic: the pages and posts the written file holds.
   std::uint32_t pagesWritten = 0;
   std::uint32_t postsWritten = 0;
@@ -82,6 +87,23 @@ inline constexpr const char* kTopicFoot = "</TABLE></BODY></HTML>";
 // page of the topic ends it, so navigation that leads back to an earlier page
 // (under any spelling) ends the topic.
 bool writeTopic(JobContext& topic, TopicWriterContext& context);
+
+// The rules writeTopic follows a topic's pages by, for reading them ahead.
+struct TopicPageRules {
+  const Settings& settings;
+  const JobContext& currentJob;  // the address the user typed
+  NextPageFinder findNextPageLink = nullptr;
+  const EngineProfile* engine = nullptr;
+};
+
+// The address of the page writeTopic would fetch after `page` (fetched from
+// `pageAddress`) in the topic whose first page is `firstPage` (before the
+// link parameter), or empty. `visited` plays the part of the run's topic
+// list for the user's next-page pattern. The link parameter is not applied.
+// Only a guess for fetching ahead: writeTopic also ends a topic on a page
+// that repeats an earlier one, and its topic list may hold more.
+std::string guessNextTopicPage(const char* page, std::string_view pageAddress, std::string_view firstPage,
+                               const TopicPageRules& rules, LinkList& visited);
 
 // Writes into topic.forumAddress the address of the next-page link at `link`
 // resolved against `currentJob` (whose host is always kept) with session ids

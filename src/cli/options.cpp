@@ -107,6 +107,8 @@ std::string usageText() {
          "      --insecure               do not check https certificates (warned in every run)\n"
          "      --user-agent TEXT        the User-Agent line of every request\n"
          "      --http1.0                send HTTP/1.0 requests, a new connection for each\n"
+         "      --connections N          fetch the topics of a forum page over N connections side by side\n"
+         "                               (default 2, at most 8; one while --delay is set)\n"
          "      --delay SECONDS          wait after each forum page fetched\n"
          "      --connect-retries N      retries after a failed connect (default 2, at most 100)\n"
          "      --connect-retry-delay MS wait before a connect retry (default 100, 0 = none)\n"
@@ -241,6 +243,10 @@ ParseResult parseArguments(const std::vector<std::string>& arguments) {
       }
       settings.downloadDelayMs = seconds * 1000;
       settings.useDownloadDelay = true;
+    } else if (name == "--connections") {
+      if (!number(settings.connections) || settings.connections == 0 || settings.connections > kMaxConnections) {
+        return fail("option --connections takes a number from 1 to 8");
+      }
     } else if (name == "--connect-retries") {
       if (!number(settings.connectRetries) || settings.connectRetries > kMaxRetries) {
         return fail("option --connect-retries takes a number from 0 to 100");

@@ -39,12 +39,12 @@ void ActivityLog::logLine(std::string_view text) {
       platform::appendToFile(logFilePath_.c_str(), text.data(), text.size());
     }
   }
-  if (runState_.load() != RunState::kPaused || stopRequested_.load()) return;
-  {
+  if (runState() != RunState::kPaused || stopRequested()) return;
+  if (parent_ == nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
     show("*** Paused\r\n");
   }
-  while (runState_.load() == RunState::kPaused && !stopRequested_.load()) {
+  while (runState() == RunState::kPaused && !stopRequested()) {
     platform::sleepMilliseconds(kPauseStepMs);
   }
 }

@@ -57,6 +57,11 @@ class ActivityLog {
 
   // The caller keeps `view` alive as long as the log.
   explicit ActivityLog(LogView& view) : view_(view) {}
+  // A log whose lines go to `view` alone (kept there to be shown later, in
+  // their place, through `parent`), and which follows `parent`'s stop
+  // request, pause and progress counters: the log of a helper thread that
+  // works ahead of the download. The caller keeps both alive.
+  ActivityLog(LogView& view, ActivityLog& parent) : view_(view), parent_(&parent) {}
 
   // Shows `text` (a whole line, normally ending in CR LF, which is not added
   // here), appends it to the log file while logToFile is on, then waits while
@@ -73,23 +78,24 @@ class ActivityLog {
 
   // Written by the main window; read by the pause gate.
   void setRunState(RunState state) { runState_.store(state); }
-  RunState runState() const { return runState_.load(); }
+  RunState runState() const { return parent_ != nullptr ? parent_->runState() : runState_.load(); }
 
   // Lifts any pause for good and keeps the gate open: used when the program
   // ends while a job runs, so that no worker stays asleep in the gate.
   void requestStop() { stopRequested_.store(true); }
-  bool stopRequested() const { return stopRequested_.load(); }
+  bool stopRequested() const { return stopRequested_.load() || (parent_ != nullptr && parent_->stopRequested()); }
 
   // The counters of the download in progress (or the last one): raised by
   // whoever logs the step they count, read by the front-ends.
-  RunProgress& progress() { return progress_; }
-  const RunProgress& progress() const { return progress_; }
+  RunProgress& progress() { return parent_ != nullptr ? parent_->progress() : progress_; }
+  const RunProgress& progress() const { return parent_ != nullptr ? parent_->progress() : progress_; }
 
  private:
   void show(std::string_view text);
 
   mutable std::mutex mutex_;  // one line at a time through the view and the file
   LogView& view_;
+  ActivityLog* parent_ = nullptr;
   std::string logFilePath_;
   std::atomic<bool> logToFile_{false};
   std::atomic<RunState> runState_{RunState::kIdle};

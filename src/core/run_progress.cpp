@@ -11,6 +11,7 @@ void RunProgress::start() {
   pages_.store(0);
   bytes_.store(0);
   requests_.store(0);
+  busyAnswers_.store(0);
   const Clock::rep now = Clock::now().time_since_epoch().count();
   startedAt_.store(now);
   endedAt_.store(now);
@@ -32,6 +33,7 @@ RunProgress::Counts RunProgress::counts() const {
   counts.pages = pages_.load(std::memory_order_relaxed);
   counts.bytes = bytes_.load(std::memory_order_relaxed);
   counts.requests = requests_.load(std::memory_order_relaxed);
+  counts.busyAnswers = busyAnswers_.load(std::memory_order_relaxed);
   const Clock::rep end = counts.running ? Clock::now().time_since_epoch().count() : endedAt_.load();
   counts.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::duration(end - startedAt_.load()));
   return counts;

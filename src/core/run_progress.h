@@ -21,6 +21,7 @@ class RunProgress {
     std::uint64_t pages = 0;               // pages and files fetched whole
     std::uint64_t bytes = 0;               // their body bytes
     std::uint64_t requests = 0;            // requests sent, retries and redirects included
+    std::uint32_t busyAnswers = 0;         // 429 and 503 answers that asked to wait (Retry-After)
     std::chrono::milliseconds elapsed{0};  // since start(); frozen by finish()
     bool running = false;
   };
@@ -40,6 +41,9 @@ class RunProgress {
 
   // A request has gone out on a connection (any thread that fetches).
   void requestSent() { requests_.fetch_add(1, std::memory_order_relaxed); }
+  // A server answered 429 or 503 and asked to wait (any thread).
+  void serverBusy() { busyAnswers_.fetch_add(1, std::memory_order_relaxed); }
+  bool serverWasBusy() const { return busyAnswers_.load(std::memory_order_relaxed) != 0; }
 
   // Any thread.
   Counts counts() const;
@@ -53,6 +57,7 @@ class RunProgress {
   std::atomic<std::uint64_t> pages_{0};
   std::atomic<std::uint64_t> bytes_{0};
   std::atomic<std::uint64_t> requests_{0};
+  std::atomic<std::uint32_t> busyAnswers_{0};
   std::atomic<Clock::rep> startedAt_{0};  // Clock ticks
   std::atomic<Clock::rep> endedAt_{0};
   std::atomic<bool> running_{false};

@@ -39,6 +39,7 @@ void loadDefaultSettings(Settings& settings) {
   settings.minRateTimeS = 60;
   settings.fetchDeadlineS = 600;
   settings.maxFileBytes = std::uint64_t{1} << 30;
+  settings.connections = 2;
   settings.engine.assign("auto");
 }
 

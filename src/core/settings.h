@@ -39,6 +39,9 @@ inline constexpr std::uint32_t kMaxRetries = 100;
 // Bytes per second a fetch must reach over every minRateTimeS seconds.
 inline constexpr std::uint64_t kMinTransferRate = 1024;
 
+// Most connections a download opens to a forum at once.
+inline constexpr std::uint32_t kMaxConnections = 8;
+
 struct Settings {
   // Numbers (milliseconds, counts, characters).
   std::uint32_t downloadDelayMs = 0;  // pause after each forum page fetched
@@ -64,6 +67,9 @@ struct Settings {
   SettingText caFile;                 // PEM file of certificates trusted beside the system's
   bool skipCertificateCheck = false;  // accept any certificate (logged at the start of a run)
   bool http10 = false;                // HTTP/1.0 requests, a new connection for each
+  // Connections that fetch the topics of a forum page side by side (1 to
+  // kMaxConnections); one while a download delay is set.
+  std::uint32_t connections = 0;
 
   // Forum detection and network switches.
   bool useForumLinkPrefix = false;

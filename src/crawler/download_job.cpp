@@ -9,6 +9,7 @@
 #include "crawler/forum_folder.h"
 #include "crawler/profile_crawl.h"
 #include "crawler/run_recorder.h"
+#include "crawler/topic_lookahead.h"
 #include "platform/files.h"
 
 namespace quillstash {
@@ -84,6 +85,7 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     state.engine = engine.profile;
     ProfileCrawler crawler(state, client, log, settings, writer);
     crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
+    if (state.lookahead != nullptr) state.lookahead->upcoming({});  // nothing reads by the profile after this
     state.engine = nullptr;
   } else {
     ForumCrawler crawler(state, client, log, settings, writer);

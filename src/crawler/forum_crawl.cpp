@@ -7,6 +7,7 @@
 #include "crawler/link_scan.h"
 #include "crawler/page_links.h"
 #include "crawler/run_recorder.h"
+#include "crawler/topic_lookahead.h"
 #include "platform/files.h"
 #include "platform/path.h"
 #include "text/page_block.h"
@@ -77,7 +78,15 @@ class ForumCrawler::ForumFolderSink : public ForumSink {
   ForumFolderSink(ForumCrawler& crawler, bool indexPage) : crawler_(crawler), indexPage_(indexPage) {}
 
   void takeForum(CrawlState& state, JobContext& forum) override {
-    if (!indexPage_ || isForumSelected(state.forumSelection, state.itemNumber)) crawler_.enterForum(forum);
+    // A forum left out still uses up its number, so that the others keep theirs.
+    bool take = false;
+    if (indexPage_) {
+      take = isForumSelected(state.forumSelection, state.itemNumber);
+    } else {
+      const char* address = forum.forumAddress.c_str();
+      take = findLink(state.leftOutForums, address) == nullptr;
+    }
+    if (take || crawler_.preview_ != nullptr) crawler_.enterForum(forum);
     ++state.itemNumber;
   }
 
@@ -88,6 +97,11 @@ class ForumCrawler::ForumFolderSink : public ForumSink {
 
 void ForumCrawler::enterForum(JobContext& forum) {
   if (stopping()) return;
+  if (preview_ != nullptr) {
+    if (preview_->enter(state_, forum.forumAddress.view())) crawlForum(forum);
+    preview_->leave();
+    return;
+  }
   if (!makeForumDirectory(forum.forumAddress.c_str(), state_, log_)) return;
   log_.progress().forumFound();
   crawlForum(forum);
@@ -102,10 +116,10 @@ void ForumCrawler::crawlIndex(char* page) {
   classifyColumns(page, *survey, [this](TableRow& row) { classifyForumRow(row, state_); });
   settleForumColumns(*survey);
   PathMark mark(state_.outputPath);
-  walkRows(page, *survey, [this](TableRow& row) { walkForumRow(row, true); });
+  walkRows(page, *survey, [this, &sink](TableRow& row) { walkForumRow(row, sink); });
 }
 
-void ForumCrawler::walkForumRow(TableRow& row, bool indexPage) {
+void ForumCrawler::walkForumRow(TableRow& row, ForumSink& sink) {
   scanForumRow(row, [&](const char* value) {
     if (stopping()) return;
     std::unique_ptr<JobContext> forum = takeRowForumLink(value, state_);
@@ -116,12 +130,23 @@ void ForumCrawler::walkForumRow(TableRow& row, bool indexPage) {
     bool named = appendLinkName(path, state_.itemNumber, 2, linkTextStart(value), limit);
     path.terminate();
     if (!named) return;
-    if (!indexPage || isForumSelected(state_.forumSelection, state_.itemNumber)) {
-      trimPathEnd(state_.outputPath);
-      enterForum(*forum);
-    }
-    ++state_.itemNumber;
+    trimPathEnd(state_.outputPath);
+    sink.takeForum(state_, *forum);
   });
+}
+
+void ForumCrawler::findSubForums(PageBlock& page, TableSurvey& survey) {
+  surveyTables(page.data(), survey);
+  keepLayout(survey, state_.indexLayout);
+  trimPathEnd(state_.outputPath);
+
+  ForumFolderSink subForums(*this, false);
+  if (!detectForums(page.text(), state_, subForums) && !stopping()) {
+    classifyColumns(page.data(), survey, [this](TableRow& row) { classifyForumRow(row, state_); });
+    settleForumColumns(survey);
+    PathMark mark(state_.outputPath);
+    walkRows(page.data(), survey, [this, &subForums](TableRow& row) { walkForumRow(row, subForums); });
+  }
 }
 
 const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
@@ -175,22 +200,14 @@ void ForumCrawler::crawlForum(JobContext& forum) {
   if (!fetched && !stopping()) ++state_.counts.forumPagesFailed;
   if (fetched && !stopping()) {
     ++state_.counts.forums;
-    surveyTables(page.data(), *survey);
-    keepLayout(*survey, state_.indexLayout);
-    trimPathEnd(state_.outputPath);
-
-    ForumFolderSink subForums(*this, false);
-    if (!detectForums(page.text(), state_, subForums) && !stopping()) {
-      classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyForumRow(row, state_); });
-      settleForumColumns(*survey);
-      PathMark mark(state_.outputPath);
-      walkRows(page.data(), *survey, [this](TableRow& row) { walkForumRow(row, false); });
-    }
+    findSubForums(page, *survey);
 
     state_.itemNumber = 1;
     for (;;) {
-      if (stopping()) break;
+      if (stopping() || preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
       state_.settings = settings_.snapshot();
+      if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+        state_.lookahead->upcoming(upcomingTopics(page.text(), state_));
       if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
         chooseTopicLayout(page.data(), *survey, state_);
         classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyTopicRow(row, state_); });
@@ -248,6 +265,29 @@ std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, C
     });
   });
   return rows;
+}
+
+namespace {
+
+// A preview reads no topic.
+class NoTopics : public TopicWriter {
+ public:
+  void writeTopic(CrawlState&, JobContext&) override {}
+};
+
+}  // namespace
+
+std::vector<DetectedForum> previewForumTree(char* page, JobContext& currentJob, CrawlState& state, HttpClient& client,
+                                            ActivityLog& log, const SettingsStore& settings) {
+  state.startRun();
+  state.currentJob = &currentJob;
+  state.settings = settings.snapshot();
+  state.outputPath.clear();
+  ForumTreeRecorder tree(kPreviewDepth);
+  NoTopics noTopics;
+  ForumCrawler crawler(state, client, log, settings, noTopics, &tree);
+  crawler.crawlIndex(page);
+  return std::move(tree.rows());
 }
 
 }  // namespace quillstash

@@ -15,6 +15,7 @@
 #include "crawler/table_layout.h"
 #include "crawler/topic_detection.h"
 #include "http/fetch.h"
+#include "text/page_block.h"
 
 namespace quillstash {
 
@@ -22,9 +23,12 @@ namespace quillstash {
 // caller keeps every argument alive while the crawler is used.
 class ForumCrawler {
  public:
+  // With `preview`, the crawler walks the forums as a download would but
+  // makes no folder and reads no topic: each forum, ticked or not, goes to the
+  // recorder, and only its first page is fetched, for its sub-forums.
   ForumCrawler(CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
-               TopicWriter& writer)
-      : state_(state), client_(client), log_(log), settings_(settings), writer_(writer) {}
+               TopicWriter& writer, ForumTreeRecorder* preview = nullptr)
+      : state_(state), client_(client), log_(log), settings_(settings), writer_(writer), preview_(preview) {}
 
   // The forums of the index page held in `page` (the current job's page):
   // forum detection with the download sink, or else the table layout route.
@@ -44,8 +48,12 @@ class ForumCrawler {
   // Creates the folder named by state.outputPath and crawls the forum in it;
   // logs when the folder cannot be made.
   void enterForum(JobContext& forum);
-  // Row handler of the table route for forum links.
-  void walkForumRow(TableRow& row, bool indexPage);
+  // Row handler of the table route for forum links: names each and hands it
+  // to the sink.
+  void walkForumRow(TableRow& row, ForumSink& sink);
+  // The sub-forums of a forum's first page, held in `page`, handed to the
+  // sub-forum sink: forum detection, or else the table route.
+  void findSubForums(PageBlock& page, TableSurvey& survey);
   // The address of the next page of a forum page, or nullptr; `end` receives
   // where the address ends.
   const char* nextForumPage(const char* page, const char** end);
@@ -56,6 +64,7 @@ class ForumCrawler {
   ActivityLog& log_;
   const SettingsStore& settings_;
   TopicWriter& writer_;
+  ForumTreeRecorder* preview_;
 };
 
 // The forums a download of the index page held in `page` would enter, in
@@ -64,5 +73,13 @@ class ForumCrawler {
 // and shapes are emptied; the selection and the index layout are kept) and
 // fetches nothing. `page` may be changed (scripts are blanked).
 std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, CrawlState& state);
+
+// The forum tree a download of the index page held in `page` would walk:
+// the index page's forums and, fetching each forum's first page once, their
+// sub-forums to kPreviewDepth levels, in download order with the folder names
+// the download gives them. Starts a new run on `state`; the rows' ticks are
+// left for markSelectedForums. Ends early when a stop is requested.
+std::vector<DetectedForum> previewForumTree(char* page, JobContext& currentJob, CrawlState& state, HttpClient& client,
+                                            ActivityLog& log, const SettingsStore& settings);
 
 }  // namespace quillstash

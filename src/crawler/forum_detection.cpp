@@ -50,6 +50,38 @@ void ForumListSink::takeForum(CrawlState& state, JobContext& forum) {
   ++state.itemNumber;
 }
 
+bool ForumTreeRecorder::enter(const CrawlState& state, std::string_view address) {
+  // The folder's name as makeForumDirectory cleans it.
+  FixedText<CrawlState::kPathSize> path;
+  std::string_view full = state.outputPath.view();
+  std::size_t start = full.size();
+  while (start > 0 && !platform::isPathSeparator(full[start - 1])) --start;
+  const bool copied = path.assign(full.substr(start));
+  if (copied) cleanPathComponent(path.data);
+  DetectedForum row{copied ? std::string(path.view()) : std::string(full.substr(start)), std::string(address), true,
+                    open_.empty() ? -1 : open_.back(), state.itemNumber};
+  const bool deeper = open_.size() < maxDepth_;
+  open_.push_back(static_cast<int>(rows_.size()));
+  rows_.push_back(std::move(row));
+  return deeper;
+}
+
+void ForumTreeRecorder::leave() {
+  if (!open_.empty()) open_.pop_back();
+}
+
+void markSelectedForums(std::vector<DetectedForum>& rows, const ForumSelection& selection, const LinkList& leftOut) {
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    DetectedForum& row = rows[k];
+    if (row.parent < 0 || static_cast<std::size_t>(row.parent) >= k) {
+      row.checked = isForumSelected(selection, row.number);
+    } else {
+      const char* address = row.address.c_str();
+      row.checked = rows[static_cast<std::size_t>(row.parent)].checked && findLink(leftOut, address) == nullptr;
+    }
+  }
+}
+
 bool useForumPatterns(const Settings& s) {
   return (s.useForumLinkPrefix && !s.forumLinkPrefix.empty()) ||
          (s.useForumLinkPattern && !s.forumLinkPattern.empty()) || (s.useForumLinkSuffix && !s.forumLinkSuffix.empty());

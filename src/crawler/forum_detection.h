@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/settings.h"
@@ -28,10 +29,41 @@ class ForumSink {
 
 // One row of the Detected Forums list.
 struct DetectedForum {
-  std::string name;     // number, blank, link text
-  std::string address;  // the resolved address
-  bool checked = true;  // from the forum selection
+  std::string name;          // number, blank, link text
+  std::string address;       // the resolved address
+  bool checked = true;       // from the forum selection
+  int parent = -1;           // row of the forum it is a sub-forum of; -1 for a forum of the index page
+  std::uint32_t number = 0;  // its number among the forums of its page (0: not known)
 };
+
+// How deep a preview reads sub-forums: forums below this many levels of
+// sub-forums are listed but their pages are not fetched.
+inline constexpr std::uint32_t kPreviewDepth = 8;
+
+// Collects the forum tree a download would walk while a crawler previews it:
+// the crawler calls enter() where the download would make a forum's folder
+// (state.outputPath ending with its name) and leave() when it is done with
+// it. Rows come in download order, each sub-forum after its forum.
+class ForumTreeRecorder {
+ public:
+  explicit ForumTreeRecorder(std::uint32_t maxDepth) : maxDepth_(maxDepth) {}
+
+  // Records the forum with the folder name the download would give it; true
+  // when its page is to be read for sub-forums (the depth allows it).
+  bool enter(const CrawlState& state, std::string_view address);
+  void leave();
+  std::vector<DetectedForum>& rows() { return rows_; }
+
+ private:
+  std::uint32_t maxDepth_;
+  std::vector<DetectedForum> rows_;
+  std::vector<int> open_;  // rows of the forums entered and not yet left
+};
+
+// Ticks the rows as a download would take them: a forum of the index page by
+// its number in `selection`, a sub-forum when its forum is ticked and its
+// address is not in `leftOut`.
+void markSelectedForums(std::vector<DetectedForum>& rows, const ForumSelection& selection, const LinkList& leftOut);
 
 // The sink of the Detected Forums list: inserts a row at index itemNumber - 1,
 // checked when bit 0 of the forum's selection entry is set, and advances

@@ -21,6 +21,7 @@
 namespace quillstash {
 
 class RunRecorder;
+class TopicLookahead;
 
 // A family of tables: cells per row and nesting depth. (0, 0) means none.
 struct LayoutKey {
@@ -47,6 +48,7 @@ struct CrawlState {
   FixedText<kShapeSize> forumShape;  // last segment of the run's first forum link, digits left out
   FixedText<kShapeSize> topicShape;  // the same for the first topic link
   ForumSelection forumSelection = allForumsSelected();
+  LinkList leftOutForums;                  // sub-forums at any depth not to download (their addresses)
   LayoutKey indexLayout;                   // table family of the index page's forum list
   LayoutKey topicLayoutCandidate;          // family proposed by the last forum page analysed
   LayoutKey topicLayoutConfirmed;          // family chosen by two pages in a row; then fixed for the run
@@ -57,10 +59,12 @@ struct CrawlState {
   // The engine profile the run reads pages with, or null for the table-based
   // path. Points into the download job's engine choice, which outlives the crawl.
   const EngineProfile* engine = nullptr;
-  RunRecorder* recorder = nullptr;  // the archive's record of the run, when it keeps one
+  RunRecorder* recorder = nullptr;      // the archive's record of the run, when it keeps one
+  TopicLookahead* lookahead = nullptr;  // told the topics each forum page will hand over, when fetching ahead
 
   // Empties the link lists, shapes and counts, clears the topic layout keys
-  // and sets itemNumber to 1. The forum selection and the index layout are kept.
+  // and sets itemNumber to 1. The forum selection, the forums left out and
+  // the index layout are kept.
   void startRun();
 };
 

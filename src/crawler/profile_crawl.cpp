@@ -7,6 +7,7 @@
 #include "crawler/forum_folder.h"
 #include "crawler/link_scan.h"
 #include "crawler/run_recorder.h"
+#include "crawler/topic_lookahead.h"
 #include "html/tree.h"
 #include "platform/files.h"
 #include "platform/path.h"
@@ -51,8 +52,8 @@ void ProfileCrawler::crawlIndex(std::string_view page, std::string_view address)
   state_.itemNumber = 1;
   for (const FoundLink& forum : forums) {
     if (stopping()) return;
-    if (isForumSelected(state_.forumSelection, state_.itemNumber) && forumKeys_.insert(forum.key).second)
-      enterForum(forum);
+    const bool take = isForumSelected(state_.forumSelection, state_.itemNumber) || preview_ != nullptr;
+    if (take && forumKeys_.insert(forum.key).second) enterForum(forum);
     ++state_.itemNumber;
   }
 }
@@ -82,6 +83,11 @@ void ProfileCrawler::enterForum(const FoundLink& forum) {
   PathMark mark(state_.outputPath);
   std::uint32_t max = state_.settings.maxFileNameChars;
   if (!appendItemName(state_.outputPath, state_.itemNumber, 2, forum.text, max > 3 ? max - 3 : 0, "")) return;
+  if (preview_ != nullptr) {
+    if (preview_->enter(state_, forum.address)) crawlForum(forum);
+    preview_->leave();
+    return;
+  }
   if (!makeForumDirectory(forum.address.c_str(), state_, log_)) return;
   log_.progress().forumFound();
   crawlForum(forum);
@@ -118,6 +124,19 @@ void ProfileCrawler::takeTopic(const FoundLink& topic) {
     writer_.writeTopic(state_, *job);
   }
   state_.itemNumber = listed + 1;
+}
+
+std::vector<std::string> ProfileCrawler::upcomingTopics(const std::vector<FoundLink>& topics) {
+  std::vector<std::string> addresses;
+  std::set<std::string> keys;
+  for (const FoundLink& topic : topics) {
+    if (topicKeys_.count(topic.key) != 0 || !keys.insert(topic.key).second) continue;
+    if (state_.recorder == nullptr ||
+        state_.recorder->wouldFetch(state_.outputPath.c_str(), topic.address.c_str(), topic.row)) {
+      addresses.push_back(topic.address);
+    }
+  }
+  return addresses;
 }
 
 void ProfileCrawler::crawlForum(const FoundLink& forum) {
@@ -158,12 +177,17 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
       for (const FoundLink& sub : subForums) {
         if (stopping()) break;
         if (!forumKeys_.insert(sub.key).second) continue;
-        enterForum(sub);
+        // A forum left out still uses up its number, so that the others keep theirs.
+        const char* subAddress = sub.address.c_str();
+        if (findLink(state_.leftOutForums, subAddress) == nullptr || preview_ != nullptr) enterForum(sub);
         ++state_.itemNumber;
       }
       state_.itemNumber = 1;
       firstPage = false;
     }
+    if (preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
+    if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
+      state_.lookahead->upcoming(upcomingTopics(topics));
     for (const FoundLink& topic : topics) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();
@@ -181,6 +205,33 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
 
   topicKeys_.swap(savedTopicKeys);
   state_.itemNumber = savedItemNumber;
+}
+
+namespace {
+
+// A preview reads no topic.
+class NoTopics : public TopicWriter {
+ public:
+  void writeTopic(CrawlState&, JobContext&) override {}
+};
+
+}  // namespace
+
+std::vector<DetectedForum> previewProfileForumTree(std::string_view page, std::string_view address,
+                                                   const EngineProfile& profile, CrawlState& state, HttpClient& client,
+                                                   ActivityLog& log, const SettingsStore& settings) {
+  state.startRun();
+  state.settings = settings.snapshot();
+  state.outputPath.clear();
+  state.engine = &profile;
+  ForumTreeRecorder tree(kPreviewDepth);
+  NoTopics noTopics;
+  {
+    ProfileCrawler crawler(state, client, log, settings, noTopics, &tree);
+    crawler.crawlIndex(page, address);
+  }
+  state.engine = nullptr;
+  return std::move(tree.rows());
 }
 
 }  // namespace quillstash

@@ -25,9 +25,18 @@ namespace quillstash {
 // while the crawler is used, state.engine included.
 class ProfileCrawler {
  public:
+  // With `preview`, walks the forums as a download would but makes no folder
+  // and reads no topic: each forum, ticked or not, goes to the recorder, and
+  // only its first page is fetched, for its sub-forums.
   ProfileCrawler(CrawlState& state, HttpClient& client, ActivityLog& log, const SettingsStore& settings,
-                 TopicWriter& writer)
-      : profile_(*state.engine), state_(state), client_(client), log_(log), settings_(settings), writer_(writer) {}
+                 TopicWriter& writer, ForumTreeRecorder* preview = nullptr)
+      : profile_(*state.engine),
+        state_(state),
+        client_(client),
+        log_(log),
+        settings_(settings),
+        writer_(writer),
+        preview_(preview) {}
 
   // Downloads every forum linked from the index page `page`, fetched from
   // `address`, into the folder named by state.outputPath, honouring the
@@ -42,6 +51,9 @@ class ProfileCrawler {
   // Sub-forums, then the topics of every page of the forum.
   void crawlForum(const FoundLink& forum);
   void takeTopic(const FoundLink& topic);
+  // The addresses of `topics` that takeTopic would fetch, for the run's
+  // look-ahead: new to this forum and not kept as they are by the recorder.
+  std::vector<std::string> upcomingTopics(const std::vector<FoundLink>& topics);
   bool stopping() const { return log_.stopRequested(); }
 
   const EngineProfile& profile_;
@@ -50,6 +62,7 @@ class ProfileCrawler {
   ActivityLog& log_;
   const SettingsStore& settings_;
   TopicWriter& writer_;
+  ForumTreeRecorder* preview_;
   std::set<std::string> forumKeys_;  // forums entered in this run
   std::set<std::string> topicKeys_;  // topics taken in the forum being crawled
 };
@@ -59,5 +72,13 @@ class ProfileCrawler {
 // Fetches nothing; uses the forum selection and the name limit of `state`.
 std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address,
                                              const EngineProfile& profile, const CrawlState& state);
+
+// The forum tree a download by `profile` of the index page `page` (fetched
+// from `address`) would walk, as previewForumTree for the table-based walk:
+// each forum's first page fetched once, sub-forums to kPreviewDepth levels.
+// Starts a new run on `state`; the rows' ticks are left for markSelectedForums.
+std::vector<DetectedForum> previewProfileForumTree(std::string_view page, std::string_view address,
+                                                   const EngineProfile& profile, CrawlState& state, HttpClient& client,
+                                                   ActivityLog& log, const SettingsStore& settings);
 
 }  // namespace quillstash

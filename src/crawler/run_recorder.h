@@ -47,6 +47,10 @@ class RunRecorder {
   // `listedNumber` the number the topic gets when nothing else decides.
   virtual TopicPlan planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
                               std::uint32_t listedNumber) = 0;
+  // Whether planTopic would have the topic fetched (taken and not current),
+  // asked without planning it: a run that fetches ahead asks before the
+  // topic's turn. Changes nothing.
+  virtual bool wouldFetch(const char* forumFolder, const char* address, const std::string& rowMarker) = 0;
   // The topic planned last is taken under `filePath` (to be written or kept).
   virtual void topicTaken(const char* filePath, const TopicPlan& plan) = 0;
   // The topic taken last has been written (or failed) under `filePath`; a

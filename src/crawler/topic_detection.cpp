@@ -178,6 +178,62 @@ bool detectTopics(const char* page, CrawlState& state, TopicWriter& writer) {
   return scanLinksByRules(page, LinkKeywords{kTopicExclusions, kTopicKeywords}, take);
 }
 
+namespace {
+
+// The recorder of a dry pass over a forum page: notes each topic the run's
+// recorder would fetch and plans none of them, so the pass writes nothing.
+class UpcomingTopics final : public RunRecorder {
+ public:
+  explicit UpcomingTopics(RunRecorder* run) : run_(run) {}
+  bool beginRun(const char*, const char*, const std::string&, const std::string&) override { return true; }
+  void forumEntered(const char*, FixedText<8192>&) override {}
+  bool wouldFetch(const char*, const char*, const std::string&) override { return false; }
+  TopicPlan planTopic(const char* forumFolder, const char* address, const std::string& rowMarker,
+                      std::uint32_t listedNumber) override {
+    if (run_ == nullptr || run_->wouldFetch(forumFolder, address, rowMarker)) addresses.emplace_back(address);
+    TopicPlan plan;
+    plan.number = listedNumber;
+    plan.fetch = false;
+    return plan;
+  }
+  void topicTaken(const char*, const TopicPlan&) override {}
+  void topicWritten(const char*, TopicOutcome, std::uint32_t, std::uint32_t) override {}
+  void endRun(const RunOutcome&) override {}
+
+  std::vector<std::string> addresses;
+
+ private:
+  RunRecorder* run_;
+};
+
+class NoTopicWriter final : public TopicWriter {
+ public:
+  void writeTopic(CrawlState&, JobContext&) override {}
+};
+
+}  // namespace
+
+std::vector<std::string> upcomingTopics(const char* page, const CrawlState& state) {
+  // A scratch state with what detection reads; its topic list starts empty,
+  // so the forum's earlier topics are left out afterwards.
+  auto scratch = std::make_unique<CrawlState>();
+  scratch->itemNumber = state.itemNumber;
+  scratch->topicShape = state.topicShape;
+  scratch->outputPath = state.outputPath;
+  scratch->currentJob = state.currentJob;
+  scratch->settings = state.settings;
+  UpcomingTopics found(state.recorder);
+  scratch->recorder = &found;
+  NoTopicWriter none;
+  if (!detectTopics(page, *scratch, none)) return {};
+  std::vector<std::string> addresses;
+  for (std::string& address : found.addresses) {
+    const char* candidate = address.c_str();
+    if (findLink(state.visitedTopics, candidate) == nullptr) addresses.push_back(std::move(address));
+  }
+  return addresses;
+}
+
 const char* acceptTopicLink(const char* value, CrawlState& state, TopicWriter& writer) {
   const char* end = value;
   takeTopic(end, LinkVariant::kTopic, state.settings.maxFileNameChars, state, writer);

@@ -6,6 +6,9 @@
 // built-in rules, or (when the rules find nothing) as the row handler of the
 // table walk.
 
+#include <string>
+#include <vector>
+
 #include "core/settings.h"
 #include "crawler/link_lists.h"
 #include "crawler/table_layout.h"
@@ -32,6 +35,13 @@ bool useTopicPatterns(const Settings& settings);
 // true when the patterns ran or the rules met a topic link; false asks the
 // caller for the table layout route.
 bool detectTopics(const char* page, CrawlState& state, TopicWriter& writer);
+
+// The first-page addresses of the topics detectTopics would hand to the
+// writer from the forum page `page`, in their order, without taking them:
+// `state` is left as it is. Topics the forum already had and topics the run's
+// recorder would not fetch are left out. Empty when the page's topics are
+// found by the table route (which reads the forum's table survey).
+std::vector<std::string> upcomingTopics(const char* page, const CrawlState& state);
 
 // Records the run's topic shape from the first topic link, resolves the link,
 // drops it when the forum already has it, names it and calls the writer.

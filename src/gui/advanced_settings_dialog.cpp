@@ -133,7 +133,11 @@ AdvancedSettingsDialog::AdvancedSettingsDialog(SettingsStore& store, QWidget* pa
   limits->addWidget(new QLabel(QString::fromLatin1(Model::kMaxFileSizeLabel), this), limitRow, 0);
   QLineEdit* maxFileSize = makeEdit(Model::kMaxFileSizeEdit, this);
   maxFileSize->setMaximumWidth(80);
-  limits->addWidget(maxFileSize, limitRow, 1);
+  limits->addWidget(maxFileSize, limitRow++, 1);
+  limits->addWidget(new QLabel(QString::fromLatin1(Model::kConnectionsLabel), this), limitRow, 0);
+  QLineEdit* connections = makeEdit(Model::kConnectionsEdit, this);
+  connections->setMaximumWidth(80);
+  limits->addWidget(connections, limitRow, 1);
   limits->setColumnStretch(2, 1);
   layout->addLayout(limits);
 

@@ -24,7 +24,7 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
   auto* layout = new QVBoxLayout(this);
 
   list_->setObjectName(controlName(Model::kList));
-  list_->setToolTip(tr("Ticked forums are downloaded, each with its sub-forums"));
+  list_->setToolTip(tr("Ticked forums are downloaded; unticking a forum leaves out everything under it"));
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -46,13 +46,14 @@ DetectedForumsDialog::DetectedForumsDialog(std::vector<DetectedForumsModel::Row>
     if (nested) list_->setRootIsDecorated(true);
     item->setData(0, Qt::UserRole, static_cast<qulonglong>(row));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, forum.checked ? Qt::Checked : Qt::Unchecked);
     items.push_back(item);
   }
+  showChecks();
   list_->expandAll();
+  // A click on a partly ticked box ticks it, with everything below it.
   connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
     if (column != 0 || syncing_) return;
-    model_.setChecked(item->data(0, Qt::UserRole).toULongLong(), item->checkState(0) == Qt::Checked);
+    model_.setChecked(item->data(0, Qt::UserRole).toULongLong(), item->checkState(0) != Qt::Unchecked);
     showChecks();
   });
   layout->addWidget(list_);
@@ -86,7 +87,10 @@ void DetectedForumsDialog::showChecks() {
   syncing_ = true;
   for (QTreeWidgetItemIterator it(list_); *it != nullptr; ++it) {
     const auto row = static_cast<std::size_t>((*it)->data(0, Qt::UserRole).toULongLong());
-    (*it)->setCheckState(0, model_.rows()[row].checked ? Qt::Checked : Qt::Unchecked);
+    const DetectedForumsModel::Shown shown = model_.shown(row);
+    (*it)->setCheckState(0, shown == DetectedForumsModel::Shown::kChecked   ? Qt::Checked
+                            : shown == DetectedForumsModel::Shown::kPartial ? Qt::PartiallyChecked
+                                                                            : Qt::Unchecked);
   }
   syncing_ = false;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gui/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -289,10 +290,17 @@ void MainWindow::runEnded() {
   reportPage_ = toQString(view.reportPage);
   openReport_->setVisible(!reportPage_.isEmpty());
   refresh();
-  // Hidden in the notification area: say so there.
-  if (trayShown_ && tray_ != nullptr) {
-    tray_->showMessage(toQString(model_.windowTitle()), toQString(view.summary), QSystemTrayIcon::Information);
+  // Out of sight: say so in the notification area, or, where it shows no
+  // messages, bring the window back so that the end is seen.
+  if (!trayShown_ && !isMinimized()) return;
+  runEndNotice_ = RunEndNotice{toQString(model_.windowTitle()), toQString(view.summary), false};
+  if (trayShown_ && tray_ != nullptr && QSystemTrayIcon::supportsMessages()) {
+    tray_->showMessage(runEndNotice_.title, runEndNotice_.text, QSystemTrayIcon::Information);
+    runEndNotice_.byTray = true;
+    return;
   }
+  restoreFromTray();
+  QApplication::alert(this);
 }
 
 void MainWindow::openArchiveFolder() {

@@ -39,6 +39,16 @@ class MainWindow : public QDialog {
 
   LogWidget* logWidget() const { return log_; }
   bool trayShown() const { return trayShown_; }
+  // How the end of the last run was told to a user who was not looking at
+  // the window (hidden in the notification area or minimised): its title and
+  // summary, and whether it went out as the icon's message or the window was
+  // brought back instead (no notification area, or one without messages).
+  struct RunEndNotice {
+    QString title;
+    QString text;
+    bool byTray = false;
+  };
+  const RunEndNotice& lastRunEndNotice() const { return runEndNotice_; }
   // Remembering between runs: the fields (address, folder, user name), the
   // window's size and place, and the dialogs' options, in `remembered`, which
   // the caller keeps alive as long as the window. Restores them at once and
@@ -107,6 +117,7 @@ class MainWindow : public QDialog {
   PasswordKeyring* keyring_;
   QSystemTrayIcon* tray_ = nullptr;
   bool trayShown_ = false;
+  RunEndNotice runEndNotice_;
   bool closing_ = false;
 };
 

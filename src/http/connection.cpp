@@ -176,11 +176,9 @@ void ConnectionPool::put(const std::string& key, Connection&& connection) {
   std::lock_guard<std::mutex> lock(mutex_);
   const Clock::time_point now = Clock::now();
   closeExpired(now);
-  for (auto it = idle_.begin(); it != idle_.end(); ++it) {
-    if (it->key == key) {
-      idle_.erase(it);
-      break;
-    }
+  const auto sameKey = [&key](const Idle& idle) { return idle.key == key; };
+  if (static_cast<std::size_t>(std::count_if(idle_.begin(), idle_.end(), sameKey)) >= kMaxIdlePerKey) {
+    idle_.erase(std::find_if(idle_.begin(), idle_.end(), sameKey));  // the oldest for this key
   }
   if (idle_.size() >= kMaxIdle) idle_.erase(idle_.begin());  // the oldest
   idle_.push_back(Idle{key, std::move(connection), now});

@@ -71,9 +71,10 @@ class Connection {
   platform::TlsSession tls_;  // declared after the socket: ends first
 };
 
-// Connections kept open between requests (HTTP/1.1 keep-alive), at most one
-// idle connection per key (the scheme, host and port of the address and the
-// endpoint the socket goes to). A connection idle longer than kIdleLimit, or
+// Connections kept open between requests (HTTP/1.1 keep-alive), at most
+// kMaxIdlePerKey idle connections per key (the scheme, host and port of the
+// address and the endpoint the socket goes to): a run fetching side by side
+// keeps one for each of its connections. A connection idle longer than kIdleLimit, or
 // one the server has closed or written to meanwhile, is closed instead of
 // handed out. Any thread; each connection belongs to one fetch at a time.
 class ConnectionPool {
@@ -81,10 +82,12 @@ class ConnectionPool {
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::seconds kIdleLimit{15};
   static constexpr std::size_t kMaxIdle = 16;
+  static constexpr std::size_t kMaxIdlePerKey = kMaxConnections;
 
   // Moves the idle connection kept for `key` into `into`; false when there is none.
   bool take(const std::string& key, Connection& into);
-  // Keeps `connection` for `key` (closing any other one kept for it).
+  // Keeps `connection` for `key` (closing the oldest one kept for it when
+  // kMaxIdlePerKey are kept).
   void put(const std::string& key, Connection&& connection);
   // Closes every idle connection now.
   void closeAll();

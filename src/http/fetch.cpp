@@ -554,6 +554,7 @@ std::optional<Step> waitForRetryAfter(Fetch& f, const char* header, const char* 
   const std::optional<std::uint64_t> asked = retryAfterSeconds(headerValue(header, "Retry-After"));
   if (!asked || f.retryCount >= f.settings.receiveRetries) return std::nullopt;
   ++f.retryCount;
+  f.log.progress().serverBusy();  // a run fetching side by side goes down to one connection
   const auto seconds = static_cast<std::uint32_t>(std::min<std::uint64_t>(*asked, kMaxRetryAfterS));
   f.http.connection.close();
   LogLineBuilder line(f.http);
@@ -1053,9 +1054,17 @@ HttpClient::HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJa
     : settings_(settings),
       log_(log),
       cookies_(cookies),
-      tlsContexts_(std::make_unique<TlsContexts>()),
-      pool_(std::make_unique<ConnectionPool>()),
+      tlsContexts_(std::make_shared<TlsContexts>()),
+      pool_(std::make_shared<ConnectionPool>()),
       receiveTimeout_(receiveTimeout) {}
+
+HttpClient::HttpClient(HttpClient& other, ActivityLog& log)
+    : settings_(other.settings_),
+      log_(log),
+      cookies_(other.cookies_),
+      tlsContexts_(other.tlsContexts_),
+      pool_(other.pool_),
+      receiveTimeout_(other.receiveTimeout_) {}
 
 HttpClient::~HttpClient() = default;
 

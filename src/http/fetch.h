@@ -44,6 +44,10 @@ class HttpClient {
   // settings.minRateTimeS, and a connect waits at most settings.connectTimeoutS.
   HttpClient(const SettingsStore& settings, ActivityLog& log, CookieJar& cookies,
              std::chrono::milliseconds receiveTimeout = kDefaultReceiveTimeout);
+  // A client that logs into `log` and shares `other`'s settings, cookie jar,
+  // TLS configurations and kept connections: the client of a helper thread
+  // that fetches beside the download. The caller keeps `other` alive as long.
+  HttpClient(HttpClient& other, ActivityLog& log);
   ~HttpClient();
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
@@ -85,8 +89,8 @@ class HttpClient {
   const SettingsStore& settings_;
   ActivityLog& log_;
   CookieJar& cookies_;
-  std::unique_ptr<TlsContexts> tlsContexts_;  // shared by every call, any thread
-  std::unique_ptr<ConnectionPool> pool_;      // idle kept-alive connections, any thread
+  std::shared_ptr<TlsContexts> tlsContexts_;  // shared by every call, any thread
+  std::shared_ptr<ConnectionPool> pool_;      // idle kept-alive connections, any thread
   std::chrono::milliseconds receiveTimeout_;
 };
 

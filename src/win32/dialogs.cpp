@@ -178,8 +178,8 @@ INT_PTR CALLBACK forumsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       state->filling = true;
       const auto& rows = state->model.rows();
       for (std::size_t i = 0; i < rows.size(); ++i) {
-        // A sub-forum is indented under its forum.
-        std::wstring name = wide((rows[i].parent >= 0 ? "    " : "") + rows[i].name);
+        // A sub-forum is indented under its forum, one step per level.
+        std::wstring name = wide(std::string(4 * state->model.depth(i), ' ') + rows[i].name);
         std::wstring address = wide(rows[i].address);
         LVITEMW item{};
         item.mask = LVIF_TEXT;

@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "board_server.h"
 #include "boards.h"
+#include "engine_board.h"
 #include "platform/path.h"
+#include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
 namespace quillstash {
@@ -183,11 +188,140 @@ TEST(MainWindowModel, untickedForumsAreSkippedByTheDownload) {
   f.model.confirmForums(dialog);
   EXPECT_FALSE(f.select().forums[1].checked);  // shown unticked on reopening
 
+  // Select read each forum's first page; the download does not come back for
+  // the unticked one.
+  const int secondBefore = f.requestsFor("/viewforum.php?f=2");
+  const int firstBefore = f.requestsFor("/viewforum.php?f=1");
   f.model.pressDownload();
   f.session.waitForDownload();
-  EXPECT_EQ(f.requestsFor("/viewforum.php?f=2"), 0);
-  EXPECT_GE(f.requestsFor("/viewforum.php?f=1"), 1);
+  EXPECT_EQ(f.requestsFor("/viewforum.php?f=2"), secondBefore);
+  EXPECT_GT(f.requestsFor("/viewforum.php?f=1"), firstBefore);
   EXPECT_GE(f.requestsFor("/viewforum.php?f=3"), 1);
+}
+
+// Every file and folder under `root`, as paths relative to it.
+std::set<std::string> filesUnder(const std::string& root) {
+  std::set<std::string> paths;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    paths.insert(std::filesystem::relative(entry.path(), root).generic_string());
+  }
+  return paths;
+}
+
+// Downloads everything, then again into a fresh folder with the sub-forum
+// of row `left` unticked: the second archive must be the first without that
+// forum's folder, every other folder and file named as before. Returns the
+// folder's name as the first archive has it.
+std::string expectOnlyTheUntickedForumLeftOut(MainWindowModel& model, Session& session,
+                                              const std::function<MainWindowModel::SelectResult()>& select,
+                                              std::size_t left) {
+  MainWindowModel::SelectResult rows = select();
+  test::TempDir whole;
+  model.setOutputDirectory(whole.path());
+  model.pressDownload();
+  session.waitForDownload();
+  EXPECT_TRUE(session.downloadSucceeded());
+  model.pollDownloadEnd();
+  const std::set<std::string> all = filesUnder(whole.path());
+
+  DetectedForumsModel dialog(rows.forums);
+  dialog.setChecked(left, false);
+  EXPECT_EQ(dialog.shown(static_cast<std::size_t>(rows.forums[left].parent)), DetectedForumsModel::Shown::kPartial);
+  model.confirmForums(dialog);
+  MainWindowModel::SelectResult again = select();
+  EXPECT_FALSE(again.forums.at(left).checked);  // shown unticked on reopening
+
+  test::TempDir part;
+  model.setOutputDirectory(part.path());
+  model.pressDownload();
+  session.waitForDownload();
+  EXPECT_TRUE(session.downloadSucceeded());
+  model.pollDownloadEnd();
+  std::set<std::string> expected;
+  std::string folder;  // the forum's folder, as a path under the archive
+  for (const std::string& path : all) {
+    const std::size_t at = path.find("/" + rows.forums[left].name);
+    if (at != std::string::npos && (folder.empty() || path.size() < folder.size())) folder = path;
+    if (at == std::string::npos) expected.insert(path);
+  }
+  EXPECT_FALSE(folder.empty());  // the folder was there when ticked
+  EXPECT_EQ(filesUnder(part.path()), expected);
+  return folder;
+}
+
+TEST(MainWindowModel, selectListsSubForumsUnderTheirForumAndAnUntickedOneIsLeftOutAlone) {
+  demo::BoardShape shape;
+  shape.forums = {{1, 0, 1, "News", "", false},  {2, 0, 1, "Chat", "", false},    {3, 1, 1, "Old News", "", false},
+                  {4, 1, 1, "Press", "", false}, {5, 3, 1, "Archive", "", false}, {6, 0, 2, "Help", "", false}};
+  shape.topics = {{1, 1, "First news", 1},    {2, 2, "First chat", 1}, {3, 3, "Old story", 1},
+                  {4, 4, "Press release", 1}, {5, 5, "Dusty", 1},      {6, 6, "First help", 1}};
+  shape.showcase = false;
+  Fixture f(shape);
+  f.model.editForumAddress(f.indexAddress());
+  MainWindowModel::SelectResult result = f.select();
+  ASSERT_EQ(result.forums.size(), 6u) << f.view.text();
+  const std::vector<std::pair<std::string, int>> tree = {{"01 News", -1}, {"01 Old News", 0}, {"01 Archive", 1},
+                                                         {"02 Press", 0}, {"02 Chat", -1},    {"03 Help", -1}};
+  for (std::size_t k = 0; k < tree.size(); ++k) {
+    EXPECT_EQ(result.forums[k].name, tree[k].first);
+    EXPECT_EQ(result.forums[k].parent, tree[k].second);
+    EXPECT_TRUE(result.forums[k].checked);
+  }
+  EXPECT_EQ(f.requestsFor("/viewforum.php?f=3"), 1);  // each forum page read once
+
+  // Old News goes, with Archive under it; Press keeps its number.
+  const std::string folder = expectOnlyTheUntickedForumLeftOut(
+      f.model, f.session, [&f] { return f.select(); }, 1);
+  EXPECT_NE(folder.find("/01 News/01 Old News"), std::string::npos) << folder;
+  EXPECT_EQ(f.requestsFor("/viewforum.php?f=5"), 2);  // by the first Select and the first download only
+}
+
+TEST(MainWindowModel, aBoardReadByAnEngineProfileListsAndLeavesOutSubForumsTheSameWay) {
+  const demo::EngineBoard* engine = demo::findEngineBoard("phpbb3");
+  ASSERT_NE(engine, nullptr);
+  ASSERT_TRUE(engine->subForums);
+  demo::BoardServer server(engine->make(std::make_shared<const demo::BoardModel>(demo::makeBoardModel())));
+  ASSERT_TRUE(server.start());
+  WindowLogView view;
+  Session session{view, 5s};
+  test::TempDir home;
+  MainWindowModel model{session, view, "", home.path()};
+  model.editForumAddress("http://127.0.0.1:" + std::to_string(server.port()) + engine->startPath);
+  auto select = [&model, &session] {
+    MainWindowModel::SelectResult result = model.pressSelect();
+    if (!result.pending) return result;
+    session.waitForIndexFetch();
+    return model.finishSelect();
+  };
+  MainWindowModel::SelectResult result = select();
+  std::size_t sub = result.forums.size();
+  for (std::size_t k = 0; k < result.forums.size() && sub == result.forums.size(); ++k) {
+    if (result.forums[k].parent >= 0) sub = k;
+  }
+  ASSERT_LT(sub, result.forums.size()) << view.text();
+  EXPECT_LT(result.forums[sub].parent, static_cast<int>(sub));
+  expectOnlyTheUntickedForumLeftOut(model, session, select, sub);
+}
+
+TEST(MainWindowModel, closeEndsASelectWaitingForAForumPageWithinASecond) {
+  test::HttpTestServer server;
+  server.route("/index.php",
+               test::ScriptedResponse::ok("<html><body><a href=\"viewforum.php?f=1\">News</a></body></html>"));
+  test::ScriptedResponse never = test::ScriptedResponse::ok("");
+  never.stallBeforeAnswer = 60s;
+  server.route("/viewforum.php?f=1", never);
+  WindowLogView view;
+  Session session{view};  // the default two-minute wait for each read
+  test::TempDir home;
+  MainWindowModel model{session, view, "", home.path()};
+  model.editForumAddress(server.base() + "/index.php");
+  ASSERT_TRUE(model.pressSelect().pending);
+  ASSERT_TRUE(server.waitForRequests(2, 5s));  // the index, then the forum's page
+  EXPECT_TRUE(model.selectPending());
+  const auto start = std::chrono::steady_clock::now();
+  model.close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_FALSE(model.finishSelect().showDialog);
 }
 
 TEST(MainWindowModel, eachLoginPressStartsALoginWithTheFieldsAsTheyAre) {

@@ -209,7 +209,7 @@ TEST(AdvancedSettingsModel, fieldsKeepTheirLimitsAndHugeDelaysDoNotWrap) {
   EXPECT_EQ(after.fetchDeadlineS, Advanced::kMaxLimitSeconds);
 }
 
-TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytesAndABadProxyPortIsRefused) {
+TEST(AdvancedSettingsModel, theLargestFileAndTheConnectionsAreCheckedAndABadProxyPortIsRefused) {
   Advanced dialog(defaults());
   EXPECT_EQ(dialog.text(Advanced::kMaxFileSizeEdit), "1024");
   Settings odd = defaults();
@@ -220,6 +220,16 @@ TEST(AdvancedSettingsModel, theLargestFileIsSetInMegabytesAndABadProxyPortIsRefu
   dialog.setText(Advanced::kMaxFileSizeEdit, "5");
   EXPECT_EQ(dialog.invalidNumberField(), 0);
   EXPECT_EQ(dialog.accept(defaults()).maxFileBytes, std::uint64_t{5} << 20);
+
+  // Connections side by side: 1 to 8.
+  EXPECT_EQ(dialog.text(Advanced::kConnectionsEdit), "2");
+  for (const char* refused : {"0", "9", "two"}) {
+    dialog.setText(Advanced::kConnectionsEdit, refused);
+    EXPECT_EQ(dialog.invalidNumberField(), Advanced::kConnectionsEdit) << refused;
+  }
+  dialog.setText(Advanced::kConnectionsEdit, "4");
+  EXPECT_EQ(dialog.invalidNumberField(), 0);
+  EXPECT_EQ(dialog.accept(defaults()).connections, 4u);
 
   // The proxy's port counts only while the proxy is switched on.
   dialog.setText(Advanced::kProxyEdit, "proxy.test:65536");

@@ -28,6 +28,8 @@ TEST(CliOptions, httpsTrustAndTheUserAgent) {
   EXPECT_STREQ(r.options.settings.caFile.c_str(), "");
   EXPECT_STREQ(r.options.settings.userAgent.c_str(), "Quillstash/" QUILLSTASH_VERSION);
   EXPECT_FALSE(r.options.settings.http10);
+  EXPECT_EQ(r.options.settings.connections, 2u);
+  EXPECT_EQ(parse({"--connections", "8", "host"}).options.settings.connections, 8u);
 
   r = parse(
       {"--ca-file", "/tmp/ca.pem", "--insecure", "--user-agent=Archiver/2 (test)", "--http1.0", "https://forum.test/"});
@@ -90,6 +92,9 @@ TEST(CliOptions, usageErrorsNameTheProblem) {
       {{"--connect-retries", "-1", "host"}, "option --connect-retries takes a number from 0 to 100"},
       {{"--receive-retries", "4294967295", "host"}, "option --receive-retries takes a number from 0 to 100"},
       {{"--fetch-deadline", "0", "host"}, "option --fetch-deadline takes a number of seconds from 1 to 86400"},
+      {{"--connections", "0", "host"}, "option --connections takes a number from 1 to 8"},
+      {{"--connections", "9", "host"}, "option --connections takes a number from 1 to 8"},
+      {{"--connections", "two", "host"}, "option --connections takes a number from 1 to 8"},
       {{"--max-file-size", "2048G", "host"},
        "option --max-file-size takes a size from 1 byte to 1024G (suffixes K, M, G)"},
       {{"--max-file-size", "10X", "host"},

@@ -131,6 +131,8 @@ class DesktopTest : public QObject {
   void closeDuringARunningDownloadAsksThenEndsAtOnce();
   void trayActivationOfEveryKindBringsTheWindowBack();
   void fieldsOptionsAndPlaceSurviveARestartButNotThePassword();
+  void aRunEndingOutOfSightIsToldByTheTrayOrByTheWindowComingBack();
+  void theWindowTakesTheApplicationsDarkPalette();
 };
 
 void DesktopTest::mainWindowStartsWithEveryControlInPlace() {
@@ -431,10 +433,14 @@ void DesktopTest::untickingRowTwoMakesTheDownloadSkipForumTwo() {
   desktop.selectAndWait();
   desktop.selectAndWait();
   QVERIFY(secondOpeningShowsItUnticked);
+  // Select reads each forum's first page for its sub-forums; the download
+  // must not come back for the unticked one.
+  const int secondBefore = desktop.requestsFor("/viewforum.php?f=2");
+  const int firstBefore = desktop.requestsFor("/viewforum.php?f=1");
   desktop.click(1);
   QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
-  QCOMPARE(desktop.requestsFor("/viewforum.php?f=2"), 0);
-  QVERIFY(desktop.requestsFor("/viewforum.php?f=1") >= 1);
+  QCOMPARE(desktop.requestsFor("/viewforum.php?f=2"), secondBefore);
+  QVERIFY(desktop.requestsFor("/viewforum.php?f=1") > firstBefore);
   QVERIFY(desktop.requestsFor("/viewforum.php?f=3") >= 1);
 }
 
@@ -451,15 +457,30 @@ void DesktopTest::cancellingTheForumListKeepsEveryForum() {
 }
 
 void DesktopTest::detectedForumsNestsSubForumsAndSelectsAllOrNone() {
-  DetectedForumsDialog dialog({{"01 News", "n", true, -1}, {"01 Archive", "a", true, 0}, {"02 Chat", "c", false, -1}});
+  DetectedForumsDialog dialog({{"01 News", "n", true, -1, 1},
+                               {"01 Archive", "a", true, 0, 1},
+                               {"01 Dusty", "d", true, 1, 1},
+                               {"02 Chat", "c", false, -1, 2}});
   QTreeWidget* list = dialog.list();
   QCOMPARE(list->topLevelItemCount(), 2);
   QTreeWidgetItem* news = list->topLevelItem(0);
   QCOMPARE(news->childCount(), 1);
   QCOMPARE(news->child(0)->text(0), QStringLiteral("01 Archive"));
-  // A forum's box carries its sub-forums.
+  QTreeWidgetItem* dusty = news->child(0)->child(0);
+  QCOMPARE(dusty->text(0), QStringLiteral("01 Dusty"));
+  // An unticked forum deep down shows the forums above it partly ticked.
+  dusty->setCheckState(0, Qt::Unchecked);
+  QCOMPARE(news->checkState(0), Qt::PartiallyChecked);
+  QCOMPARE(news->child(0)->checkState(0), Qt::PartiallyChecked);
+  QCOMPARE(dialog.model().acceptLeftOut({}), std::vector<std::string>{"d"});
+  // Ticking a sub-forum ticks the forums above it; a forum's box carries all below it.
+  list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  news->setCheckState(0, Qt::Unchecked);
+  dusty->setCheckState(0, Qt::Checked);
+  QCOMPARE(news->checkState(0), Qt::Checked);
   news->setCheckState(0, Qt::Unchecked);
   QCOMPARE(news->child(0)->checkState(0), Qt::Unchecked);
+  QCOMPARE(dusty->checkState(0), Qt::Unchecked);
   QVERIFY(!dialog.model().rows()[1].checked);
   QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("selectAll")), Qt::LeftButton);
   for (QTreeWidgetItemIterator it(list); *it != nullptr; ++it) QCOMPARE((*it)->checkState(0), Qt::Checked);
@@ -814,6 +835,63 @@ void DesktopTest::fieldsOptionsAndPlaceSurviveARestartButNotThePassword() {
   QFile file(rememberedSettingsPath());
   QVERIFY(file.open(QIODevice::ReadOnly));
   QVERIFY(!file.readAll().contains("secret-lantern"));
+}
+
+void DesktopTest::aRunEndingOutOfSightIsToldByTheTrayOrByTheWindowComingBack() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  w.show();
+  desktop.typeAddress(desktop.indexAddress());
+  desktop.useTemporaryOutput();
+  desktop.click(4);  // to the notification area, or minimised where there is none
+  QVERIFY(w.trayShown() || w.isMinimized());
+  w.download();
+  QTRY_VERIFY_WITH_TIMEOUT(desktop.program->session.downloadFinished(), 30000);
+  QTRY_VERIFY(!w.lastRunEndNotice().title.isEmpty());
+  const MainWindow::RunEndNotice& notice = w.lastRunEndNotice();
+  QVERIFY2(notice.title.startsWith(QStringLiteral("Done - ")), qPrintable(notice.title));
+  QVERIFY2(notice.text.startsWith(QStringLiteral("Done: 3 forums, 3 topics saved")), qPrintable(notice.text));
+  if (!notice.byTray) {
+    // No messages in the notification area: the window itself comes back.
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMinimized());
+    QVERIFY(!w.trayShown());
+  }
+}
+
+void DesktopTest::theWindowTakesTheApplicationsDarkPalette() {
+  Desktop desktop;
+  MainWindow& w = desktop.window();
+  w.show();
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    dark.setColor(group, QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
+    dark.setColor(group, QPalette::Base, QColor(0x1e, 0x1e, 0x21));
+    dark.setColor(group, QPalette::Button, QColor(0x38, 0x38, 0x3c));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      dark.setColor(group, role, QColor(0xe8, 0xe8, 0xea));
+  }
+  QApplication::setPalette(dark);  // as a desktop switching to its dark scheme does
+  // The change reaches the widgets through the event loop, as on a desktop.
+  QTRY_COMPARE(w.logWidget()->palette().color(QPalette::Base), QColor(0x1e, 0x1e, 0x21));
+  // The middle of the empty log, and the far end of an empty progress bar and
+  // of the counts label, are drawn in the scheme's colours.
+  auto darkAt = [](QWidget* widget, double x, double y) {
+    const QImage image = widget->grab().toImage();
+    const QColor pixel = image.pixelColor(int(image.width() * x), int(image.height() * y));
+    return pixel.lightness() < 80;
+  };
+  QVERIFY(darkAt(w.logWidget(), 0.5, 0.5));
+  auto* bar = w.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+  auto* counts = w.findChild<QLabel*>(QStringLiteral("progressCounts"));
+  QVERIFY(bar != nullptr && counts != nullptr);
+  QVERIFY(darkAt(bar, 0.9, 0.5));
+  QVERIFY(darkAt(counts, 0.98, 0.5));
+  QVERIFY(darkAt(&w, 0.02, 0.98));
+  QCOMPARE(w.logWidget()->palette().color(QPalette::Text), QColor(0xe8, 0xe8, 0xea));
+  QApplication::setPalette(light);
+  QTRY_VERIFY(!darkAt(w.logWidget(), 0.5, 0.5));  // and back
 }
 
 }  // namespace quillstash::gui

@@ -114,6 +114,8 @@ bool BoardServer::start(std::uint16_t port) {
 void BoardServer::stop() {
   if (!running_.exchange(false)) return;
   if (thread_.joinable()) thread_.join();
+  for (std::thread& connection : connections_) connection.join();
+  connections_.clear();
   platform::closeSocket(listener_);
   listener_ = platform::kInvalidSocket;
 }
@@ -128,8 +130,15 @@ void BoardServer::serve() {
     if (platform::waitReadable(listener_, std::chrono::milliseconds(100)) != platform::WaitResult::kReadable) continue;
     platform::SocketHandle connection = platform::acceptConnection(listener_);
     if (connection == platform::kInvalidSocket) continue;
-    answer(connection);
-    platform::closeSocket(connection);
+    if (!sideBySide_) {
+      answer(connection);
+      platform::closeSocket(connection);
+      continue;
+    }
+    connections_.emplace_back([this, connection] {
+      answer(connection);
+      platform::closeSocket(connection);
+    });
   }
 }
 

@@ -60,6 +60,12 @@ class BoardServer {
   // False when they do not make a server configuration.
   bool useTls(const std::string& certificatePem, const std::string& keyPem);
 
+  // Answers each connection on a thread of its own from start() on, so that
+  // one held request does not hold the others; the handler is then called
+  // from several threads at once. Otherwise connections are answered one
+  // after the other.
+  void answerSideBySide() { sideBySide_ = true; }
+
   // Listens on 127.0.0.1:`port` (0 picks a free port) and serves on a thread
   // of its own. False when the port cannot be bound.
   bool start(std::uint16_t port = 0);
@@ -78,6 +84,8 @@ class BoardServer {
   std::uint16_t port_ = 0;
   std::atomic<bool> running_{false};
   std::thread thread_;
+  bool sideBySide_ = false;
+  std::vector<std::thread> connections_;  // answering side by side; joined by stop()
   mutable std::mutex mutex_;
   std::vector<std::string> requestLines_;
   std::unique_ptr<platform::TlsServerContext> tls_;  // set for https

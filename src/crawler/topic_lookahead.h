@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What the crawl tells a download that fetches side by side: the topics a
+// forum page is about to hand to the writer, in their order, before the
+// first of them is taken, so that their pages can be fetched ahead. The
+// crawl works the same without one.
+
+#include <string>
+#include <vector>
+
+namespace quillstash {
+
+class TopicLookahead {
+ public:
+  virtual ~TopicLookahead() = default;
+  // Whether the run fetches ahead at all now; the crawl asks before it reads
+  // a forum page for upcoming(), which costs a second pass over the page.
+  virtual bool fetchesAhead() = 0;
+  // The first-page addresses (before the link parameter) of the topics the
+  // writer will be given next, replacing any list given before. Topics that
+  // the archive keeps as they are, or that the forum already had, are left
+  // out. An empty list ends the look-ahead: when it returns, nothing of the
+  // earlier list is read any more (the crawl's engine profile may go).
+  // Called on the download thread.
+  virtual void upcoming(std::vector<std::string> addresses) = 0;
+};
+
+}  // namespace quillstash
