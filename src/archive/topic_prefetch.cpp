@@ -91,7 +91,8 @@ void TopicPrefetcher::endReading() {
   changed_.notify_all();
 }
 
-void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine) {
+void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine,
+                           const std::string& nextForumPage) {
   const Settings settings = settings_.snapshot();
   const std::uint32_t connections = connectionsNow(settings);
   noteServerBusy();
@@ -110,15 +111,14 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
     // pages still in flight are dropped by their helper when they arrive.
     std::erase_if(pages_, [](const std::unique_ptr<Page>& page) { return page->done; });
     if (connections > 1) {
-      std::size_t place = 0;
-      for (const std::string& topic : topics) {
-        auto job = makeJobContext();
-        if (job->forumAddress.assign(topic)) {
-          applyLinkParameter(settings, *job);
-          queue_.emplace_back(std::string(job->forumAddress.view()), place);
-        }
-        ++place;
-      }
+      auto job = makeJobContext();
+      const auto enqueue = [&](const std::string& address, std::size_t place, bool forumPage) {
+        if (!job->forumAddress.assign(address)) return;
+        applyLinkParameter(settings, *job);
+        queue_.push_back({std::string(job->forumAddress.view()), place, forumPage});
+      };
+      for (std::size_t place = 0; place < topics.size(); ++place) enqueue(topics[place], place, false);
+      if (!nextForumPage.empty()) enqueue(nextForumPage, topics.size(), true);
     }
     while (connections > 1 && helpers_.size() < connections) {
       helpers_.push_back(std::make_unique<Helper>(log_, client_));
@@ -130,11 +130,12 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
 }
 
 std::unique_ptr<TopicPrefetcher::Page> TopicPrefetcher::newPage(std::string address, std::size_t topic,
-                                                                std::uint64_t plan) {
+                                                                std::uint64_t plan, bool forumPage) {
   auto page = std::make_unique<Page>();
   page->address = std::move(address);
   page->topic = topic;
   page->plan = plan;
+  page->forumPage = forumPage;
   return page;
 }
 
@@ -144,10 +145,9 @@ std::size_t TopicPrefetcher::heldBytes() const {
   return bytes;
 }
 
-bool TopicPrefetcher::nextTopic(std::string& address, std::size_t& topic, std::uint64_t& plan) {
+bool TopicPrefetcher::nextTopic(Planned& planned, std::uint64_t& plan) {
   if (queue_.empty() || log_.progress().serverWasBusy() || heldBytes() >= kHeldBytes) return false;
-  address = std::move(queue_.front().first);
-  topic = queue_.front().second;
+  planned = std::move(queue_.front());
   queue_.pop_front();
   plan = plan_;
   return true;
@@ -176,33 +176,33 @@ void TopicPrefetcher::releaseConnection() {
 void TopicPrefetcher::dropEarlierTopics(std::size_t topic) {
   currentTopic_ = topic;
   std::erase_if(pages_, [topic](const std::unique_ptr<Page>& page) { return page->done && page->topic < topic; });
-  std::erase_if(queue_, [topic](const auto& planned) { return planned.second < topic; });
+  std::erase_if(queue_, [topic](const Planned& planned) { return planned.topic < topic; });
 }
 
 void TopicPrefetcher::run(Helper& helper) {
   PageBlock block;
   for (;;) {
-    std::string address;
-    std::size_t topic = 0;
+    Planned planned;
     std::uint64_t plan = 0;
     Page* page = nullptr;
     const EngineProfile* engine = nullptr;
     std::string firstPage;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return closing_ || nextTopic(address, topic, plan); });
+      changed_.wait(lock, [&] { return closing_ || nextTopic(planned, plan); });
       if (closing_) return;
       engine = engine_;
-      firstPage = firstPages_.size() > topic ? firstPages_[topic] : address;
-      pages_.push_back(newPage(address, topic, plan));
+      firstPage = firstPages_.size() > planned.topic ? firstPages_[planned.topic] : planned.address;
+      pages_.push_back(newPage(planned.address, planned.topic, plan, planned.forumPage));
       page = pages_.back().get();
     }
+    const std::size_t topic = planned.topic;
     const Settings settings = settings_.snapshot();
     const TopicPageRules rules{settings, currentJob_, findNextPageLink_, engine};
     LinkList visited;  // the pattern's list of this topic's pages
     LinkList fetched;  // every address fetched for the topic, to end loops
     auto job = makeJobContext();
-    job->forumAddress.assign(address);
+    job->forumAddress.assign(planned.address);
     for (;;) {
       // A pause holds the helpers before their next request as it holds the writer.
       while (log_.runState() == RunState::kPaused && !helper.log.stopRequested()) {
@@ -215,7 +215,8 @@ void TopicPrefetcher::run(Helper& helper) {
       }
       fetched.emplace_back(page->address.c_str());
       std::string next;
-      if (length != 0 && !helper.log.stopRequested() && startReading(plan)) {
+      // A forum page is fetched alone: what follows it is the crawl's to find.
+      if (length != 0 && !planned.forumPage && !helper.log.stopRequested() && startReading(plan)) {
         fetched.emplace_back(job->forumAddress.c_str());
         next = guessNextTopicPage(block.text(), job->forumAddress.view(), firstPage, rules, visited);
         endReading();
@@ -267,9 +268,9 @@ std::size_t TopicPrefetcher::fetchToMemory(JobContext& job, PageBlock& destinati
     if (held == pages_.end()) {
       // Not fetched ahead: a topic still waiting for a helper is fetched here
       // instead, and the topics planned before it are passed over.
-      auto planned = std::find_if(queue_.begin(), queue_.end(), [&](const auto& q) { return q.first == address; });
+      auto planned = std::find_if(queue_.begin(), queue_.end(), [&](const Planned& q) { return q.address == address; });
       if (planned != queue_.end()) {
-        const std::size_t topic = planned->second;
+        const std::size_t topic = planned->topic;
         queue_.erase(planned);
         dropEarlierTopics(topic);
       }

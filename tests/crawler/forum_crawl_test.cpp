@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crawler/topic_lookahead.h"
 #include "crawler_fixtures.h"
 #include "platform/files.h"
 #include "support/http_test_server.h"
@@ -110,6 +111,65 @@ TEST_F(ForumCrawl, subForumsAreCrawledFirstInFoldersOfTheirOwn) {
   EXPECT_EQ(writer.paths(),
             (std::vector<std::string>{test::genericPath(dir.file("Board/03 Forum/01 Lamps/00001 Nine.html")),
                                       test::genericPath(dir.file("Board/03 Forum/00001 One.html"))}));
+}
+
+// Notes what the crawl announces and fetches, in order: "next X" for each
+// forum page announced after a forum page's topics, "fetch X" for each forum
+// page fetched.
+class AnnouncementLog final : public TopicLookahead {
+ public:
+  explicit AnnouncementLog(HttpClient& client) : client_(client) {}
+  bool fetchesAhead() override { return true; }
+  void upcoming(std::vector<std::string>, std::string nextForumPage) override {
+    events.push_back("next " + nextForumPage);
+  }
+  std::size_t fetchForumPage(JobContext& job, PageBlock& page) override {
+    events.push_back("fetch " + std::string(job.forumAddress.view()));
+    return client_.fetchToMemory(job, page, true);
+  }
+  std::vector<std::string> events;
+
+ private:
+  HttpClient& client_;
+};
+
+TEST_F(ForumCrawl, theForumPageAnnouncedAfterAPagesTopicsIsTheOneFetchedNext) {
+  const std::string f = server.base() + "/viewforum.php?f=";
+  auto row = [](const std::string& target, const std::string& name) {
+    return "<tr><td><a href='" + target + "'>" + name + "</a></td></tr>";
+  };
+  // Forum 2 is unticked, sub-forum 12 left out; links met before are passed over.
+  std::string index = forumPage("", row("viewforum.php?f=1", "Alpha") + row("viewforum.php?f=2", "Beta") +
+                                        row("viewforum.php?f=1", "Alpha again") + row("viewforum.php?f=3", "Gamma") +
+                                        row("viewforum.php?f=4", "Delta"));
+  server.route(
+      "/viewforum.php?f=1",
+      ScriptedResponse::ok(forumPage("Goto page <b>1</b>, <a href='viewforum.php?f=1&amp;start=2'>2</a>",
+                                     row("viewforum.php?f=11", "Sub one") + row("viewforum.php?f=12", "Sub two") +
+                                         row("viewforum.php?f=11", "Sub one again") +
+                                         row("viewforum.php?f=13", "Sub three") + row("viewtopic.php?t=1", "One"))));
+  server.route("/viewforum.php?f=1&start=2",
+               ScriptedResponse::ok(forumPage("Goto page <a href='viewforum.php?f=1'>1</a>, <b>2</b>",
+                                              row("viewtopic.php?t=2", "Two"))));
+  for (const char* forum : {"3", "4", "11", "13"}) {
+    server.route(std::string("/viewforum.php?f=") + forum,
+                 ScriptedResponse::ok(forumPage("", row(std::string("viewtopic.php?t=") + forum, "Topic"))));
+  }
+  world.state.forumSelection[1] = 0;
+  appendLink(world.state.leftOutForums, (f + "12").c_str());
+  AnnouncementLog announced(client);
+  world.state.lookahead = &announced;
+  ForumCrawler crawler(world.state, client, log, settings, writer);
+  crawler.crawlIndex(index.data());
+
+  // A sub-forum's last page is followed by the next sub-forum, the last
+  // sub-forum's by its forum's own topics, a forum's page by its next page,
+  // the last page by the next forum taken from the index.
+  EXPECT_EQ(announced.events,
+            (std::vector<std::string>{"fetch " + f + "1", "fetch " + f + "11", "next " + f + "13", "fetch " + f + "13",
+                                      "next ", "next " + f + "1&start=2", "fetch " + f + "1&start=2", "next " + f + "3",
+                                      "fetch " + f + "3", "next " + f + "4", "fetch " + f + "4", "next "}));
+  EXPECT_EQ(writer.taken.size(), 6u);
 }
 
 }  // namespace
