@@ -72,11 +72,15 @@ class TopicPrefetcher final : public PageFetcher {
   std::uint64_t pagesTaken() const;
 
  private:
-  // A topic or forum page of the plan not yet started.
+  // What a helper knows of a topic whose pages it follows.
+  struct TopicChain;
+  // A page of the plan not yet started: a topic's first page, a further
+  // page of a topic (with its chain), or the forum page.
   struct Planned {
     std::string address;    // as requested (link parameter applied)
     std::size_t topic = 0;  // its place in the plan (the forum page comes last)
     bool forumPage = false;
+    std::shared_ptr<TopicChain> chain;  // set for a topic's further pages
   };
   // One page fetched ahead, or being fetched.
   struct Page {
