@@ -70,13 +70,18 @@ class ArchiveTopicWriter : public TopicWriter {
   PageBlock page_;  // every topic's pages are read into this one block
 };
 
-// Hands the topics the crawl announces to the prefetcher, with the engine
-// profile the run reads them by.
+// Hands the topics and the forum page the crawl announces to the prefetcher,
+// with the engine profile the run reads them by.
 class PrefetchLookahead final : public TopicLookahead {
  public:
   PrefetchLookahead(TopicPrefetcher& prefetcher, const CrawlState& state) : prefetcher_(prefetcher), state_(state) {}
   bool fetchesAhead() override { return prefetcher_.fetchesAhead(); }
-  void upcoming(std::vector<std::string> addresses) override { prefetcher_.plan(addresses, state_.engine); }
+  void upcoming(std::vector<std::string> addresses, std::string nextForumPage) override {
+    prefetcher_.plan(addresses, state_.engine, nextForumPage);
+  }
+  std::size_t fetchForumPage(JobContext& job, PageBlock& page) override {
+    return prefetcher_.fetchToMemory(job, page, true);
+  }
 
  private:
   TopicPrefetcher& prefetcher_;

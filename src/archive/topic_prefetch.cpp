@@ -27,6 +27,11 @@ class KeptLines final : public LogView {
 
 }  // namespace
 
+struct TopicPrefetcher::TopicChain {
+  LinkList visited;  // the pattern's list of the topic's pages
+  LinkList fetched;  // every address fetched for the topic, to end loops
+};
+
 // A helper thread with its own log (kept until its page is taken) and its
 // own client over the run's jar and kept connections.
 struct TopicPrefetcher::Helper {
@@ -91,7 +96,8 @@ void TopicPrefetcher::endReading() {
   changed_.notify_all();
 }
 
-void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine) {
+void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineProfile* engine,
+                           const std::string& nextForumPage) {
   const Settings settings = settings_.snapshot();
   const std::uint32_t connections = connectionsNow(settings);
   noteServerBusy();
@@ -110,15 +116,14 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
     // pages still in flight are dropped by their helper when they arrive.
     std::erase_if(pages_, [](const std::unique_ptr<Page>& page) { return page->done; });
     if (connections > 1) {
-      std::size_t place = 0;
-      for (const std::string& topic : topics) {
-        auto job = makeJobContext();
-        if (job->forumAddress.assign(topic)) {
-          applyLinkParameter(settings, *job);
-          queue_.emplace_back(std::string(job->forumAddress.view()), place);
-        }
-        ++place;
-      }
+      auto job = makeJobContext();
+      const auto enqueue = [&](const std::string& address, std::size_t place, bool forumPage) {
+        if (!job->forumAddress.assign(address)) return;
+        applyLinkParameter(settings, *job);
+        queue_.push_back({std::string(job->forumAddress.view()), place, forumPage, nullptr});
+      };
+      for (std::size_t place = 0; place < topics.size(); ++place) enqueue(topics[place], place, false);
+      if (!nextForumPage.empty()) enqueue(nextForumPage, topics.size(), true);
     }
     while (connections > 1 && helpers_.size() < connections) {
       helpers_.push_back(std::make_unique<Helper>(log_, client_));
@@ -130,11 +135,12 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
 }
 
 std::unique_ptr<TopicPrefetcher::Page> TopicPrefetcher::newPage(std::string address, std::size_t topic,
-                                                                std::uint64_t plan) {
+                                                                std::uint64_t plan, bool forumPage) {
   auto page = std::make_unique<Page>();
   page->address = std::move(address);
   page->topic = topic;
   page->plan = plan;
+  page->forumPage = forumPage;
   return page;
 }
 
@@ -144,11 +150,22 @@ std::size_t TopicPrefetcher::heldBytes() const {
   return bytes;
 }
 
-bool TopicPrefetcher::nextTopic(std::string& address, std::size_t& topic, std::uint64_t& plan) {
-  if (queue_.empty() || log_.progress().serverWasBusy() || heldBytes() >= kHeldBytes) return false;
-  address = std::move(queue_.front().first);
-  topic = queue_.front().second;
-  queue_.pop_front();
+bool TopicPrefetcher::nextTopic(Planned& planned, std::uint64_t& plan) {
+  if (queue_.empty() || log_.progress().serverWasBusy()) return false;
+  // The writer's topic goes first, even over the limit of pages held. Then
+  // the topics not started, so that each topic's pages (which come one after
+  // another) begin early, then the further pages of the others in order.
+  auto pick = std::find_if(queue_.begin(), queue_.end(), [this](const Planned& q) { return q.topic == currentTopic_; });
+  if (pick == queue_.end()) {
+    if (heldBytes() >= kHeldBytes) return false;
+    pick = std::find_if(queue_.begin(), queue_.end(), [](const Planned& q) { return !q.chain; });
+  }
+  if (pick == queue_.end()) {
+    pick = std::min_element(queue_.begin(), queue_.end(),
+                            [](const Planned& a, const Planned& b) { return a.topic < b.topic; });
+  }
+  planned = std::move(*pick);
+  queue_.erase(pick);
   plan = plan_;
   return true;
 }
@@ -176,82 +193,73 @@ void TopicPrefetcher::releaseConnection() {
 void TopicPrefetcher::dropEarlierTopics(std::size_t topic) {
   currentTopic_ = topic;
   std::erase_if(pages_, [topic](const std::unique_ptr<Page>& page) { return page->done && page->topic < topic; });
-  std::erase_if(queue_, [topic](const auto& planned) { return planned.second < topic; });
+  std::erase_if(queue_, [topic](const Planned& planned) { return planned.topic < topic; });
 }
 
 void TopicPrefetcher::run(Helper& helper) {
   PageBlock block;
   for (;;) {
-    std::string address;
-    std::size_t topic = 0;
+    Planned planned;
     std::uint64_t plan = 0;
     Page* page = nullptr;
     const EngineProfile* engine = nullptr;
     std::string firstPage;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return closing_ || nextTopic(address, topic, plan); });
+      changed_.wait(lock, [&] { return closing_ || nextTopic(planned, plan); });
       if (closing_) return;
       engine = engine_;
-      firstPage = firstPages_.size() > topic ? firstPages_[topic] : address;
-      pages_.push_back(newPage(address, topic, plan));
+      firstPage = firstPages_.size() > planned.topic ? firstPages_[planned.topic] : planned.address;
+      pages_.push_back(newPage(planned.address, planned.topic, plan, planned.forumPage));
       page = pages_.back().get();
     }
+    if (!planned.chain) planned.chain = std::make_shared<TopicChain>();
+    TopicChain& chain = *planned.chain;
     const Settings settings = settings_.snapshot();
     const TopicPageRules rules{settings, currentJob_, findNextPageLink_, engine};
-    LinkList visited;  // the pattern's list of this topic's pages
-    LinkList fetched;  // every address fetched for the topic, to end loops
     auto job = makeJobContext();
-    job->forumAddress.assign(address);
-    for (;;) {
-      // A pause holds the helpers before their next request as it holds the writer.
-      while (log_.runState() == RunState::kPaused && !helper.log.stopRequested()) {
-        platform::sleepMilliseconds(ActivityLog::kPauseStepMs);
-      }
-      std::size_t length = 0;
-      if (acquireConnection(false)) {
-        length = helper.client.fetchToMemory(*job, block, false);
-        releaseConnection();
-      }
-      fetched.emplace_back(page->address.c_str());
-      std::string next;
-      if (length != 0 && !helper.log.stopRequested() && startReading(plan)) {
-        fetched.emplace_back(job->forumAddress.c_str());
-        next = guessNextTopicPage(block.text(), job->forumAddress.view(), firstPage, rules, visited);
-        endReading();
-      }
-      auto nextJob = makeJobContext();
-      bool follow = !next.empty() && nextJob->forumAddress.assign(next);
-      if (follow) {
-        applyLinkParameter(settings, *nextJob);
-        const char* candidate = nextJob->forumAddress.c_str();
-        follow = findLink(fetched, candidate) == nullptr;
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        page->done = true;
-        page->refused = job->secureConnectionRefused;
-        page->finalAddress = job->forumAddress.c_str();
-        if (length != 0) page->body.assign(block.text(), length);
-        page->lines = helper.lines.take();
-        const bool wanted = page->plan == plan_ && page->topic >= currentTopic_ && !closing_;
-        if (!wanted) {
-          std::erase_if(pages_, [page](const std::unique_ptr<Page>& held) { return held.get() == page; });
-        }
-        // The topic the writer is on is always followed; one further ahead
-        // only while the pages held stay under the limit, else the writer
-        // fetches the rest of it itself.
-        follow = follow && wanted && !log_.progress().serverWasBusy() &&
-                 (topic == currentTopic_ || heldBytes() < kHeldBytes);
-        if (follow) {
-          pages_.push_back(newPage(std::string(nextJob->forumAddress.view()), topic, plan));
-          page = pages_.back().get();
-        }
-      }
-      changed_.notify_all();
-      if (!follow) break;
-      job->forumAddress.assign(page->address);
+    job->forumAddress.assign(planned.address);
+    // A pause holds the helpers before their next request as it holds the writer.
+    while (log_.runState() == RunState::kPaused && !helper.log.stopRequested()) {
+      platform::sleepMilliseconds(ActivityLog::kPauseStepMs);
     }
+    std::size_t length = 0;
+    if (acquireConnection(false)) {
+      length = helper.client.fetchToMemory(*job, block, false);
+      releaseConnection();
+    }
+    chain.fetched.emplace_back(page->address.c_str());
+    std::string next;
+    // A forum page is fetched alone: what follows it is the crawl's to find.
+    if (length != 0 && !planned.forumPage && !helper.log.stopRequested() && startReading(plan)) {
+      chain.fetched.emplace_back(job->forumAddress.c_str());
+      next = guessNextTopicPage(block.text(), job->forumAddress.view(), firstPage, rules, chain.visited);
+      endReading();
+    }
+    auto nextJob = makeJobContext();
+    bool follow = !next.empty() && nextJob->forumAddress.assign(next);
+    if (follow) {
+      applyLinkParameter(settings, *nextJob);
+      const char* candidate = nextJob->forumAddress.c_str();
+      follow = findLink(chain.fetched, candidate) == nullptr;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      page->done = true;
+      page->refused = job->secureConnectionRefused;
+      page->finalAddress = job->forumAddress.c_str();
+      if (length != 0) page->body.assign(block.text(), length);
+      page->lines = helper.lines.take();
+      const bool wanted = page->plan == plan_ && page->topic >= currentTopic_ && !closing_;
+      if (!wanted) {
+        std::erase_if(pages_, [page](const std::unique_ptr<Page>& held) { return held.get() == page; });
+      }
+      // The topic's next page waits its turn with the other pages planned.
+      if (follow && wanted && !log_.progress().serverWasBusy()) {
+        queue_.push_back({std::string(nextJob->forumAddress.view()), planned.topic, false, std::move(planned.chain)});
+      }
+    }
+    changed_.notify_all();
   }
 }
 
@@ -267,9 +275,9 @@ std::size_t TopicPrefetcher::fetchToMemory(JobContext& job, PageBlock& destinati
     if (held == pages_.end()) {
       // Not fetched ahead: a topic still waiting for a helper is fetched here
       // instead, and the topics planned before it are passed over.
-      auto planned = std::find_if(queue_.begin(), queue_.end(), [&](const auto& q) { return q.first == address; });
+      auto planned = std::find_if(queue_.begin(), queue_.end(), [&](const Planned& q) { return q.address == address; });
       if (planned != queue_.end()) {
-        const std::size_t topic = planned->second;
+        const std::size_t topic = planned->topic;
         queue_.erase(planned);
         dropEarlierTopics(topic);
       }

@@ -50,13 +50,14 @@ class TopicPrefetcher final : public PageFetcher {
 
   // The topics the writer takes next (first-page addresses before the link
   // parameter), in their order, read by `engine` (null: the table-based
-  // path). Replaces the earlier plan: what was fetched for it and not taken
-  // is dropped. Fetches nothing ahead while a download delay is set, with
-  // one connection, or once the server has asked to wait (429 or 503).
-  // Returns once no helper reads pages by the earlier plan's rules, so an
-  // empty plan at the end of a crawl lets its engine profile go. Download
-  // thread.
-  void plan(const std::vector<std::string>& topics, const EngineProfile* engine);
+  // path), and the forum page the writer fetches after them (before the link
+  // parameter; empty when not known), fetched once every topic has a helper.
+  // Replaces the earlier plan: what was fetched for it and not taken is
+  // dropped. Fetches nothing ahead while a download delay is set, with one
+  // connection, or once the server has asked to wait (429 or 503). Returns
+  // once no helper reads pages by the earlier plan's rules, so an empty plan
+  // at the end of a crawl lets its engine profile go. Download thread.
+  void plan(const std::vector<std::string>& topics, const EngineProfile* engine, const std::string& nextForumPage = {});
 
   // Whether a plan would be fetched ahead now (more than one connection, no
   // download delay, the server has not asked to wait). Download thread.
@@ -71,11 +72,22 @@ class TopicPrefetcher final : public PageFetcher {
   std::uint64_t pagesTaken() const;
 
  private:
+  // What a helper knows of a topic whose pages it follows.
+  struct TopicChain;
+  // A page of the plan not yet started: a topic's first page, a further
+  // page of a topic (with its chain), or the forum page.
+  struct Planned {
+    std::string address;    // as requested (link parameter applied)
+    std::size_t topic = 0;  // its place in the plan (the forum page comes last)
+    bool forumPage = false;
+    std::shared_ptr<TopicChain> chain;  // set for a topic's further pages
+  };
   // One page fetched ahead, or being fetched.
   struct Page {
     std::string address;     // as requested (link parameter applied)
     std::size_t topic = 0;   // its topic's place in the plan
     std::uint64_t plan = 0;  // the plan it belongs to
+    bool forumPage = false;
     bool done = false;
     bool refused = false;      // the server failed the certificate checks
     std::string finalAddress;  // after redirects
@@ -87,9 +99,9 @@ class TopicPrefetcher final : public PageFetcher {
   // Effective connections now, by the settings and the server's answers.
   std::uint32_t connectionsNow(const Settings& settings) const;
   void run(Helper& helper);
-  // Takes the next planned topic for a helper (lock held); false when there is
-  // none to take now.
-  bool nextTopic(std::string& address, std::size_t& topic, std::uint64_t& plan);
+  // Takes the next planned topic or forum page for a helper (lock held);
+  // false when there is none to take now.
+  bool nextTopic(Planned& planned, std::uint64_t& plan);
   // Waits for a connection of the run, for the writer or a helper; false
   // when closing.
   bool acquireConnection(bool writer);
@@ -97,7 +109,8 @@ class TopicPrefetcher final : public PageFetcher {
   // Drops the pages held for topics before `topic` of the current plan (lock held).
   void dropEarlierTopics(std::size_t topic);
   std::size_t heldBytes() const;  // lock held
-  static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan);
+  static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan,
+                                       bool forumPage = false);
   void noteServerBusy();
   // A helper is about to read a page by the rules of `plan`: false when that
   // plan is over. endReading() when done.
@@ -114,12 +127,12 @@ class TopicPrefetcher final : public PageFetcher {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool closing_ = false;
-  std::uint64_t plan_ = 0;                                 // the current plan's number
-  const EngineProfile* engine_ = nullptr;                  // the current plan's reading rules
-  std::deque<std::pair<std::string, std::size_t>> queue_;  // planned topics not yet started, with their places
-  std::vector<std::string> firstPages_;                    // the current plan's topics as the crawl gave them
-  std::vector<std::unique_ptr<Page>> pages_;               // fetched or in flight, not taken
-  std::size_t currentTopic_ = 0;                           // the place of the topic the writer is on
+  std::uint64_t plan_ = 0;                    // the current plan's number
+  const EngineProfile* engine_ = nullptr;     // the current plan's reading rules
+  std::deque<Planned> queue_;                 // planned pages not yet started
+  std::vector<std::string> firstPages_;       // the current plan's topics as the crawl gave them
+  std::vector<std::unique_ptr<Page>> pages_;  // fetched or in flight, not taken
+  std::size_t currentTopic_ = 0;              // the place of the topic the writer is on
   std::uint32_t connectionsInUse_ = 0;
   std::uint32_t writerWaiting_ = 0;
   std::uint32_t reading_ = 0;  // helpers reading a page by the current plan's rules

@@ -85,7 +85,7 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     state.engine = engine.profile;
     ProfileCrawler crawler(state, client, log, settings, writer);
     crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
-    if (state.lookahead != nullptr) state.lookahead->upcoming({});  // nothing reads by the profile after this
+    if (state.lookahead != nullptr) state.lookahead->upcoming({}, {});  // nothing reads by the profile after this
     state.engine = nullptr;
   } else {
     ForumCrawler crawler(state, client, log, settings, writer);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "crawler/forum_crawl.h"
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "crawler/forum_folder.h"
 #include "crawler/link_scan.h"
@@ -71,6 +74,17 @@ void scanForumRow(TableRow& row, Take&& take) {
 
 }  // namespace
 
+// The forum links of one forum list of the table route, in the walk's order.
+// Those after the one the walk is in tell which forum comes next.
+struct ForumCrawler::ForumList {
+  std::vector<const char*> links;  // href values in the page
+  std::size_t next = 0;            // the first link not yet handed on
+  std::uint32_t nextNumber = 1;    // the folder number the next forum taken would get
+  std::string path;                // the output path the folder names are appended to
+  bool indexPage = false;          // the index page's list, ticked by number
+  bool detected = false;           // found by forum detection, else by the table route
+};
+
 // The download's forum sinks: the index page's honours the forum selection,
 // the forum pages' takes every sub-forum.
 class ForumCrawler::ForumFolderSink : public ForumSink {
@@ -110,29 +124,109 @@ void ForumCrawler::enterForum(JobContext& forum) {
 
 void ForumCrawler::crawlIndex(char* page) {
   ForumFolderSink sink(*this, true);
-  if (detectForums(page, state_, sink)) return;
+  if (detectListedForums(page, sink, true)) return;
   auto survey = makeTableSurvey();
   chooseIndexLayout(page, *survey, state_);
   classifyColumns(page, *survey, [this](TableRow& row) { classifyForumRow(row, state_); });
   settleForumColumns(*survey);
   PathMark mark(state_.outputPath);
-  walkRows(page, *survey, [this, &sink](TableRow& row) { walkForumRow(row, sink); });
+  walkForumRows(page, *survey, sink, true);
 }
 
-void ForumCrawler::walkForumRow(TableRow& row, ForumSink& sink) {
-  scanForumRow(row, [&](const char* value) {
-    if (stopping()) return;
-    std::unique_ptr<JobContext> forum = takeRowForumLink(value, state_);
-    if (!forum) return;
-    PathMark mark(state_.outputPath);
-    std::uint32_t limit = state_.settings.maxFileNameChars > 3 ? state_.settings.maxFileNameChars - 3 : 0;
-    TextWriter path = state_.outputPath.appender();
-    bool named = appendLinkName(path, state_.itemNumber, 2, linkTextStart(value), limit);
-    path.terminate();
-    if (!named) return;
-    trimPathEnd(state_.outputPath);
-    sink.takeForum(state_, *forum);
-  });
+void ForumCrawler::walkForumRows(char* page, TableSurvey& survey, ForumSink& sink, bool indexPage) {
+  // The links are all found before the first forum is entered (the walk
+  // reads nothing a forum's crawl changes), so that the ones after it are
+  // known while it is crawled.
+  ForumList list;
+  list.indexPage = indexPage;
+  list.path = state_.outputPath.view();
+  walkRows(page, survey,
+           [&list](TableRow& row) { scanForumRow(row, [&list](const char* value) { list.links.push_back(value); }); });
+  takeListedForums(list, sink);
+}
+
+bool ForumCrawler::detectListedForums(const char* page, ForumSink& sink, bool indexPage) {
+  // As detectForums, with the links found before the first is taken.
+  state_.itemNumber = 1;
+  ForumList list;
+  list.indexPage = indexPage;
+  list.detected = true;
+  list.path = state_.outputPath.view();
+  if (!collectForumLinks(page, state_, list.links)) return false;
+  takeListedForums(list, sink);
+  return true;
+}
+
+void ForumCrawler::takeListedForums(ForumList& list, ForumSink& sink) {
+  for (const char* value : list.links) {
+    if (!list.detected && stopping()) break;
+    ++list.next;
+    list.nextNumber = state_.itemNumber + 1;
+    entering_ = &list;
+    if (list.detected) {
+      acceptForumLink(value, state_, sink);
+    } else {
+      takeForumLink(value, sink);
+    }
+  }
+  entering_ = nullptr;
+}
+
+void ForumCrawler::takeForumLink(const char* value, ForumSink& sink) {
+  std::unique_ptr<JobContext> forum = takeRowForumLink(value, state_);
+  if (!forum) return;
+  PathMark mark(state_.outputPath);
+  std::uint32_t limit = state_.settings.maxFileNameChars > 3 ? state_.settings.maxFileNameChars - 3 : 0;
+  TextWriter path = state_.outputPath.appender();
+  bool named = appendLinkName(path, state_.itemNumber, 2, linkTextStart(value), limit);
+  path.terminate();
+  if (!named) return;
+  trimPathEnd(state_.outputPath);
+  sink.takeForum(state_, *forum);
+}
+
+std::string ForumCrawler::nextListedForum(const ForumList& list) {
+  // As the list's walk and the sinks would go on, without their changes.
+  // The table route marks a link visited before naming it, detection only
+  // once it is named.
+  LinkList passed;
+  std::uint32_t number = list.nextNumber;
+  const std::uint32_t max = state_.settings.maxFileNameChars;
+  const std::uint32_t limit = list.detected ? max : (max > 3 ? max - 3 : 0);
+  for (std::size_t i = list.next; i < list.links.size(); ++i) {
+    const char* value = list.links[i];
+    if (list.detected && !matchesShape(value, state_.forumShape.c_str())) continue;
+    const char* end = value;
+    std::unique_ptr<JobContext> forum = resolveLink(end, LinkVariant::kForum, *state_.currentJob);
+    if (!forum) continue;
+    const char* address = forum->forumAddress.c_str();
+    if (findLink(state_.visitedForums, address) != nullptr || findLink(passed, address) != nullptr) continue;
+    if (!list.detected) appendLink(passed, address);
+    FixedText<CrawlState::kPathSize> path;
+    TextWriter name = path.writer();
+    name.append(list.path);
+    if (!appendLinkName(name, number, 2, linkTextStart(list.detected ? end : value), limit)) continue;
+    if (list.detected) appendLink(passed, address);
+    const bool take = list.indexPage ? isForumSelected(state_.forumSelection, number)
+                                     : findLink(state_.leftOutForums, address) == nullptr;
+    if (take) return std::string(forum->forumAddress.view());
+    ++number;
+  }
+  return {};
+}
+
+std::string ForumCrawler::pageAfterTopics(const char* page, const LinkList& fetchedPages, const ForumList* from) {
+  const char* end = nullptr;
+  if (const char* next = nextForumPage(page, &end, false)) {
+    std::unique_ptr<JobContext> resolved = resolveLink(next, LinkVariant::kForum, *state_.currentJob);
+    if (!resolved) return from != nullptr ? nextListedForum(*from) : std::string();
+    std::string address(resolved->forumAddress.view());
+    applyLinkParameter(state_.settings, *resolved);
+    const char* fetchAddress = resolved->forumAddress.c_str();
+    if (findLink(fetchedPages, fetchAddress) == nullptr) return address;
+  }
+  // The forum ends here: the walk it was entered from goes on.
+  return from != nullptr ? nextListedForum(*from) : std::string();
 }
 
 void ForumCrawler::findSubForums(PageBlock& page, TableSurvey& survey) {
@@ -141,15 +235,15 @@ void ForumCrawler::findSubForums(PageBlock& page, TableSurvey& survey) {
   trimPathEnd(state_.outputPath);
 
   ForumFolderSink subForums(*this, false);
-  if (!detectForums(page.text(), state_, subForums) && !stopping()) {
+  if (!detectListedForums(page.text(), subForums, false) && !stopping()) {
     classifyColumns(page.data(), survey, [this](TableRow& row) { classifyForumRow(row, state_); });
     settleForumColumns(survey);
     PathMark mark(state_.outputPath);
-    walkRows(page.data(), survey, [this, &subForums](TableRow& row) { walkForumRow(row, subForums); });
+    walkForumRows(page.data(), survey, subForums, false);
   }
 }
 
-const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
+const char* ForumCrawler::nextForumPage(const char* page, const char** end, bool remember) {
   const Settings& settings = state_.settings;
   if (settings.useForumNextPagePattern && !settings.forumNextPagePattern.empty()) {
     const char* pos = page;
@@ -172,7 +266,7 @@ const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
         pos = close;
         continue;
       }
-      appendLink(state_.visitedForums, open, close);
+      if (remember) appendLink(state_.visitedForums, open, close);
       *end = close;
       return open;
     }
@@ -186,7 +280,13 @@ const char* ForumCrawler::nextForumPage(const char* page, const char** end) {
   return value;
 }
 
+std::size_t ForumCrawler::fetchForumPage(JobContext& forum, PageBlock& page) {
+  if (state_.lookahead != nullptr) return state_.lookahead->fetchForumPage(forum, page);
+  return client_.fetchToMemory(forum, page, true);
+}
+
 void ForumCrawler::crawlForum(JobContext& forum) {
+  const ForumList* from = std::exchange(entering_, nullptr);
   const std::uint32_t savedItemNumber = state_.itemNumber;
   state_.itemNumber = 1;
   state_.settings = settings_.snapshot();
@@ -196,7 +296,7 @@ void ForumCrawler::crawlForum(JobContext& forum) {
 
   applyLinkParameter(state_.settings, forum);
   appendLink(fetchedPages, forum.forumAddress.c_str());
-  const bool fetched = client_.fetchToMemory(forum, page, true) != 0;
+  const bool fetched = fetchForumPage(forum, page) != 0;
   if (!fetched && !stopping()) ++state_.counts.forumPagesFailed;
   if (fetched && !stopping()) {
     ++state_.counts.forums;
@@ -206,8 +306,13 @@ void ForumCrawler::crawlForum(JobContext& forum) {
     for (;;) {
       if (stopping() || preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
       state_.settings = settings_.snapshot();
-      if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
-        state_.lookahead->upcoming(upcomingTopics(page.text(), state_));
+      if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead()) {
+        // The next forum page is certain only when the page stays as it is
+        // (the table route blanks its scripts first).
+        std::optional<std::vector<std::string>> topics = upcomingTopics(page.text(), state_);
+        std::string after = topics ? pageAfterTopics(page.text(), fetchedPages, from) : std::string();
+        state_.lookahead->upcoming(topics ? std::move(*topics) : std::vector<std::string>(), std::move(after));
+      }
       if (!detectTopics(page.text(), state_, writer_) && !stopping()) {
         chooseTopicLayout(page.data(), *survey, state_);
         classifyColumns(page.data(), *survey, [this](TableRow& row) { classifyTopicRow(row, state_); });
@@ -217,7 +322,7 @@ void ForumCrawler::crawlForum(JobContext& forum) {
       if (stopping()) break;
 
       const char* end = nullptr;
-      const char* next = nextForumPage(page.text(), &end);
+      const char* next = nextForumPage(page.text(), &end, true);
       if (next == nullptr) break;
       std::unique_ptr<JobContext> resolved = resolveLink(next, LinkVariant::kForum, *state_.currentJob);
       if (!resolved) break;
@@ -226,7 +331,7 @@ void ForumCrawler::crawlForum(JobContext& forum) {
       const char* address = forum.forumAddress.c_str();
       if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
       appendLink(fetchedPages, forum.forumAddress.c_str());
-      if (client_.fetchToMemory(forum, page, true) == 0) {
+      if (fetchForumPage(forum, page) == 0) {
         if (!stopping()) ++state_.counts.forumPagesFailed;
         break;
       }

@@ -6,6 +6,7 @@
 // two-digit number, a blank and the forum's link text. Also the index-page
 // routes shared by the download and the forum preview.
 
+#include <string>
 #include <vector>
 
 #include "core/activity_log.h"
@@ -44,19 +45,36 @@ class ForumCrawler {
 
  private:
   class ForumFolderSink;
+  struct ForumList;
 
   // Creates the folder named by state.outputPath and crawls the forum in it;
   // logs when the folder cannot be made.
   void enterForum(JobContext& forum);
-  // Row handler of the table route for forum links: names each and hands it
-  // to the sink.
-  void walkForumRow(TableRow& row, ForumSink& sink);
+  // Forum detection on `page` with `sink`, as detectForums; false asks for
+  // the table route.
+  bool detectListedForums(const char* page, ForumSink& sink, bool indexPage);
+  // The table route for forum links: collects the forum links of the page's
+  // rows, then names each in turn and hands it to the sink.
+  void walkForumRows(char* page, TableSurvey& survey, ForumSink& sink, bool indexPage);
+  // Hands the links of `list` on one after another, by the list's route.
+  void takeListedForums(ForumList& list, ForumSink& sink);
+  void takeForumLink(const char* value, ForumSink& sink);
+  // The forum the walk of `list` enters after the one it is in, by the
+  // rules of that walk and the run's lists as they are now; empty when none.
+  std::string nextListedForum(const ForumList& list);
+  // The forum page fetched after the topics of `page`, the forum's page
+  // being read, or empty when that is not certain. `from` is the walk the
+  // forum was entered from, if any.
+  std::string pageAfterTopics(const char* page, const LinkList& fetchedPages, const ForumList* from);
   // The sub-forums of a forum's first page, held in `page`, handed to the
   // sub-forum sink: forum detection, or else the table route.
   void findSubForums(PageBlock& page, TableSurvey& survey);
   // The address of the next page of a forum page, or nullptr; `end` receives
-  // where the address ends.
-  const char* nextForumPage(const char* page, const char** end);
+  // where the address ends. With `remember`, a page found by the forum's
+  // next-page pattern is added to the run's forum list.
+  const char* nextForumPage(const char* page, const char** end, bool remember);
+  // Fetches a forum page, through the run's look-ahead when it has one.
+  std::size_t fetchForumPage(JobContext& forum, PageBlock& page);
   bool stopping() const { return log_.stopRequested(); }
 
   CrawlState& state_;
@@ -65,6 +83,7 @@ class ForumCrawler {
   const SettingsStore& settings_;
   TopicWriter& writer_;
   ForumTreeRecorder* preview_;
+  const ForumList* entering_ = nullptr;  // the walk whose forum enterForum is given, if any
 };
 
 // The forums a download of the index page held in `page` would enter, in

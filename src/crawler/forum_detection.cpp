@@ -89,22 +89,35 @@ bool useForumPatterns(const Settings& s) {
 
 bool detectForums(const char* page, CrawlState& state, ForumSink& sink) {
   state.itemNumber = 1;
-  if (useForumPatterns(state.settings)) return detectForumsByPatterns(page, state, sink);
-  return detectForumsByRules(page, state, sink);
+  std::vector<const char*> values;
+  if (!collectForumLinks(page, state, values)) return false;
+  for (const char* value : values) acceptForumLink(value, state, sink);
+  return true;
 }
 
-bool detectForumsByRules(const char* page, CrawlState& state, ForumSink& sink) {
-  return scanLinksByRules(page, LinkKeywords{kForumExclusions, kForumKeywords},
-                          [&](const char* value) { return acceptForumLink(value, state, sink); });
-}
-
-bool detectForumsByPatterns(const char* page, CrawlState& state, ForumSink& sink) {
+bool collectForumLinks(const char* page, const CrawlState& state, std::vector<const char*>& values) {
+  // Where acceptForumLink would have the scan go on, without its changes:
+  // the run's first forum link sets the shape the others must have.
+  FixedText<CrawlState::kShapeSize> shape = state.forumShape;
+  const LinkAction take = [&](const char* value) {
+    values.push_back(value);
+    if (shape.empty()) {
+      recordShape(value, shape, true);
+    } else if (!matchesShape(value, shape.c_str())) {
+      return value;
+    }
+    if (state.currentJob == nullptr) return value;
+    const char* end = value;
+    resolveLink(end, LinkVariant::kForum, *state.currentJob);
+    return end;
+  };
   const Settings& s = state.settings;
+  if (!useForumPatterns(s)) return scanLinksByRules(page, LinkKeywords{kForumExclusions, kForumKeywords}, take);
   // A switched-on part takes part even with an empty text, which then matches anywhere.
   LinkPatterns patterns{partText(s.useForumLinkPrefix, s.forumLinkPrefix),
                         partText(s.useForumLinkPattern, s.forumLinkPattern),
                         partText(s.useForumLinkSuffix, s.forumLinkSuffix)};
-  scanLinksByPatterns(page, patterns, [&](const char* value) { return acceptForumLink(value, state, sink); });
+  scanLinksByPatterns(page, patterns, take);
   return true;
 }
 

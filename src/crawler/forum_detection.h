@@ -89,12 +89,12 @@ bool useForumPatterns(const Settings& settings);
 // (taken or not); false asks the caller for the table layout route.
 bool detectForums(const char* page, CrawlState& state, ForumSink& sink);
 
-// The built-in rules: forum keywords (forumdisplay.php, viewforum.php, ...)
-// in href values, page and mark-read links excluded.
-bool detectForumsByRules(const char* page, CrawlState& state, ForumSink& sink);
-
-// The user's prefix / pattern / suffix scan; always returns true.
-bool detectForumsByPatterns(const char* page, CrawlState& state, ForumSink& sink);
+// The href values detectForums hands to acceptForumLink, in their order,
+// found without taking any (`state` is read only): by the user's prefix /
+// pattern / suffix scan when one is set, else by the built-in rules (forum
+// keywords such as forumdisplay.php or viewforum.php in href values, page
+// and mark-read links excluded). Returns what detectForums returns.
+bool collectForumLinks(const char* page, const CrawlState& state, std::vector<const char*>& values);
 
 // Checks the forum link whose href value starts at `value` against the run's
 // forum shape and visited forums, resolves, numbers and names it, and calls

@@ -50,12 +50,43 @@ void ProfileCrawler::crawlIndex(std::string_view page, std::string_view address)
     forums = findLinks(*tree, profile_.forums, address);
   }
   state_.itemNumber = 1;
+  ForumList list{forums, std::string(state_.outputPath.view()), true};
   for (const FoundLink& forum : forums) {
     if (stopping()) return;
+    ++list.next;
+    list.nextNumber = state_.itemNumber + 1;
     const bool take = isForumSelected(state_.forumSelection, state_.itemNumber) || preview_ != nullptr;
-    if (take && forumKeys_.insert(forum.key).second) enterForum(forum);
+    if (take && forumKeys_.insert(forum.key).second) enterForum(forum, &list);
     ++state_.itemNumber;
   }
+}
+
+std::string ProfileCrawler::nextListedForum(const ForumList& list) const {
+  // As the walk would go on, without its changes.
+  std::set<std::string> passed;
+  std::uint32_t number = list.nextNumber;
+  const std::uint32_t max = state_.settings.maxFileNameChars;
+  for (std::size_t i = list.next; i < list.links.size(); ++i) {
+    const FoundLink& forum = list.links[i];
+    const bool fresh = forumKeys_.count(forum.key) == 0 && passed.count(forum.key) == 0;
+    bool take = false;
+    if (list.indexPage) {
+      take = isForumSelected(state_.forumSelection, number) && fresh;
+      if (take) passed.insert(forum.key);
+    } else {
+      if (!fresh) continue;  // a sub-forum met before uses up no number
+      passed.insert(forum.key);
+      const char* address = forum.address.c_str();
+      take = findLink(state_.leftOutForums, address) == nullptr;
+    }
+    if (take) {
+      FixedText<CrawlState::kPathSize> path;
+      path.assign(list.path);
+      if (appendItemName(path, number, 2, forum.text, max > 3 ? max - 3 : 0, "")) return forum.address;
+    }
+    ++number;
+  }
+  return {};
 }
 
 std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_view address,
@@ -78,19 +109,19 @@ std::vector<DetectedForum> listProfileForums(std::string_view page, std::string_
   return rows;
 }
 
-void ProfileCrawler::enterForum(const FoundLink& forum) {
+void ProfileCrawler::enterForum(const FoundLink& forum, const ForumList* from) {
   if (stopping()) return;
   PathMark mark(state_.outputPath);
   std::uint32_t max = state_.settings.maxFileNameChars;
   if (!appendItemName(state_.outputPath, state_.itemNumber, 2, forum.text, max > 3 ? max - 3 : 0, "")) return;
   if (preview_ != nullptr) {
-    if (preview_->enter(state_, forum.address)) crawlForum(forum);
+    if (preview_->enter(state_, forum.address)) crawlForum(forum, nullptr);
     preview_->leave();
     return;
   }
   if (!makeForumDirectory(forum.address.c_str(), state_, log_)) return;
   log_.progress().forumFound();
-  crawlForum(forum);
+  crawlForum(forum, from);
   log_.progress().forumDone();
 }
 
@@ -139,7 +170,12 @@ std::vector<std::string> ProfileCrawler::upcomingTopics(const std::vector<FoundL
   return addresses;
 }
 
-void ProfileCrawler::crawlForum(const FoundLink& forum) {
+std::size_t ProfileCrawler::fetchForumPage(JobContext& forum, PageBlock& page) {
+  if (state_.lookahead != nullptr) return state_.lookahead->fetchForumPage(forum, page);
+  return client_.fetchToMemory(forum, page, true);
+}
+
+void ProfileCrawler::crawlForum(const FoundLink& forum, const ForumList* from) {
   const std::uint32_t savedItemNumber = state_.itemNumber;
   std::set<std::string> savedTopicKeys;
   savedTopicKeys.swap(topicKeys_);
@@ -152,7 +188,7 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
   if (fetched) {
     applyLinkParameter(state_.settings, *job);
     appendLink(fetchedPages, job->forumAddress.c_str());
-    fetched = client_.fetchToMemory(*job, page, true) != 0;
+    fetched = fetchForumPage(*job, page) != 0;
   }
   if (stopping())
     fetched = false;
@@ -174,20 +210,34 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
     }
     if (firstPage) {
       state_.itemNumber = 1;
+      ForumList list{subForums, std::string(state_.outputPath.view()), false};
       for (const FoundLink& sub : subForums) {
         if (stopping()) break;
+        ++list.next;
         if (!forumKeys_.insert(sub.key).second) continue;
+        list.nextNumber = state_.itemNumber + 1;
         // A forum left out still uses up its number, so that the others keep theirs.
         const char* subAddress = sub.address.c_str();
-        if (findLink(state_.leftOutForums, subAddress) == nullptr || preview_ != nullptr) enterForum(sub);
+        if (findLink(state_.leftOutForums, subAddress) == nullptr || preview_ != nullptr) enterForum(sub, &list);
         ++state_.itemNumber;
       }
       state_.itemNumber = 1;
       firstPage = false;
     }
     if (preview_ != nullptr) break;  // a preview reads the first page's sub-forums only
-    if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead())
-      state_.lookahead->upcoming(upcomingTopics(topics));
+    if (state_.lookahead != nullptr && state_.lookahead->fetchesAhead()) {
+      // The forum page fetched after these topics: the forum's next page, or
+      // else the next forum of the list this one was entered from.
+      std::string after;
+      auto nextJob = makeJobContext();
+      if (!next.empty() && nextJob->forumAddress.assign(next)) {
+        applyLinkParameter(state_.settings, *nextJob);
+        const char* nextAddress = nextJob->forumAddress.c_str();
+        if (findLink(fetchedPages, nextAddress) == nullptr) after = next;
+      }
+      if (after.empty() && from != nullptr) after = nextListedForum(*from);
+      state_.lookahead->upcoming(upcomingTopics(topics), std::move(after));
+    }
     for (const FoundLink& topic : topics) {
       if (stopping()) break;
       state_.settings = settings_.snapshot();
@@ -198,7 +248,7 @@ void ProfileCrawler::crawlForum(const FoundLink& forum) {
     const char* address = job->forumAddress.c_str();
     if (findLink(fetchedPages, address) != nullptr) break;  // navigation leading back: the forum is done
     appendLink(fetchedPages, job->forumAddress.c_str());
-    fetched = client_.fetchToMemory(*job, page, true) != 0;
+    fetched = fetchForumPage(*job, page) != 0;
     if (!fetched && !stopping()) ++state_.counts.forumPagesFailed;
     if (stopping()) break;
   }

@@ -46,14 +46,30 @@ class ProfileCrawler {
   void crawlIndex(std::string_view page, std::string_view address);
 
  private:
+  // The forums of one list, the index page's or a forum's sub-forums, and
+  // where the walk of it is.
+  struct ForumList {
+    const std::vector<FoundLink>& links;
+    std::string path;              // the output path the folder names are appended to
+    bool indexPage = false;        // the index page's list, ticked by number
+    std::size_t next = 0;          // the first forum not yet handed on
+    std::uint32_t nextNumber = 1;  // the folder number the one after the current gets
+  };
+
   // Makes the forum's numbered folder under state.outputPath and crawls it.
-  void enterForum(const FoundLink& forum);
+  // `from` is the list it is taken from.
+  void enterForum(const FoundLink& forum, const ForumList* from = nullptr);
+  // The forum the walk of `list` enters after the one it is in, by the rules
+  // of that walk and the run's keys as they are now; empty when none.
+  std::string nextListedForum(const ForumList& list) const;
   // Sub-forums, then the topics of every page of the forum.
-  void crawlForum(const FoundLink& forum);
+  void crawlForum(const FoundLink& forum, const ForumList* from);
   void takeTopic(const FoundLink& topic);
   // The addresses of `topics` that takeTopic would fetch, for the run's
   // look-ahead: new to this forum and not kept as they are by the recorder.
   std::vector<std::string> upcomingTopics(const std::vector<FoundLink>& topics);
+  // Fetches a forum page, through the run's look-ahead when it has one.
+  std::size_t fetchForumPage(JobContext& forum, PageBlock& page);
   bool stopping() const { return log_.stopRequested(); }
 
   const EngineProfile& profile_;

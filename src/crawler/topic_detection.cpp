@@ -213,7 +213,7 @@ class NoTopicWriter final : public TopicWriter {
 
 }  // namespace
 
-std::vector<std::string> upcomingTopics(const char* page, const CrawlState& state) {
+std::optional<std::vector<std::string>> upcomingTopics(const char* page, const CrawlState& state) {
   // A scratch state with what detection reads; its topic list starts empty,
   // so the forum's earlier topics are left out afterwards.
   auto scratch = std::make_unique<CrawlState>();
@@ -225,7 +225,7 @@ std::vector<std::string> upcomingTopics(const char* page, const CrawlState& stat
   UpcomingTopics found(state.recorder);
   scratch->recorder = &found;
   NoTopicWriter none;
-  if (!detectTopics(page, *scratch, none)) return {};
+  if (!detectTopics(page, *scratch, none)) return std::nullopt;
   std::vector<std::string> addresses;
   for (std::string& address : found.addresses) {
     const char* candidate = address.c_str();

@@ -6,6 +6,7 @@
 // built-in rules, or (when the rules find nothing) as the row handler of the
 // table walk.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,11 @@ bool detectTopics(const char* page, CrawlState& state, TopicWriter& writer);
 // The first-page addresses of the topics detectTopics would hand to the
 // writer from the forum page `page`, in their order, without taking them:
 // `state` is left as it is. Topics the forum already had and topics the run's
-// recorder would not fetch are left out. Empty when the page's topics are
-// found by the table route (which reads the forum's table survey).
-std::vector<std::string> upcomingTopics(const char* page, const CrawlState& state);
+// recorder would not fetch are left out. Nothing when the page's topics are
+// found by the table route (which reads the forum's table survey and blanks
+// the page's scripts); a list, empty or not, when detectTopics takes them
+// and leaves the page as it is.
+std::optional<std::vector<std::string>> upcomingTopics(const char* page, const CrawlState& state);
 
 // Records the run's topic shape from the first topic link, resolves the link,
 // drops it when the forum already has it, names it and calls the writer.

@@ -21,6 +21,7 @@ struct Prefetching : test::HttpClientWorld {
     server.route("/t1", ScriptedResponse::redirect("/t1-moved"));
     server.route("/t1-moved", ScriptedResponse::ok("<html>first topic</html>"));
     server.route("/t3", ScriptedResponse::ok("<html>third topic</html>"));
+    server.route("/f2", ScriptedResponse::ok("<html>next forum page</html>"));
     // "/t2" is not routed: 404.
   }
 
@@ -48,9 +49,10 @@ TEST(TopicPrefetcher, pagesFetchedAheadReachTheWriterWithTheirRedirectLogLinesAn
   });
   TopicPrefetcher prefetcher(world.direct, world.client, world.settings, world.log, *world.typed, nullptr);
   ASSERT_TRUE(prefetcher.fetchesAhead());
-  prefetcher.plan(world.topics(), nullptr);
-  // The helpers fetch all three ahead (the redirect makes four requests).
-  ASSERT_TRUE(world.server.waitForRequests(4, std::chrono::seconds(10)));
+  prefetcher.plan(world.topics(), nullptr, world.server.base() + "/f2");
+  // The helpers fetch all three and the forum page after them ahead (the
+  // redirect makes five requests).
+  ASSERT_TRUE(world.server.waitForRequests(5, std::chrono::seconds(10)));
   EXPECT_EQ(world.view.text().find("Not found"), std::string::npos);  // kept until the writer takes it
 
   std::string address;
@@ -59,8 +61,9 @@ TEST(TopicPrefetcher, pagesFetchedAheadReachTheWriterWithTheirRedirectLogLinesAn
   EXPECT_EQ(world.take(prefetcher, "/t2"), "");
   EXPECT_NE(world.view.text().find("[ X ] Not found\r\n"), std::string::npos) << world.view.text();
   EXPECT_EQ(world.take(prefetcher, "/t3"), "<html>third topic</html>");
-  EXPECT_EQ(prefetcher.pagesTaken(), 3u);
-  EXPECT_EQ(world.server.requestCount(), 4u);  // none fetched again
+  EXPECT_EQ(world.take(prefetcher, "/f2"), "<html>next forum page</html>");
+  EXPECT_EQ(prefetcher.pagesTaken(), 4u);
+  EXPECT_EQ(world.server.requestCount(), 5u);  // none fetched again
 }
 
 TEST(TopicPrefetcher, aDownloadDelayOrOneConnectionFetchesNothingAhead) {

@@ -6,6 +6,8 @@
 // A profile file teaches the program a board of an engine it does not know.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -174,6 +176,21 @@ TEST_P(EngineArchive, archivesEveryForumTopicAndPostWithItsFormatting) {
       EXPECT_GT(entry.file_size(), 0u) << entry.path();
     }
   }
+
+  // The default two connections make the requests one connection makes:
+  // nothing fetched twice, no page fetched ahead for nothing.
+  auto sortedSince = [&server](std::size_t from) {
+    std::vector<std::string> lines = server.requestLines();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(from));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  };
+  const std::vector<std::string> parallel = sortedSince(0);
+  test::TempDir single;
+  test::ProcessResult oneByOne =
+      test::runProcess(QUILLSTASH_CLI, {"--connections", "1", address, single.path()}, std::chrono::seconds(90));
+  ASSERT_EQ(oneByOne.exitCode, 0) << oneByOne.out << oneByOne.err;
+  EXPECT_EQ(sortedSince(parallel.size()), parallel);
 
   // A second run into the same folder finds every topic unchanged from what
   // its forum's listing shows and fetches none of them again.
