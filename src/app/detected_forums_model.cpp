@@ -5,23 +5,23 @@
 
 namespace quillstash {
 
-bool DetectedForumsModel::isBelow(std::size_t row, std::size_t ancestor) const {
+std::vector<std::size_t> DetectedForumsModel::rowsAbove(std::size_t row) const {
+  std::vector<std::size_t> above;
+  if (row >= rows_.size()) return above;
   // Parents come before their rows, so the walk up always ends.
   for (int up = rows_[row].parent; up >= 0 && static_cast<std::size_t>(up) < row;
        row = static_cast<std::size_t>(up), up = rows_[row].parent) {
-    if (static_cast<std::size_t>(up) == ancestor) return true;
+    above.push_back(static_cast<std::size_t>(up));
   }
-  return false;
+  return above;
 }
 
-std::size_t DetectedForumsModel::depth(std::size_t row) const {
-  std::size_t levels = 0;
-  for (int up = row < rows_.size() ? rows_[row].parent : -1; up >= 0 && static_cast<std::size_t>(up) < row;
-       row = static_cast<std::size_t>(up), up = rows_[row].parent) {
-    ++levels;
-  }
-  return levels;
+bool DetectedForumsModel::isBelow(std::size_t row, std::size_t ancestor) const {
+  const std::vector<std::size_t> above = rowsAbove(row);
+  return std::find(above.begin(), above.end(), ancestor) != above.end();
 }
+
+std::size_t DetectedForumsModel::depth(std::size_t row) const { return rowsAbove(row).size(); }
 
 void DetectedForumsModel::setChecked(std::size_t row, bool checked) {
   if (row >= rows_.size()) return;
@@ -30,10 +30,7 @@ void DetectedForumsModel::setChecked(std::size_t row, bool checked) {
     if (isBelow(k, row)) rows_[k].checked = checked;
   }
   if (!checked) return;
-  for (int up = rows_[row].parent; up >= 0 && static_cast<std::size_t>(up) < row;
-       row = static_cast<std::size_t>(up), up = rows_[row].parent) {
-    rows_[static_cast<std::size_t>(up)].checked = true;
-  }
+  for (std::size_t up : rowsAbove(row)) rows_[up].checked = true;
 }
 
 void DetectedForumsModel::setAllChecked(bool checked) {

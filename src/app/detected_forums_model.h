@@ -63,6 +63,8 @@ class DetectedForumsModel {
   std::vector<std::string> acceptLeftOut(const std::vector<std::string>& current) const;
 
  private:
+  // The rows `row` is under, its parent first.
+  std::vector<std::size_t> rowsAbove(std::size_t row) const;
   bool isBelow(std::size_t row, std::size_t ancestor) const;
 
   std::vector<Row> rows_;

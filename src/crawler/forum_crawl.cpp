@@ -372,16 +372,6 @@ std::vector<DetectedForum> listIndexForums(char* page, JobContext& currentJob, C
   return rows;
 }
 
-namespace {
-
-// A preview reads no topic.
-class NoTopics : public TopicWriter {
- public:
-  void writeTopic(CrawlState&, JobContext&) override {}
-};
-
-}  // namespace
-
 std::vector<DetectedForum> previewForumTree(char* page, JobContext& currentJob, CrawlState& state, HttpClient& client,
                                             ActivityLog& log, const SettingsStore& settings) {
   state.startRun();
@@ -389,7 +379,7 @@ std::vector<DetectedForum> previewForumTree(char* page, JobContext& currentJob, 
   state.settings = settings.snapshot();
   state.outputPath.clear();
   ForumTreeRecorder tree(kPreviewDepth);
-  NoTopics noTopics;
+  NoTopicWriter noTopics;
   ForumCrawler crawler(state, client, log, settings, noTopics, &tree);
   crawler.crawlIndex(page);
   return std::move(tree.rows());

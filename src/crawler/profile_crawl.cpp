@@ -257,16 +257,6 @@ void ProfileCrawler::crawlForum(const FoundLink& forum, const ForumList* from) {
   state_.itemNumber = savedItemNumber;
 }
 
-namespace {
-
-// A preview reads no topic.
-class NoTopics : public TopicWriter {
- public:
-  void writeTopic(CrawlState&, JobContext&) override {}
-};
-
-}  // namespace
-
 std::vector<DetectedForum> previewProfileForumTree(std::string_view page, std::string_view address,
                                                    const EngineProfile& profile, CrawlState& state, HttpClient& client,
                                                    ActivityLog& log, const SettingsStore& settings) {
@@ -275,7 +265,7 @@ std::vector<DetectedForum> previewProfileForumTree(std::string_view page, std::s
   state.outputPath.clear();
   state.engine = &profile;
   ForumTreeRecorder tree(kPreviewDepth);
-  NoTopics noTopics;
+  NoTopicWriter noTopics;
   {
     ProfileCrawler crawler(state, client, log, settings, noTopics, &tree);
     crawler.crawlIndex(page, address);

@@ -206,11 +206,6 @@ class UpcomingTopics final : public RunRecorder {
   RunRecorder* run_;
 };
 
-class NoTopicWriter final : public TopicWriter {
- public:
-  void writeTopic(CrawlState&, JobContext&) override {}
-};
-
 }  // namespace
 
 std::optional<std::vector<std::string>> upcomingTopics(const char* page, const CrawlState& state) {

@@ -27,6 +27,13 @@ class TopicWriter {
   virtual void writeTopic(CrawlState& state, JobContext& topic) = 0;
 };
 
+// Takes no topic: for walks that find forums or topics without writing any
+// (the forum preview, the look-ahead's dry pass).
+class NoTopicWriter final : public TopicWriter {
+ public:
+  void writeTopic(CrawlState&, JobContext&) override {}
+};
+
 // True when the user's topic patterns are in charge.
 bool useTopicPatterns(const Settings& settings);
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <string_view>
 
 #include "app/advanced_settings_model.h"
 #include "app/saving_options_model.h"
@@ -58,6 +59,13 @@ INT_PTR CALLBACK advancedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         setControlText(dialog, field.id, state->model.text(field.id));
       }
       for (int id : Model::numberFields()) setControlText(dialog, id, state->model.text(id));
+      ::SendDlgItemMessageW(dialog, Model::kProfileFileEdit, EM_LIMITTEXT, Model::kTextLimit, 0);
+      setControlText(dialog, Model::kProfileFileEdit, state->model.text(Model::kProfileFileEdit));
+      for (const auto& entry : state->model.engines()) {
+        ::SendDlgItemMessageW(dialog, Model::kEngineCombo, CB_ADDSTRING, 0,
+                              reinterpret_cast<LPARAM>(wide(entry.label).c_str()));
+      }
+      ::SendDlgItemMessageW(dialog, Model::kEngineCombo, CB_SETCURSEL, state->model.engineIndex(), 0);
       for (const auto& box : Model::checkBoxes()) setTicked(dialog, box.id, state->model.isChecked(box.id));
       refreshAdvancedEnabled(dialog, state->model);
       state->filling = false;
@@ -69,6 +77,12 @@ INT_PTR CALLBACK advancedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         if (!state->filling) state->model.setText(id, controlText(dialog, id));
         return TRUE;
       }
+      if (id == Model::kEngineCombo) {
+        if (HIWORD(wParam) != CBN_SELCHANGE) return FALSE;
+        const LRESULT index = ::SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
+        if (index != CB_ERR) state->model.setEngineIndex(static_cast<std::size_t>(index));
+        return TRUE;
+      }
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       if (id == Model::kOk) {
         if (const int invalid = state->model.invalidNumberField(); invalid != 0) {
@@ -78,6 +92,10 @@ INT_PTR CALLBACK advancedProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
                                      : "Enter a whole number from " + std::to_string(limits.min) + " to " +
                                            std::to_string(limits.max) + ".",
                       Model::kTitle);
+          return TRUE;
+        }
+        if (const std::string_view problem = state->model.proxyProblem(); !problem.empty()) {
+          showProblem(dialog, Model::kProxyEdit, std::string(problem), Model::kTitle);
           return TRUE;
         }
         state->store.replace(state->model.accept(state->store.snapshot()));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,30 @@ bool canInterruptProcesses();
 // reports a peer's reset as an orderly close (it takes the socket's pending
 // error before the program's receive sees it), so tests of resets skip there.
 bool runningUnderWine();
+
+// `arguments` with the options of QUILLSTASH_TEST_CLI_OPTIONS (separated by
+// blanks) before them when `program` is the command-line program, so that a
+// whole suite can run again with other defaults, such as one connection.
+// runProcess passes its arguments through this.
+inline std::vector<std::string> withTestOptions(const std::string& program, const std::vector<std::string>& arguments) {
+  const char* options = std::getenv("QUILLSTASH_TEST_CLI_OPTIONS");
+  const std::size_t slash = program.find_last_of("/\\");
+  const std::string name = program.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (options == nullptr || (name != "quillstash-cli" && name != "quillstash-cli.exe")) return arguments;
+  std::vector<std::string> all;
+  std::string option;
+  for (const char* p = options;; ++p) {
+    if (*p == ' ' || *p == '\0') {
+      if (!option.empty()) all.push_back(std::move(option));
+      option.clear();
+      if (*p == '\0') break;
+    } else {
+      option += *p;
+    }
+  }
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return all;
+}
 
 // Runs `program` with `arguments`, collecting its output, and kills it when it
 // is still running after `budget`. `interruptAfter` (when above zero) sends it

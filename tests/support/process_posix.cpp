@@ -18,6 +18,7 @@ bool runningUnderWine() { return false; }
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          std::chrono::milliseconds budget, std::chrono::milliseconds interruptAfter) {
   ProcessResult result;
+  const std::vector<std::string> all = withTestOptions(program, arguments);
   int outPipe[2];
   int errPipe[2];
   if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return result;
@@ -29,7 +30,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     if (devNull >= 0) ::dup2(devNull, 0);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : all) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);

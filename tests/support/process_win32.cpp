@@ -74,7 +74,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
   std::wstring line;
   appendQuoted(line, widen(program));
-  for (const std::string& argument : arguments) {
+  for (const std::string& argument : withTestOptions(program, arguments)) {
     line += L' ';
     appendQuoted(line, widen(argument));
   }
