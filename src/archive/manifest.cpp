@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include "platform/files.h"
 #include "platform/path.h"
 
@@ -12,8 +14,18 @@ namespace {
 // One prepared statement, finalised by its destructor.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(sqlite3* db, const char* sql) : owned_(true) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+  // Borrows a statement kept prepared by its owner: reset and unbound by the
+  // destructor, so that the next use starts afresh.
+  explicit Statement(sqlite3_stmt* kept) : stmt_(kept), owned_(false) {}
+  ~Statement() {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -37,6 +49,7 @@ class Statement {
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  bool owned_;
 };
 
 bool execute(sqlite3* db, const char* sql, std::string& error) {
@@ -179,7 +192,23 @@ std::unique_ptr<Manifest> Manifest::openExisting(const std::string& archiveRoot,
   return manifest;
 }
 
-Manifest::~Manifest() { sqlite3_close(db_); }
+Manifest::~Manifest() {
+  for (const auto& entry : kept_) sqlite3_finalize(entry.second);
+  sqlite3_close(db_);
+}
+
+sqlite3_stmt* Manifest::kept(const char* sql) const {
+  for (const auto& entry : kept_) {
+    if (entry.first == sql || std::strcmp(entry.first, sql) == 0) return entry.second;
+  }
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  kept_.emplace_back(sql, statement);
+  return statement;
+}
 
 BoardRecord Manifest::board() const {
   Statement read(db_, "SELECT start_address, engine, naming_options FROM board WHERE id = 1");
@@ -188,14 +217,14 @@ BoardRecord Manifest::board() const {
 }
 
 std::optional<ForumRecord> Manifest::forum(const std::string& address) const {
-  Statement read(db_, "SELECT address, folder, number FROM forums WHERE address = ?");
+  Statement read(kept("SELECT address, folder, number FROM forums WHERE address = ?"));
   read.bind(1, address);
   if (!read.step()) return std::nullopt;
   return ForumRecord{read.text(0), read.text(1), static_cast<std::uint32_t>(read.number(2))};
 }
 
 void Manifest::putForum(const ForumRecord& forum) {
-  Statement write(db_, "INSERT OR REPLACE INTO forums VALUES (?, ?, ?)");
+  Statement write(kept("INSERT OR REPLACE INTO forums VALUES (?, ?, ?)"));
   write.bind(1, forum.address).bind(2, forum.folder).bind(3, forum.number).run();
 }
 
@@ -209,6 +238,9 @@ std::vector<ForumRecord> Manifest::forums() const {
 namespace {
 constexpr const char* kTopicColumns =
     "SELECT stable_id, address, folder, number, file_name, pages, posts, last_post, state FROM topics";
+constexpr const char* kTopicById =
+    "SELECT stable_id, address, folder, number, file_name, pages, posts, last_post, state FROM topics"
+    " WHERE stable_id = ?";
 
 TopicRecord topicOf(const Statement& row) {
   TopicRecord topic;
@@ -227,21 +259,21 @@ TopicRecord topicOf(const Statement& row) {
 }  // namespace
 
 std::optional<TopicRecord> Manifest::topic(const std::string& stableId) const {
-  Statement read(db_, (std::string(kTopicColumns) + " WHERE stable_id = ?").c_str());
+  Statement read(kept(kTopicById));
   read.bind(1, stableId);
   if (!read.step()) return std::nullopt;
   return topicOf(read);
 }
 
 void Manifest::putTopic(const TopicRecord& topic) {
-  Statement write(db_, "INSERT OR REPLACE INTO topics VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  Statement write(kept("INSERT OR REPLACE INTO topics VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
   write.bind(1, topic.stableId).bind(2, topic.address).bind(3, topic.folder).bind(4, topic.number);
   write.bind(5, topic.fileName).bind(6, topic.pages).bind(7, topic.posts).bind(8, topic.lastPost);
   write.bind(9, static_cast<std::int64_t>(topic.state)).run();
 }
 
 std::uint32_t Manifest::nextTopicNumber(const std::string& folder) const {
-  Statement read(db_, "SELECT MAX(number) FROM topics WHERE folder = ?");
+  Statement read(kept("SELECT MAX(number) FROM topics WHERE folder = ?"));
   read.bind(1, folder);
   return read.step() ? static_cast<std::uint32_t>(read.number(0)) + 1 : 1;
 }
@@ -254,14 +286,14 @@ std::vector<TopicRecord> Manifest::topics() const {
 }
 
 std::optional<FileRecord> Manifest::file(const std::string& address) const {
-  Statement read(db_, "SELECT address, name, topic, size FROM files WHERE address = ?");
+  Statement read(kept("SELECT address, name, topic, size FROM files WHERE address = ?"));
   read.bind(1, address);
   if (!read.step()) return std::nullopt;
   return FileRecord{read.text(0), read.text(1), read.text(2), static_cast<std::uint64_t>(read.number(3))};
 }
 
 void Manifest::putFile(const FileRecord& file) {
-  Statement write(db_, "INSERT OR REPLACE INTO files VALUES (?, ?, ?, ?)");
+  Statement write(kept("INSERT OR REPLACE INTO files VALUES (?, ?, ?, ?)"));
   write.bind(1, file.address)
       .bind(2, file.name)
       .bind(3, file.topic)
@@ -279,7 +311,7 @@ std::vector<FileRecord> Manifest::files() const {
 }
 
 void Manifest::addFailure(const FailureRecord& failure) {
-  Statement write(db_, "INSERT INTO failures VALUES (?, ?, ?)");
+  Statement write(kept("INSERT INTO failures VALUES (?, ?, ?)"));
   write.bind(1, failure.address).bind(2, failure.reason).bind(3, failure.time).run();
 }
 

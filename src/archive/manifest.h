@@ -12,9 +12,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace quillstash {
 
@@ -101,8 +103,13 @@ class Manifest {
  private:
   explicit Manifest(sqlite3* db) : db_(db) {}
   bool migrate(std::string& error);
+  // The statement for `sql` (a constant text), prepared on first use and
+  // kept until the manifest closes, so that a change per topic does not
+  // compile its statement again; nullptr when it cannot be prepared.
+  sqlite3_stmt* kept(const char* sql) const;
 
   sqlite3* db_;
+  mutable std::vector<std::pair<const char*, sqlite3_stmt*>> kept_;
 };
 
 const char* topicStateName(TopicState state);

@@ -24,6 +24,19 @@ const char* valueEnd(const char* value) {
   return p;
 }
 
+// True when [from, to) holds "attach" in any case. Read in place: most
+// links of a page are not attachments and need no copy.
+bool mentionsAttachment(const char* from, const char* to) {
+  static constexpr char kWord[] = "attach";
+  constexpr std::size_t kLength = sizeof(kWord) - 1;
+  for (const char* p = from; static_cast<std::size_t>(to - p) >= kLength; ++p) {
+    std::size_t matched = 0;
+    while (matched < kLength && foldedEqual(p[matched], kWord[matched])) ++matched;
+    if (matched == kLength) return true;
+  }
+  return false;
+}
+
 // Copies [from, to) into the output, leaving out every '<' so that nothing
 // taken from the page can open a tag of its own.
 void appendWithoutTags(OutputBuffer& out, const char* from, const char* to) {
@@ -142,8 +155,8 @@ void TopicMedia::saveAttachmentsOfPage(const char* page) {
     if (const char* value = findHrefValue(p, true)) {
       const char* end = value;
       while (static_cast<unsigned char>(*end) > 0x20 && *end != '"' && *end != '\'' && *end != '>') ++end;
-      std::string address(value, end);
-      if (findFolded(address.c_str(), "attach") != nullptr) {
+      if (mentionsAttachment(value, end)) {
+        std::string address(value, end);
         saveAttachment(address.c_str(), context_.currentJob, nullptr);
       }
     }

@@ -56,7 +56,7 @@ void writeCellBreak(OutputBuffer& out) {
 }
 
 const char* findNextCellStart(const char* from) {
-  for (const char* p = from; *p != '\0'; ++p) {
+  for (const char* p = nextTagStart(from); *p != '\0'; p = nextTagStart(p + 1)) {
     if (isOpeningTag(p, "td")) return skipTag(p);
   }
   return endOfText(from);
@@ -113,7 +113,7 @@ std::uint32_t extractByTable(char* page, OutputBuffer& out, MessageMedia& media)
   RowScan scan{64 * length + 65536};
   const char* p = page;
   while (*p != '\0') {
-    while (*p != '\0' && !isOpeningTag(p, "tr")) ++p;
+    while (*p != '\0' && !isOpeningTag(p, "tr")) p = nextTagStart(*p == '<' ? p + 1 : p);
     if (*p == '\0') return rows;
     if (classifyPostRow(p, scan)) {
       writeRowStart(out);
@@ -151,7 +151,14 @@ bool classifyPostRow(const char* row, RowScan& scan) {
   while (*p != '\0') {
     if (!scan.spend()) return false;
     if (*p != '<') {
-      ++p;
+      // The rest of the text up to the next tag in one step, still one unit
+      // of the budget per byte.
+      const char* next = nextTagStart(p + 1);
+      if (!scan.spend(static_cast<std::size_t>(next - p - 1))) {
+        scan.budget = 0;
+        return false;
+      }
+      p = next;
       continue;
     }
     if (p[1] == '/') {
@@ -185,7 +192,7 @@ const char* skipPostRow(const char* row, RowScan& scan) {
         continue;
       }
     }
-    ++p;
+    p = nextTagStart(p + 1);
   }
   return p;
 }
@@ -198,7 +205,7 @@ const char* skipOtherRow(const char* row, RowScan& scan) {
       if (isClosingTag(p, "tr")) return skipTag(p);
       if (isOpeningTag(p, "tr")) return p;
     }
-    ++p;
+    p = nextTagStart(p + 1);
   }
   return p;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "crawler/page_links.h"
 
+#include <cstring>
+
 #include "text/strings.h"
 
 namespace quillstash {
@@ -93,12 +95,10 @@ const char* findNextPageLink(const char* page) {
   NextMatch colonSearch;
   const char* p = page;
   while (*p != '\0') {
-    // Every marker begins with 'g' or 'p': pass over other bytes quickly.
-    const char first = static_cast<char>(*p | 0x20);
-    if (first != 'g' && first != 'p') {
-      ++p;
-      continue;
-    }
+    // Every marker begins with 'g' or 'p' (either case): pass over the
+    // other bytes in one step.
+    p += std::strcspn(p, "gGpP");
+    if (*p == '\0') break;
     const char* scanFrom = nullptr;
     bool cells = false;
     if (startsWithFolded(p, "goto")) {
