@@ -135,10 +135,10 @@ bool writeIndexPages(const std::string& archiveRoot, const Manifest& manifest) {
     listings[forum.folder];
     listings[parentOf(forum.folder)].forums.push_back(nameOf(forum.folder));
   }
-  for (const TopicRecord& topic : manifest.topics()) {
-    if (topic.fileName.empty() || topic.state == TopicState::kPending) continue;
+  manifest.forEachTopic([&listings](const TopicRecord& topic) {
+    if (topic.fileName.empty() || topic.state == TopicState::kPending) return;
     listings[topic.folder].topics.push_back({topic.number, topic.fileName, topic.posts, topic.pages});
-  }
+  });
   bool wrote = true;
   for (auto& [folder, listing] : listings) {
     std::sort(listing.forums.begin(), listing.forums.end());
@@ -250,9 +250,9 @@ CheckResult checkArchive(const std::string& archiveRoot) {
       result.changed.push_back(file.name);
     }
   }
-  for (const TopicRecord& topic : manifest->topics()) {
+  manifest->forEachTopic([&result](const TopicRecord& topic) {
     if (topic.state != TopicState::kComplete) result.unsaved.push_back(topic.address);
-  }
+  });
   return result;
 }
 

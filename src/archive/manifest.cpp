@@ -280,9 +280,13 @@ std::uint32_t Manifest::nextTopicNumber(const std::string& folder) const {
 
 std::vector<TopicRecord> Manifest::topics() const {
   std::vector<TopicRecord> list;
-  Statement read(db_, (std::string(kTopicColumns) + " ORDER BY folder, number").c_str());
-  while (read.step()) list.push_back(topicOf(read));
+  forEachTopic([&list](const TopicRecord& topic) { list.push_back(topic); });
   return list;
+}
+
+void Manifest::forEachTopic(const std::function<void(const TopicRecord&)>& visit) const {
+  Statement read(db_, (std::string(kTopicColumns) + " ORDER BY folder, number").c_str());
+  while (read.step()) visit(topicOf(read));
 }
 
 std::optional<FileRecord> Manifest::file(const std::string& address) const {

@@ -9,6 +9,7 @@
 // the last finished change. Not thread-safe: used by the download thread only.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,6 +92,9 @@ class Manifest {
   // One above the highest topic number recorded in `folder` (1 for none).
   std::uint32_t nextTopicNumber(const std::string& folder) const;
   std::vector<TopicRecord> topics() const;
+  // Each topic recorded, in the order of topics(), one at a time: a board's
+  // whole list is not held at once.
+  void forEachTopic(const std::function<void(const TopicRecord&)>& visit) const;
 
   // Whether `address` was saved as a file of `topic`, and under which name.
   std::optional<FileRecord> file(const std::string& address) const;
