@@ -135,12 +135,11 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
 }
 
 std::unique_ptr<TopicPrefetcher::Page> TopicPrefetcher::newPage(std::string address, std::size_t topic,
-                                                                std::uint64_t plan, bool forumPage) {
+                                                                std::uint64_t plan) {
   auto page = std::make_unique<Page>();
   page->address = std::move(address);
   page->topic = topic;
   page->plan = plan;
-  page->forumPage = forumPage;
   return page;
 }
 
@@ -210,7 +209,7 @@ void TopicPrefetcher::run(Helper& helper) {
       if (closing_) return;
       engine = engine_;
       firstPage = firstPages_.size() > planned.topic ? firstPages_[planned.topic] : planned.address;
-      pages_.push_back(newPage(planned.address, planned.topic, plan, planned.forumPage));
+      pages_.push_back(newPage(planned.address, planned.topic, plan));
       page = pages_.back().get();
     }
     if (!planned.chain) planned.chain = std::make_shared<TopicChain>();

@@ -87,7 +87,6 @@ class TopicPrefetcher final : public PageFetcher {
     std::string address;     // as requested (link parameter applied)
     std::size_t topic = 0;   // its topic's place in the plan
     std::uint64_t plan = 0;  // the plan it belongs to
-    bool forumPage = false;
     bool done = false;
     bool refused = false;      // the server failed the certificate checks
     std::string finalAddress;  // after redirects
@@ -109,8 +108,7 @@ class TopicPrefetcher final : public PageFetcher {
   // Drops the pages held for topics before `topic` of the current plan (lock held).
   void dropEarlierTopics(std::size_t topic);
   std::size_t heldBytes() const;  // lock held
-  static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan,
-                                       bool forumPage = false);
+  static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan);
   void noteServerBusy();
   // A helper is about to read a page by the rules of `plan`: false when that
   // plan is over. endReading() when done.

@@ -74,8 +74,9 @@ void scanForumRow(TableRow& row, Take&& take) {
 
 }  // namespace
 
-// The forum links of one forum list of the table route, in the walk's order.
-// Those after the one the walk is in tell which forum comes next.
+// The forum links of one page's forum list, found by forum detection or by
+// the table route, in the walk's order. Those after the one the walk is in
+// tell which forum comes next.
 struct ForumCrawler::ForumList {
   std::vector<const char*> links;  // href values in the page
   std::size_t next = 0;            // the first link not yet handed on

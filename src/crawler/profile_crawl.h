@@ -58,7 +58,7 @@ class ProfileCrawler {
 
   // Makes the forum's numbered folder under state.outputPath and crawls it.
   // `from` is the list it is taken from.
-  void enterForum(const FoundLink& forum, const ForumList* from = nullptr);
+  void enterForum(const FoundLink& forum, const ForumList* from);
   // The forum the walk of `list` enters after the one it is in, by the rules
   // of that walk and the run's keys as they are now; empty when none.
   std::string nextListedForum(const ForumList& list) const;
