@@ -59,6 +59,24 @@ TopicPrefetcher::~TopicPrefetcher() {
   for (auto& helper : helpers_) helper->log.requestStop();  // ends their fetches within half a second
   changed_.notify_all();
   for (auto& helper : helpers_) helper->thread.join();
+  logDropped(dropPages(kEveryTopic));
+}
+
+std::string TopicPrefetcher::dropPages(std::size_t beforeTopic) {
+  std::string lines;
+  std::erase_if(pages_, [&](const std::unique_ptr<Page>& page) {
+    if (!page->done || page->topic >= beforeTopic) return false;
+    lines += page->lines;
+    return true;
+  });
+  return lines;
+}
+
+void TopicPrefetcher::logDropped(const std::string& lines) {
+  // Every request the run made shows in the log, the pages fetched ahead
+  // for nothing too (a stop, a plan given up): their lines come when they
+  // are dropped.
+  if (!lines.empty()) log_.logLine(lines);
 }
 
 std::uint32_t TopicPrefetcher::connectionsNow(const Settings& settings) const {
@@ -101,12 +119,19 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
   const Settings settings = settings_.snapshot();
   const std::uint32_t connections = connectionsNow(settings);
   noteServerBusy();
+  std::string dropped;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     ++plan_;
     // No helper reads a page by the last plan's rules once this returns, so
-    // that the caller may let them go (a profile ends with its run).
-    changed_.wait(lock, [this] { return reading_ == 0; });
+    // that the caller may let them go (a profile ends with its run). An
+    // empty plan also waits for the fetches on their way, so that their
+    // lines are logged before the run's end.
+    const bool ending = topics.empty() && nextForumPage.empty();
+    changed_.wait(lock, [&] {
+      return reading_ == 0 &&
+             (!ending || closing_ || std::all_of(pages_.begin(), pages_.end(), [](const auto& p) { return p->done; }));
+    });
     engine_ = engine;
     currentTopic_ = 0;
     queue_.clear();
@@ -114,7 +139,7 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
     connectionLimit_ = connections;
     // What was fetched for the last plan and not taken is of no more use;
     // pages still in flight are dropped by their helper when they arrive.
-    std::erase_if(pages_, [](const std::unique_ptr<Page>& page) { return page->done; });
+    dropped = dropPages(kEveryTopic);
     if (connections > 1) {
       auto job = makeJobContext();
       const auto enqueue = [&](const std::string& address, std::size_t place, bool forumPage) {
@@ -132,6 +157,7 @@ void TopicPrefetcher::plan(const std::vector<std::string>& topics, const EngineP
     }
   }
   changed_.notify_all();
+  logDropped(dropped);
 }
 
 std::unique_ptr<TopicPrefetcher::Page> TopicPrefetcher::newPage(std::string address, std::size_t topic,
@@ -189,16 +215,22 @@ void TopicPrefetcher::releaseConnection() {
   changed_.notify_all();
 }
 
-void TopicPrefetcher::dropEarlierTopics(std::size_t topic) {
+std::string TopicPrefetcher::dropEarlierTopics(std::size_t topic) {
   currentTopic_ = topic;
-  std::erase_if(pages_, [topic](const std::unique_ptr<Page>& page) { return page->done && page->topic < topic; });
   std::erase_if(queue_, [topic](const Planned& planned) { return planned.topic < topic; });
+  return dropPages(topic);
+}
+
+bool TopicPrefetcher::stillWanted(std::uint64_t plan, std::size_t topic) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return plan == plan_ && topic >= currentTopic_ && !closing_;
 }
 
 void TopicPrefetcher::run(Helper& helper) {
   PageBlock block;
   for (;;) {
     Planned planned;
+    std::string dropped;  // the lines of this page when nobody wants it any more
     std::uint64_t plan = 0;
     Page* page = nullptr;
     const EngineProfile* engine = nullptr;
@@ -222,9 +254,11 @@ void TopicPrefetcher::run(Helper& helper) {
     while (log_.runState() == RunState::kPaused && !helper.log.stopRequested()) {
       platform::sleepMilliseconds(ActivityLog::kPauseStepMs);
     }
+    // A page the writer has passed by while this helper waited for a
+    // connection is not asked for at all.
     std::size_t length = 0;
     if (acquireConnection(false)) {
-      length = helper.client.fetchToMemory(*job, block, false);
+      if (stillWanted(plan, planned.topic)) length = helper.client.fetchToMemory(*job, block, false);
       releaseConnection();
     }
     chain.fetched.emplace_back(page->address.c_str());
@@ -251,6 +285,7 @@ void TopicPrefetcher::run(Helper& helper) {
       page->lines = helper.lines.take();
       const bool wanted = page->plan == plan_ && page->topic >= currentTopic_ && !closing_;
       if (!wanted) {
+        dropped = std::move(page->lines);
         std::erase_if(pages_, [page](const std::unique_ptr<Page>& held) { return held.get() == page; });
       }
       // The topic's next page waits its turn with the other pages planned.
@@ -259,12 +294,14 @@ void TopicPrefetcher::run(Helper& helper) {
       }
     }
     changed_.notify_all();
+    logDropped(dropped);
   }
 }
 
 std::size_t TopicPrefetcher::fetchToMemory(JobContext& job, PageBlock& destination, bool forumPage) {
   noteServerBusy();
   std::unique_ptr<Page> page;
+  std::string dropped;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     const std::string_view address = job.forumAddress.view();
@@ -278,7 +315,7 @@ std::size_t TopicPrefetcher::fetchToMemory(JobContext& job, PageBlock& destinati
       if (planned != queue_.end()) {
         const std::size_t topic = planned->topic;
         queue_.erase(planned);
-        dropEarlierTopics(topic);
+        dropped = dropEarlierTopics(topic);
       }
     } else {
       Page* waited = held->get();
@@ -288,10 +325,11 @@ std::size_t TopicPrefetcher::fetchToMemory(JobContext& job, PageBlock& destinati
                           [waited](const std::unique_ptr<Page>& candidate) { return candidate.get() == waited; });
       page = std::move(*held);
       pages_.erase(held);
-      if (page->topic > currentTopic_) dropEarlierTopics(page->topic);
+      if (page->topic > currentTopic_) dropped = dropEarlierTopics(page->topic);
       ++pagesTaken_;
     }
   }
+  logDropped(dropped);
   if (!page) {
     changed_.notify_all();
     if (!acquireConnection(true)) return 0;

@@ -53,10 +53,10 @@ class TopicPrefetcher final : public PageFetcher {
   // path), and the forum page the writer fetches after them (before the link
   // parameter; empty when not known), fetched once every topic has a helper.
   // Replaces the earlier plan: what was fetched for it and not taken is
-  // dropped. Fetches nothing ahead while a download delay is set, with one
-  // connection, or once the server has asked to wait (429 or 503). Returns
-  // once no helper reads pages by the earlier plan's rules, so an empty plan
-  // at the end of a crawl lets its engine profile go. Download thread.
+  // dropped, and the log lines of its fetches are logged then. Fetches nothing ahead while a download delay is set,
+  // with one connection, or once the server has asked to wait (429 or 503). Returns once no helper reads pages by the
+  // earlier plan's rules, so an empty plan at the end of a crawl lets its engine profile go; an empty plan with no
+  // forum page also waits for the fetches on their way. Download thread.
   void plan(const std::vector<std::string>& topics, const EngineProfile* engine, const std::string& nextForumPage = {});
 
   // Whether a plan would be fetched ahead now (more than one connection, no
@@ -105,8 +105,16 @@ class TopicPrefetcher final : public PageFetcher {
   // when closing.
   bool acquireConnection(bool writer);
   void releaseConnection();
-  // Drops the pages held for topics before `topic` of the current plan (lock held).
-  void dropEarlierTopics(std::size_t topic);
+  // The writer is on `topic`: drops what is planned and held for the topics
+  // before it (lock held). Returns the log lines of the pages dropped.
+  std::string dropEarlierTopics(std::size_t topic);
+  // Drops the pages fetched for topics before `beforeTopic` (lock held) and
+  // returns their log lines, for logDropped once the lock is let go.
+  static constexpr std::size_t kEveryTopic = static_cast<std::size_t>(-1);
+  std::string dropPages(std::size_t beforeTopic);
+  void logDropped(const std::string& lines);
+  // Whether a page of `plan` for `topic` is still of use to the writer.
+  bool stillWanted(std::uint64_t plan, std::size_t topic);
   std::size_t heldBytes() const;  // lock held
   static std::unique_ptr<Page> newPage(std::string address, std::size_t topic, std::uint64_t plan);
   void noteServerBusy();

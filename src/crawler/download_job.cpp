@@ -85,12 +85,14 @@ RunOutcome runDownloadJob(JobContext& currentJob, std::string_view outputDirecto
     state.engine = engine.profile;
     ProfileCrawler crawler(state, client, log, settings, writer);
     crawler.crawlIndex(pageBuffer.text(), currentJob.forumAddress.view());
-    if (state.lookahead != nullptr) state.lookahead->upcoming({}, {});  // nothing reads by the profile after this
-    state.engine = nullptr;
   } else {
     ForumCrawler crawler(state, client, log, settings, writer);
     crawler.crawlIndex(pageBuffer.data());
   }
+  // The look-ahead ends before the summary: nothing reads by the profile any
+  // more, and the lines of pages fetched ahead for nothing are logged.
+  if (state.lookahead != nullptr) state.lookahead->upcoming({}, {});
+  state.engine = nullptr;
   outcome = finish(RunEnd::kComplete);
   log.logLine(summaryLine(outcome.counts, outcome.elapsed));
   const std::uint32_t failed = outcome.counts.failedItems();

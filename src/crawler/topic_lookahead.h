@@ -27,9 +27,10 @@ class TopicLookahead {
   // the archive keeps as they are, or that the forum already had, are left
   // out. `nextForumPage` is the address (before the link parameter) of the
   // forum page the crawl fetches right after those topics, or empty when
-  // that is not certain. An empty list ends the look-ahead of topics: when
-  // it returns, nothing of the earlier list is read any more (the crawl's
-  // engine profile may go). Called on the download thread.
+  // that is not certain. An empty list and no forum page end the
+  // look-ahead: when it returns, nothing of the earlier list is read or on
+  // its way any more (the crawl's engine profile may go), and what was
+  // fetched for nothing is in the log. Called on the download thread.
   virtual void upcoming(std::vector<std::string> addresses, std::string nextForumPage) = 0;
   // Fetches a forum page as HttpClient::fetchToMemory does (forumPage set),
   // handing over the page fetched ahead when it is the one announced, and

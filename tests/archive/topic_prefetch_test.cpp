@@ -66,6 +66,31 @@ TEST(TopicPrefetcher, pagesFetchedAheadReachTheWriterWithTheirRedirectLogLinesAn
   EXPECT_EQ(world.server.requestCount(), 5u);  // none fetched again
 }
 
+TEST(TopicPrefetcher, pagesFetchedAheadForNothingAreLoggedWhenDropped) {
+  Prefetching world;
+  world.configure([](Settings& s) {
+    s.connections = 3;
+    s.receiveRetries = 0;
+  });
+  TopicPrefetcher prefetcher(world.direct, world.client, world.settings, world.log, *world.typed, nullptr);
+  prefetcher.plan(world.topics(), nullptr);
+  ASSERT_TRUE(world.server.waitForRequests(4, std::chrono::seconds(10)));
+  EXPECT_EQ(world.take(prefetcher, "/t1"), "<html>first topic</html>");
+  EXPECT_EQ(world.view.text().find("/t3 ..."), std::string::npos);
+  // The run ends without the writer asking for the other two: their fetches
+  // still show, one "Downloading" line for each request the server saw.
+  prefetcher.plan({}, nullptr);
+  const std::string log = world.view.text();
+  EXPECT_NE(log.find("[ X ] Not found\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("* Downloading file " + world.server.base() + "/t3 ..."), std::string::npos) << log;
+  std::size_t downloading = 0;
+  for (std::size_t at = log.find("* Downloading file "); at != std::string::npos;
+       at = log.find("* Downloading file ", at + 1)) {
+    ++downloading;
+  }
+  EXPECT_EQ(downloading, world.server.requestCount()) << log;
+}
+
 TEST(TopicPrefetcher, aDownloadDelayOrOneConnectionFetchesNothingAhead) {
   for (int variant = 0; variant < 2; ++variant) {
     Prefetching world;
