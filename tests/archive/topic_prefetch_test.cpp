@@ -36,6 +36,14 @@ struct Prefetching : test::HttpClientWorld {
 
   HttpPageFetcher direct{client};
   std::unique_ptr<JobContext> typed = makeJobContext();
+  // A prefetcher over three connections that tries each page once.
+  TopicPrefetcher threeConnections() {
+    configure([](Settings& s) {
+      s.connections = 3;
+      s.receiveRetries = 0;
+    });
+    return TopicPrefetcher(direct, client, settings, log, *typed, nullptr);
+  }
   std::vector<std::string> topics() const {
     return {server.base() + "/t1", server.base() + "/t2", server.base() + "/t3"};
   }
@@ -43,11 +51,7 @@ struct Prefetching : test::HttpClientWorld {
 
 TEST(TopicPrefetcher, pagesFetchedAheadReachTheWriterWithTheirRedirectLogLinesAndFailures) {
   Prefetching world;
-  world.configure([](Settings& s) {
-    s.connections = 3;
-    s.receiveRetries = 0;
-  });
-  TopicPrefetcher prefetcher(world.direct, world.client, world.settings, world.log, *world.typed, nullptr);
+  TopicPrefetcher prefetcher = world.threeConnections();
   ASSERT_TRUE(prefetcher.fetchesAhead());
   prefetcher.plan(world.topics(), nullptr, world.server.base() + "/f2");
   // The helpers fetch all three and the forum page after them ahead (the
@@ -68,11 +72,7 @@ TEST(TopicPrefetcher, pagesFetchedAheadReachTheWriterWithTheirRedirectLogLinesAn
 
 TEST(TopicPrefetcher, pagesFetchedAheadForNothingAreLoggedWhenDropped) {
   Prefetching world;
-  world.configure([](Settings& s) {
-    s.connections = 3;
-    s.receiveRetries = 0;
-  });
-  TopicPrefetcher prefetcher(world.direct, world.client, world.settings, world.log, *world.typed, nullptr);
+  TopicPrefetcher prefetcher = world.threeConnections();
   prefetcher.plan(world.topics(), nullptr);
   ASSERT_TRUE(world.server.waitForRequests(4, std::chrono::seconds(10)));
   EXPECT_EQ(world.take(prefetcher, "/t1"), "<html>first topic</html>");
