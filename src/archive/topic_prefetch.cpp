@@ -230,7 +230,6 @@ void TopicPrefetcher::run(Helper& helper) {
   PageBlock block;
   for (;;) {
     Planned planned;
-    std::string dropped;  // the lines of this page when nobody wants it any more
     std::uint64_t plan = 0;
     Page* page = nullptr;
     const EngineProfile* engine = nullptr;
@@ -285,7 +284,9 @@ void TopicPrefetcher::run(Helper& helper) {
       page->lines = helper.lines.take();
       const bool wanted = page->plan == plan_ && page->topic >= currentTopic_ && !closing_;
       if (!wanted) {
-        dropped = std::move(page->lines);
+        // Logged before the lock is let go: a plan that waits for the pages
+        // on their way then finds their lines in the log.
+        logDropped(page->lines);
         std::erase_if(pages_, [page](const std::unique_ptr<Page>& held) { return held.get() == page; });
       }
       // The topic's next page waits its turn with the other pages planned.
@@ -294,7 +295,6 @@ void TopicPrefetcher::run(Helper& helper) {
       }
     }
     changed_.notify_all();
-    logDropped(dropped);
   }
 }
 
